@@ -1,0 +1,129 @@
+// The score book: contacts made so far, one tally per band, and the
+// multipliers already counted.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "host/Plugin.h"
+
+namespace yol {
+
+// One band's tally.
+struct TStatistic {
+    std::string Band;            // the DigiBand text of the contact that created it
+    std::int32_t QSOs = 0;
+    std::int32_t Points = 0;
+    std::int32_t Districts = 0;  // YOL district multipliers
+    std::int32_t Countries = 0;  // DXCC multipliers
+};
+
+// One recorded contact, as read back from the contact list.
+struct TQSO {
+    std::string_view CallSign;
+    std::string_view DigiBand;
+    std::string_view QSOMode;
+};
+
+// Hash for string-keyed containers that can be probed with a string_view.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const noexcept {
+        return std::hash<std::string_view>{}(s);
+    }
+};
+using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
+template <class V>
+using TextMap = std::unordered_map<std::string, V, TextHash, std::equal_to<>>;
+
+// Contacts in ascending call-sign order (unsigned bytes, a prefix before its
+// extensions). Kept as a list of sorted chunks over a string arena, so that a
+// million contacts cost a few dozen bytes each and an insert moves at most
+// one chunk. Bands and modes are stored as small ids.
+class ContactList {
+public:
+    ContactList();
+    ~ContactList();
+    ContactList(const ContactList&) = delete;
+    ContactList& operator=(const ContactList&) = delete;
+
+    std::size_t Size() const noexcept { return size_; }
+    void Clear() noexcept;
+
+    // True when an entry with this call sign has the band and mode ids.
+    bool Contains(std::string_view callSign, std::uint32_t band, std::uint32_t mode) const;
+    void Insert(std::string_view callSign, std::uint32_t band, std::uint32_t mode);
+
+    // Walks the entries in order: fn(callSign, bandId, modeId).
+    void ForEach(const std::function<void(std::string_view, std::uint32_t, std::uint32_t)>& fn) const;
+
+private:
+    struct Entry {
+        std::uint32_t text;   // arena position of the call sign
+        std::uint32_t band;
+        std::uint32_t mode;
+        std::uint8_t length;
+    };
+    struct Position {
+        std::size_t chunk;
+        std::size_t index;
+    };
+
+    std::string_view CallOf(const Entry& e) const noexcept;
+    Position LowerBound(std::string_view callSign) const;
+    std::uint32_t StoreText(std::string_view text);
+
+    static constexpr std::size_t kChunk = 512;
+    static constexpr std::size_t kBlock = 1u << 16;
+    std::vector<std::vector<Entry>> chunks_;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::size_t blockUsed_ = kBlock;
+    std::size_t size_ = 0;
+};
+
+class TScoreBook {
+public:
+    // Returns -1 for a duplicate, otherwise the contact's points. Without
+    // recordMode nothing in the book changes.
+    std::int32_t Evaluate(const ContactRecord& contact, bool recordMode);
+
+    // True when a recorded contact has the same call sign, band and mode,
+    // each compared byte for byte.
+    bool IsDuplicate(const ContactRecord& contact) const;
+
+    void Clear();
+
+    const std::vector<TStatistic>& Tallies() const noexcept { return tallies_; }
+    std::size_t ContactCount() const noexcept { return contacts_.Size(); }
+    std::size_t DistrictKeyCount() const noexcept { return districtKeys_.size(); }
+    std::size_t CountryKeyCount() const noexcept { return countryKeys_.size(); }
+
+    // The recorded contacts in call-sign order.
+    void ForEachContact(const std::function<void(const TQSO&)>& fn) const;
+
+private:
+    static constexpr std::uint32_t kNone = UINT32_MAX;
+    std::uint32_t FindId(const TextMap<std::uint32_t>& ids, std::string_view text) const;
+
+    ContactList contacts_;
+    std::vector<TStatistic> tallies_;          // in the order bands were first recorded
+    TextMap<std::uint32_t> tallyOfBand_;       // band text -> index into tallies_
+    TextMap<std::uint32_t> modeIds_;
+    std::vector<std::string> modeNames_;
+    TextSet districtKeys_;                     // folded band|code|
+    TextSet countryKeys_;                      // folded band|prefix|
+};
+
+// The district code a received report carries: its last four characters when
+// the report, upper-cased and trimmed, ends in four of A-Z and 0-9. The report
+// counts up to its first NUL. Empty when there is none.
+std::string DistrictCode(std::string_view report);
+
+}  // namespace yol

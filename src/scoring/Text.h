@@ -1,0 +1,27 @@
+// Text helpers shared by the scoring rules. Texts are 8-bit, in the host's
+// single-byte code page; comparisons are by unsigned byte value.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace yol {
+
+// Only the letters a to z change; every other byte stays.
+std::string UpperAscii(std::string_view text);
+
+// Drops every leading and trailing character whose code is 32 or less.
+std::string_view TrimControls(std::string_view text) noexcept;
+
+// Upper-cased, then trimmed.
+std::string NormPrefix(std::string_view text);
+
+// True when ":" + prefix + ":" occurs within ":UA1:UA2:UA9:".
+bool IsHomePrefix(std::string_view prefix) noexcept;
+
+// Case folding for multiplier keys: ASCII letters and the Cyrillic letters of
+// Windows-1251 fold to their capitals, so that two keys equal without regard
+// to letter case fold to the same bytes.
+std::string FoldCase(std::string_view text);
+
+}  // namespace yol
