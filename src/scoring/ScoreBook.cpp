@@ -16,13 +16,30 @@ ContactList::~ContactList() = default;
 
 void ContactList::Clear() noexcept {
     chunks_.clear();
+    lastPrefix_.clear();
     blocks_.clear();
     blockUsed_ = kBlock;
     size_ = 0;
 }
 
+ContactList::Key ContactList::KeyOf(std::string_view callSign) noexcept {
+    std::uint64_t prefix = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        prefix = (prefix << 8) | (i < callSign.size() ? static_cast<unsigned char>(callSign[i]) : 0u);
+    return {prefix, callSign};
+}
+
 std::string_view ContactList::CallOf(const Entry& e) const noexcept {
     return {blocks_[e.text / kBlock].get() + e.text % kBlock, e.length};
+}
+
+int ContactList::Compare(const Entry& e, const Key& key) const noexcept {
+    if (e.prefix != key.prefix) return e.prefix < key.prefix ? -1 : 1;
+    // Equal first eight bytes: two texts of at most eight bytes differ only
+    // by trailing zero bytes, so the shorter sorts first.
+    if (e.length <= 8 && key.text.size() <= 8)
+        return e.length == key.text.size() ? 0 : (e.length < key.text.size() ? -1 : 1);
+    return CallOf(e).compare(key.text);
 }
 
 std::uint32_t ContactList::StoreText(std::string_view text) {
@@ -39,53 +56,69 @@ std::uint32_t ContactList::StoreText(std::string_view text) {
 }
 
 ContactList::Position ContactList::LowerBound(std::string_view callSign) const {
-    // The first chunk whose last entry is not below the call sign holds the
-    // first entry that is not below it.
-    const auto chunk = std::partition_point(chunks_.begin(), chunks_.end(), [&](const auto& c) {
-        return CallOf(c.back()) < callSign;
-    });
-    if (chunk == chunks_.end()) return {chunks_.size(), 0};
-    const auto entry = std::partition_point(chunk->begin(), chunk->end(), [&](const Entry& e) {
-        return CallOf(e) < callSign;
-    });
-    return {static_cast<std::size_t>(chunk - chunks_.begin()),
-            static_cast<std::size_t>(entry - chunk->begin())};
+    const Key key = KeyOf(callSign);
+    if (chunks_.empty()) return {0, 0};
+    // A log read in call-sign order always lands behind the last entry.
+    if (Compare(chunks_.back().back(), key) < 0) return {chunks_.size(), 0};
+
+    // The first chunk whose last entry is not below the key holds the first
+    // entry that is not below it.
+    std::size_t lo = 0, hi = chunks_.size() - 1;
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        const bool below = lastPrefix_[mid] != key.prefix ? lastPrefix_[mid] < key.prefix
+                                                          : Compare(chunks_[mid].back(), key) < 0;
+        if (below) lo = mid + 1;
+        else hi = mid;
+    }
+    const auto& chunk = chunks_[lo];
+    const auto entry = std::partition_point(chunk.begin(), chunk.end(),
+                                            [&](const Entry& e) { return Compare(e, key) < 0; });
+    return {lo, static_cast<std::size_t>(entry - chunk.begin())};
 }
 
-bool ContactList::Contains(std::string_view callSign, std::uint32_t band, std::uint32_t mode) const {
-    Position p = LowerBound(callSign);
-    // Walk the run of this call sign, which may reach into following chunks.
+bool ContactList::RunContains(Position p, std::string_view callSign, std::uint32_t band,
+                              std::uint32_t mode) const {
+    const Key key = KeyOf(callSign);
+    // The run of one call sign may reach into the following chunks.
     for (; p.chunk < chunks_.size(); ++p.chunk, p.index = 0) {
         const auto& c = chunks_[p.chunk];
         for (; p.index < c.size(); ++p.index) {
             const Entry& e = c[p.index];
-            if (CallOf(e) != callSign) return false;
+            if (Compare(e, key) != 0) return false;
             if (e.band == band && e.mode == mode) return true;
         }
     }
     return false;
 }
 
-void ContactList::Insert(std::string_view callSign, std::uint32_t band, std::uint32_t mode) {
-    const Entry entry{StoreText(callSign), band, mode, static_cast<std::uint8_t>(callSign.size())};
-    Position p = LowerBound(callSign);
+void ContactList::InsertAt(Position p, std::string_view callSign, std::uint32_t band,
+                           std::uint32_t mode) {
+    const Key key = KeyOf(callSign);
+    const Entry entry{key.prefix, StoreText(callSign), band, mode,
+                      static_cast<std::uint8_t>(callSign.size())};
     if (p.chunk == chunks_.size()) {
-        // Beyond every entry: append. A full last chunk is not split but
+        // Behind every entry: append. A full last chunk is not split but
         // followed by a new one, so a log read in call-sign order packs tightly.
         if (chunks_.empty() || chunks_.back().size() == kChunk) {
             chunks_.emplace_back().reserve(kChunk);
+            lastPrefix_.push_back(0);
         }
         chunks_.back().push_back(entry);
+        lastPrefix_.back() = entry.prefix;
         ++size_;
         return;
     }
-    auto& chunk = chunks_[p.chunk];
-    if (chunk.size() == kChunk) {
+    if (chunks_[p.chunk].size() == kChunk) {
+        auto& full = chunks_[p.chunk];
         std::vector<Entry> upper;
         upper.reserve(kChunk);
-        upper.assign(chunk.begin() + kChunk / 2, chunk.end());
-        chunk.resize(kChunk / 2);
-        chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(p.chunk) + 1, std::move(upper));
+        upper.assign(full.begin() + kChunk / 2, full.end());
+        full.resize(kChunk / 2);
+        const std::uint64_t lowerLast = full.back().prefix;
+        const auto at = static_cast<std::ptrdiff_t>(p.chunk) + 1;
+        chunks_.insert(chunks_.begin() + at, std::move(upper));
+        lastPrefix_.insert(lastPrefix_.begin() + at - 1, lowerLast);
         if (p.index > kChunk / 2) {
             ++p.chunk;
             p.index -= kChunk / 2;
@@ -93,6 +126,7 @@ void ContactList::Insert(std::string_view callSign, std::uint32_t band, std::uin
     }
     auto& target = chunks_[p.chunk];
     target.insert(target.begin() + static_cast<std::ptrdiff_t>(p.index), entry);
+    lastPrefix_[p.chunk] = target.back().prefix;
     ++size_;
 }
 
@@ -102,75 +136,119 @@ void ContactList::ForEach(
         for (const Entry& e : c) fn(CallOf(e), e.band, e.mode);
 }
 
-// ---- TScoreBook ------------------------------------------------------------
+// ---- KeySet -----------------------------------------------------------------
 
-namespace {
-
-constexpr char kKeySep = '|';
-
-std::string MultiplierKey(std::string_view band, std::string_view value) {
-    std::string key;
-    key.reserve(band.size() + value.size() + 2);
-    key.append(band).push_back(kKeySep);
-    key.append(value).push_back(kKeySep);
-    return FoldCase(key);
+void KeySet::clear() noexcept {
+    slots_.clear();
+    pool_.clear();
+    count_ = 0;
 }
 
-}  // namespace
+void KeySet::Grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{0, 0, 0});
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& s : old) {
+        if (s.hash == 0) continue;
+        std::size_t i = s.hash & mask;
+        while (slots_[i].hash != 0) i = (i + 1) & mask;
+        slots_[i] = s;
+    }
+}
 
-std::string DistrictCode(std::string_view report) {
-    const std::string upper = UpperAscii(report);
-    std::string_view text = TrimControls(upper);
+bool KeySet::Insert(std::string_view key) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow();  // at most half full
+    const std::uint64_t hash = std::hash<std::string_view>{}(key) | 1u;
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    for (; slots_[i].hash != 0; i = (i + 1) & mask) {
+        const Slot& s = slots_[i];
+        if (s.hash == hash && std::string_view(pool_).substr(s.offset, s.length) == key) return false;
+    }
+    if (pool_.size() + key.size() > UINT32_MAX) throw std::length_error("multiplier keys are full");
+    slots_[i] = Slot{hash, static_cast<std::uint32_t>(pool_.size()),
+                     static_cast<std::uint32_t>(key.size())};
+    pool_.append(key);
+    ++count_;
+    return true;
+}
+
+// ---- district codes ----------------------------------------------------------
+
+std::string_view DistrictCode(std::string_view report, char (&code)[4]) noexcept {
+    // Upper-casing first or trimming first comes to the same: neither changes
+    // what the other looks at.
+    std::string_view text = TrimControls(report);
     text = text.substr(0, text.find('\0'));
     if (text.size() < 4) return {};
-    const std::string_view code = text.substr(text.size() - 4);
-    for (char c : code)
+    for (std::size_t i = 0; i < 4; ++i) {
+        char c = text[text.size() - 4 + i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
         if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return {};
-    return std::string(code);
+        code[i] = c;
+    }
+    return {code, 4};
 }
 
-std::uint32_t TScoreBook::FindId(const TextMap<std::uint32_t>& ids, std::string_view text) const {
-    const auto it = ids.find(text);
-    return it == ids.end() ? kNone : it->second;
+std::string DistrictCode(std::string_view report) {
+    char code[4];
+    return std::string(DistrictCode(report, code));
 }
+
+// ---- TScoreBook ------------------------------------------------------------
 
 bool TScoreBook::IsDuplicate(const ContactRecord& contact) const {
-    const std::uint32_t band = FindId(tallyOfBand_, ReadShortText(contact.DigiBand));
-    const std::uint32_t mode = FindId(modeIds_, ReadShortText(contact.QSOMode));
+    const auto band = tallyOfBand_.find(ReadShortText(contact.DigiBand));
+    const auto mode = modeIds_.find(ReadShortText(contact.QSOMode));
     // A band or mode never recorded cannot be a duplicate.
-    if (band == kNone || mode == kNone) return false;
-    return contacts_.Contains(ReadShortText(contact.CallSign), band, mode);
+    if (band == tallyOfBand_.end() || mode == modeIds_.end()) return false;
+    const std::string_view call = ReadShortText(contact.CallSign);
+    return contacts_.RunContains(contacts_.LowerBound(call), call, band->second, mode->second);
+}
+
+void TScoreBook::CountMultiplier(KeySet& keys, std::string_view band, std::string_view value,
+                                 std::int32_t& counter) {
+    key_.assign(band).push_back('|');
+    key_.append(value).push_back('|');
+    FoldCaseInPlace(key_);  // keys compare without regard to letter case
+    if (keys.Insert(key_)) counter += 1;
 }
 
 std::int32_t TScoreBook::Evaluate(const ContactRecord& contact, bool recordMode) {
-    if (IsDuplicate(contact)) return -1;
-    if (!recordMode) return ContactPoints(contact);
-
+    const std::string_view call = ReadShortText(contact.CallSign);
     const std::string_view band = ReadShortText(contact.DigiBand);
     const std::string_view mode = ReadShortText(contact.QSOMode);
 
-    auto [tallyIt, newBand] =
-        tallyOfBand_.try_emplace(std::string(band), static_cast<std::uint32_t>(tallies_.size()));
-    if (newBand) tallies_.push_back(TStatistic{std::string(band)});
-    auto [modeIt, newMode] =
-        modeIds_.try_emplace(std::string(mode), static_cast<std::uint32_t>(modeNames_.size()));
-    if (newMode) modeNames_.emplace_back(mode);
-    contacts_.Insert(ReadShortText(contact.CallSign), tallyIt->second, modeIt->second);
+    auto bandIt = tallyOfBand_.find(band);
+    auto modeIt = modeIds_.find(mode);
+    const bool known = bandIt != tallyOfBand_.end() && modeIt != modeIds_.end();
+    const ContactList::Position at = known || recordMode ? contacts_.LowerBound(call)
+                                                         : ContactList::Position{};
+    if (known && contacts_.RunContains(at, call, bandIt->second, modeIt->second)) return -1;
+    if (!recordMode) return ContactPoints(contact);
 
-    TStatistic& tally = tallies_[tallyIt->second];
+    if (bandIt == tallyOfBand_.end()) {
+        bandIt = tallyOfBand_.emplace(band, static_cast<std::uint32_t>(tallies_.size())).first;
+        tallies_.push_back(TStatistic{std::string(band)});
+    }
+    if (modeIt == modeIds_.end()) {
+        modeIt = modeIds_.emplace(mode, static_cast<std::uint32_t>(modeNames_.size())).first;
+        modeNames_.emplace_back(mode);
+    }
+    contacts_.InsertAt(at, call, bandIt->second, modeIt->second);
+
+    TStatistic& tally = tallies_[bandIt->second];
     const std::int32_t points = ContactPoints(contact);
     tally.QSOs += 1;
     tally.Points += points;
 
     // Country multipliers only for a home operator, tested on the prefix
     // exactly as stored (no upper-casing, no trimming).
-    if (IsHomePrefix(ReadShortText(contact.MyDXCCPrefix))) {
-        if (countryKeys_.insert(MultiplierKey(band, ReadShortText(contact.DXCCPrefix))).second)
-            tally.Countries += 1;
-    }
-    const std::string code = DistrictCode(ReadShortText(contact.QSOReportRecived));
-    if (!code.empty() && districtKeys_.insert(MultiplierKey(band, code)).second)
-        tally.Districts += 1;
+    if (IsHomePrefix(ReadShortText(contact.MyDXCCPrefix)))
+        CountMultiplier(countryKeys_, band, ReadShortText(contact.DXCCPrefix), tally.Countries);
+    char code[4];
+    const std::string_view district = DistrictCode(ReadShortText(contact.QSOReportRecived), code);
+    if (!district.empty()) CountMultiplier(districtKeys_, band, district, tally.Districts);
     return points;
 }
 

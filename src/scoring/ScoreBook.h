@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "host/Plugin.h"
@@ -39,16 +38,44 @@ struct TextHash {
         return std::hash<std::string_view>{}(s);
     }
 };
-using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
+
+// A set of texts in one flat table: probing it touches a slot or two and the
+// text itself, which keeps the multiplier lookups cheap on every contact.
+class KeySet {
+public:
+    // Adds the key unless an equal one is present; true when it was added.
+    bool Insert(std::string_view key);
+    std::size_t size() const noexcept { return count_; }
+    void clear() noexcept;
+
+private:
+    struct Slot {
+        std::uint64_t hash;  // 0 marks a free slot
+        std::uint32_t offset;
+        std::uint32_t length;
+    };
+    void Grow();
+
+    std::vector<Slot> slots_;
+    std::string pool_;
+    std::size_t count_ = 0;
+};
 template <class V>
 using TextMap = std::unordered_map<std::string, V, TextHash, std::equal_to<>>;
 
 // Contacts in ascending call-sign order (unsigned bytes, a prefix before its
 // extensions). Kept as a list of sorted chunks over a string arena, so that a
 // million contacts cost a few dozen bytes each and an insert moves at most
-// one chunk. Bands and modes are stored as small ids.
+// one chunk. Each entry carries the first eight bytes of its call sign as a
+// number, which settles most comparisons without touching the arena. Bands
+// and modes are stored as small ids.
 class ContactList {
 public:
+    struct Position {
+        std::size_t chunk;
+        std::size_t index;
+    };
+
     ContactList();
     ~ContactList();
     ContactList(const ContactList&) = delete;
@@ -57,32 +84,40 @@ public:
     std::size_t Size() const noexcept { return size_; }
     void Clear() noexcept;
 
-    // True when an entry with this call sign has the band and mode ids.
-    bool Contains(std::string_view callSign, std::uint32_t band, std::uint32_t mode) const;
-    void Insert(std::string_view callSign, std::uint32_t band, std::uint32_t mode);
+    // Where the call sign's run begins (or where it would be entered).
+    Position LowerBound(std::string_view callSign) const;
+    // True when the run of the call sign at `at` has the band and mode ids.
+    bool RunContains(Position at, std::string_view callSign, std::uint32_t band,
+                     std::uint32_t mode) const;
+    // Enters a contact at the place LowerBound gave for its call sign.
+    void InsertAt(Position at, std::string_view callSign, std::uint32_t band, std::uint32_t mode);
 
     // Walks the entries in order: fn(callSign, bandId, modeId).
     void ForEach(const std::function<void(std::string_view, std::uint32_t, std::uint32_t)>& fn) const;
 
 private:
     struct Entry {
-        std::uint32_t text;   // arena position of the call sign
+        std::uint64_t prefix;  // first eight bytes, big-endian, zero-padded
+        std::uint32_t text;    // arena position of the call sign
         std::uint32_t band;
         std::uint32_t mode;
         std::uint8_t length;
     };
-    struct Position {
-        std::size_t chunk;
-        std::size_t index;
+    struct Key {
+        std::uint64_t prefix;
+        std::string_view text;
     };
 
+    static Key KeyOf(std::string_view callSign) noexcept;
     std::string_view CallOf(const Entry& e) const noexcept;
-    Position LowerBound(std::string_view callSign) const;
+    // <0, 0, >0 as the entry sorts before, with, or after the key.
+    int Compare(const Entry& e, const Key& key) const noexcept;
     std::uint32_t StoreText(std::string_view text);
 
     static constexpr std::size_t kChunk = 512;
     static constexpr std::size_t kBlock = 1u << 16;
     std::vector<std::vector<Entry>> chunks_;
+    std::vector<std::uint64_t> lastPrefix_;  // prefix of each chunk's last entry
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::size_t blockUsed_ = kBlock;
     std::size_t size_ = 0;
@@ -109,21 +144,24 @@ public:
     void ForEachContact(const std::function<void(const TQSO&)>& fn) const;
 
 private:
-    static constexpr std::uint32_t kNone = UINT32_MAX;
-    std::uint32_t FindId(const TextMap<std::uint32_t>& ids, std::string_view text) const;
+    void CountMultiplier(KeySet& keys, std::string_view band, std::string_view value,
+                         std::int32_t& counter);
+
 
     ContactList contacts_;
     std::vector<TStatistic> tallies_;          // in the order bands were first recorded
     TextMap<std::uint32_t> tallyOfBand_;       // band text -> index into tallies_
     TextMap<std::uint32_t> modeIds_;
     std::vector<std::string> modeNames_;
-    TextSet districtKeys_;                     // folded band|code|
-    TextSet countryKeys_;                      // folded band|prefix|
+    KeySet districtKeys_;                     // folded band|code|
+    KeySet countryKeys_;                      // folded band|prefix|
+    std::string key_;                          // scratch for forming keys
 };
 
 // The district code a received report carries: its last four characters when
 // the report, upper-cased and trimmed, ends in four of A-Z and 0-9. The report
 // counts up to its first NUL. Empty when there is none.
+std::string_view DistrictCode(std::string_view report, char (&code)[4]) noexcept;
 std::string DistrictCode(std::string_view report);
 
 }  // namespace yol

@@ -43,6 +43,24 @@ std::string NormPrefix(std::string_view text) {
     return std::string(TrimControls(UpperAscii(text)));
 }
 
+std::string_view NormPrefix(std::string_view text, TextBuffer& buffer) noexcept {
+    text = TrimControls(text);  // upper-casing never turns a blank into a letter or back
+    const std::size_t n = text.size() < sizeof buffer ? text.size() : sizeof buffer;
+    for (std::size_t i = 0; i < n; ++i) {
+        const char c = text[i];
+        buffer[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    return {buffer, n};
+}
+
+bool EqualUpperAscii(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size()) return false;
+    auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (upper(a[i]) != upper(b[i])) return false;
+    return true;
+}
+
 bool IsHomePrefix(std::string_view prefix) noexcept {
     // ":" + prefix + ":" within the list: the prefix stands between two colons.
     if (prefix.size() + 2 > kHomePrefixes.size()) return false;
@@ -56,8 +74,12 @@ bool IsHomePrefix(std::string_view prefix) noexcept {
 
 std::string FoldCase(std::string_view text) {
     std::string out(text);
-    for (char& c : out) c = static_cast<char>(kFold[static_cast<unsigned char>(c)]);
+    FoldCaseInPlace(out);
     return out;
+}
+
+void FoldCaseInPlace(std::string& text) noexcept {
+    for (char& c : text) c = static_cast<char>(kFold[static_cast<unsigned char>(c)]);
 }
 
 }  // namespace yol

@@ -16,6 +16,13 @@ std::string_view TrimControls(std::string_view text) noexcept;
 // Upper-cased, then trimmed.
 std::string NormPrefix(std::string_view text);
 
+// The same into a caller's buffer, for the hot paths: no allocation.
+using TextBuffer = char[256];
+std::string_view NormPrefix(std::string_view text, TextBuffer& buffer) noexcept;
+
+// Equal after upper-casing both (a to z only), byte for byte.
+bool EqualUpperAscii(std::string_view a, std::string_view b) noexcept;
+
 // True when ":" + prefix + ":" occurs within ":UA1:UA2:UA9:".
 bool IsHomePrefix(std::string_view prefix) noexcept;
 
@@ -23,5 +30,6 @@ bool IsHomePrefix(std::string_view prefix) noexcept;
 // Windows-1251 fold to their capitals, so that two keys equal without regard
 // to letter case fold to the same bytes.
 std::string FoldCase(std::string_view text);
+void FoldCaseInPlace(std::string& text) noexcept;
 
 }  // namespace yol

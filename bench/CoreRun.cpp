@@ -1,0 +1,176 @@
+// Whole-run measurements of the scoring core:
+//  - memory of a score book holding a million contacts (resident growth per contact),
+//  - per-call latency of Evaluate at that size (median and 99th percentile),
+//  - recalculation of a million-row SQLite log against a bare walk of the
+//    same query reading the same seven columns, alternated in one run.
+//
+//   yol_core_run [--rows 1000000] [--db /tmp/yol-bench.sqlite]
+// The log is generated into --db unless it already holds the table.
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "BenchData.h"
+#include "logdb/Recalc.h"
+#include "logdb/SqliteLogQuery.h"
+#include "scoring/ScoreBook.h"
+
+namespace yol::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long ResidentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+template <class T>
+T Median(std::vector<T> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+struct NoEvents : EventPump {
+    void DeliverPendingEvents() override {}
+};
+
+void MakeLog(sqlite3* db, std::uint32_t rows) {
+    sqlite3_exec(db,
+                 "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; DROP TABLE IF EXISTS Log;"
+                 "CREATE TABLE Log (Id INTEGER PRIMARY KEY, CallSign TEXT, DigiBand TEXT,"
+                 " QSOMode TEXT, QSOReportRecived TEXT, DXCCPrefix TEXT, MainPrefix TEXT,"
+                 " Continent TEXT); BEGIN",
+                 nullptr, nullptr, nullptr);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO Log VALUES (NULL,?,?,?,?,?,?,?)", -1, &insert, nullptr);
+    std::mt19937 rng(11);
+    auto r = std::make_unique<ContactRecord>();
+    for (std::uint32_t i = 0; i < rows; ++i) {
+        FillContact(*r, static_cast<std::uint32_t>(rng() % (rows * 3 / 4 + 1)), rng);  // some repeats
+        const ShortText* fields[] = {&r->CallSign, &r->DigiBand, &r->QSOMode, &r->QSOReportRecived,
+                                     &r->DXCCPrefix, &r->DXCCPrefix, &r->Continent};
+        for (int c = 0; c < 7; ++c) {
+            const std::string_view v = ReadShortText(*fields[c]);
+            sqlite3_bind_text(insert, c + 1, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+        }
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    sqlite3_exec(db, "COMMIT; CREATE INDEX Log_CallSign ON Log (CallSign);", nullptr, nullptr, nullptr);
+}
+
+std::size_t BareWalk(LogQuery& q) {
+    std::size_t bytes = 0;
+    q.Close();
+    q.SetText(LogQueryText("Log"));
+    q.Open();
+    while (!q.AtEnd()) {
+        for (std::string_view column : kLogColumns) bytes += q.ColumnAsText(column).size();
+        q.Next();
+    }
+    q.Close();
+    return bytes;
+}
+
+}  // namespace
+}  // namespace yol::bench
+
+int main(int argc, char** argv) {
+    using namespace yol;
+    using namespace yol::bench;
+    std::uint32_t rows = 1'000'000;
+    std::string path = "/tmp/yol-bench.sqlite";
+    bool bookPart = true;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--recalc-only") == 0) bookPart = false;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--rows") == 0) rows = static_cast<std::uint32_t>(std::atol(argv[i + 1]));
+        if (std::strcmp(argv[i], "--db") == 0) path = argv[i + 1];
+    }
+
+    // Memory and Evaluate latency with a million contacts.
+    if (bookPart) {
+        std::mt19937 rng(5);
+        auto r = std::make_unique<ContactRecord>();
+        StoreShortText(r->MyDXCCPrefix, "UA1");
+        StoreShortText(r->MyContinent, "EU");
+        std::vector<std::uint32_t> order(1'000'000);
+        for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = 2 * i;
+        std::shuffle(order.begin(), order.end(), rng);
+        const long before = ResidentKiB();
+        auto book = std::make_unique<TScoreBook>();
+        for (std::uint32_t n : order) {
+            FillContact(*r, n, rng);
+            book->Evaluate(*r, true);
+        }
+        const long after = ResidentKiB();
+        std::printf("book: %zu contacts, %.1f bytes per contact (resident growth)\n",
+                    book->ContactCount(), static_cast<double>(after - before) * 1024.0 / static_cast<double>(book->ContactCount()));
+
+        for (bool record : {false, true}) {
+            std::vector<double> ns;
+            for (std::uint32_t i = 0; i < 20000; ++i) {
+                FillContact(*r, record ? 2 * i + 1 : static_cast<std::uint32_t>(rng() % 2'000'000), rng);
+                const auto t0 = Clock::now();
+                book->Evaluate(*r, record);
+                ns.push_back(Seconds(Clock::now() - t0) * 1e9);
+            }
+            std::sort(ns.begin(), ns.end());
+            std::printf("evaluate %-13s median %.0f ns, p99 %.0f ns\n",
+                        record ? "record:" : "evaluate-only:", ns[ns.size() / 2], ns[ns.size() * 99 / 100]);
+        }
+    }
+
+    // Recalculation against the bare walk.
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    {
+        SqliteLogQuery probe(db);
+        probe.SetText("SELECT count(*) AS n FROM Log");
+        bool fresh = true;
+        try {
+            probe.Open();
+            fresh = std::atol(std::string(probe.ColumnAsText("n")).c_str()) != static_cast<long>(rows);
+        } catch (const LogQueryError&) {
+        }
+        probe.Close();
+        if (fresh) MakeLog(db, rows);
+    }
+    SqliteLogQuery query(db);
+    NoEvents pump;
+    auto current = std::make_unique<ContactRecord>();
+    StoreShortText(current->TableName, "Log");
+    StoreShortText(current->MyDXCCPrefix, "UA1");
+    StoreShortText(current->MyContinent, "EU");
+    TScoreBook book;
+    BareWalk(query);  // warm the page cache
+    std::vector<double> walk, recalc;
+    for (int run = 0; run < 5; ++run) {
+        auto t0 = Clock::now();
+        BareWalk(query);
+        walk.push_back(Seconds(Clock::now() - t0));
+        t0 = Clock::now();
+        RecalcFromLog(query, pump, *current, book, {});
+        recalc.push_back(Seconds(Clock::now() - t0));
+    }
+    std::printf("log: %u rows, %zu contacts recorded\n", rows, book.ContactCount());
+    std::printf("bare walk median %.3f s, recalculation median %.3f s, ratio %.3f\n", Median(walk),
+                Median(recalc), Median(recalc) / Median(walk));
+    sqlite3_close(db);
+    return 0;
+}

@@ -1,0 +1,22 @@
+#include "ui/ErrorText.h"
+
+namespace yol {
+
+std::string ErrorReportText(std::string_view message) {
+    std::string text(message);
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.'))
+        text += '.';
+    return text;
+}
+
+std::string ErrorReportCaption(std::string_view path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    name = name.substr(0, name.find('.'));
+    std::string caption(name);
+    for (std::size_t i = 1; i < caption.size(); ++i)
+        if (caption[i] >= 'A' && caption[i] <= 'Z') caption[i] = static_cast<char>(caption[i] + 32);
+    return caption;
+}
+
+}  // namespace yol
