@@ -12,7 +12,7 @@ std::string_view ReadShortText(const ShortText& field) noexcept {
 void StoreShortText(ShortText& field, std::string_view text) noexcept {
     const std::size_t n = std::min<std::size_t>(text.size(), 255);
     // The source may overlap the field (a text read from it and stored back).
-    std::memmove(field.bytes + 1, text.data(), n);
+    if (n != 0) std::memmove(field.bytes + 1, text.data(), n);
     field.bytes[0] = static_cast<unsigned char>(n);
 }
 
