@@ -136,17 +136,52 @@ void ContactList::ForEach(
         for (const Entry& e : c) fn(CallOf(e), e.band, e.mode);
 }
 
-// ---- KeySet -----------------------------------------------------------------
+// ---- TextTable -----------------------------------------------------------------
 
-void KeySet::clear() noexcept {
+void TextTable::clear() noexcept {
     slots_.clear();
     pool_.clear();
     count_ = 0;
 }
 
-void KeySet::Grow() {
+std::uint32_t TextTable::Hash(std::string_view text) noexcept {
+    std::uint32_t h = 2166136261u;  // FNV-1a: short texts, inline
+    for (char c : text) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    return h | 1u;
+}
+
+std::size_t TextTable::Probe(std::string_view text, std::uint32_t hash) const noexcept {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    for (; slots_[i].hash != 0; i = (i + 1) & mask) {
+        const Slot& s = slots_[i];
+        if (s.hash == hash && std::string_view(pool_).substr(s.offset, s.length) == text) break;
+    }
+    return i;
+}
+
+std::uint32_t TextTable::Find(std::string_view text) const noexcept {
+    if (slots_.empty()) return kMissing;
+    const Slot& s = slots_[Probe(text, Hash(text))];
+    return s.hash != 0 ? s.id : kMissing;
+}
+
+std::pair<std::uint32_t, bool> TextTable::Intern(std::string_view text) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow();  // at most half full
+    const std::uint32_t hash = Hash(text);
+    Slot& s = slots_[Probe(text, hash)];
+    if (s.hash != 0) return {s.id, false};
+    if (pool_.size() + text.size() > UINT32_MAX || count_ == kMissing)
+        throw std::length_error("too many texts");
+    s = Slot{hash, count_, static_cast<std::uint32_t>(pool_.size()),
+             static_cast<std::uint32_t>(text.size())};
+    pool_.append(text);
+    return {count_++, true};
+}
+
+void TextTable::Grow() {
     std::vector<Slot> old = std::move(slots_);
-    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{0, 0, 0});
+    slots_.assign(old.empty() ? 16 : old.size() * 2, Slot{0, 0, 0, 0});
     const std::size_t mask = slots_.size() - 1;
     for (const Slot& s : old) {
         if (s.hash == 0) continue;
@@ -156,19 +191,42 @@ void KeySet::Grow() {
     }
 }
 
-bool KeySet::Insert(std::string_view key) {
-    if ((count_ + 1) * 2 > slots_.size()) Grow();  // at most half full
-    const std::uint64_t hash = std::hash<std::string_view>{}(key) | 1u;
+// ---- NumberSet ---------------------------------------------------------------
+
+void NumberSet::clear() noexcept {
+    slots_.clear();
+    count_ = 0;
+}
+
+namespace {
+std::size_t Mix(std::uint64_t v) noexcept {
+    v ^= v >> 33;
+    v *= 0xff51afd7ed558ccdULL;
+    v ^= v >> 33;
+    return static_cast<std::size_t>(v);
+}
+}  // namespace
+
+void NumberSet::Grow() {
+    std::vector<std::uint64_t> old = std::move(slots_);
+    slots_.assign(old.empty() ? 64 : old.size() * 2, 0);
     const std::size_t mask = slots_.size() - 1;
-    std::size_t i = hash & mask;
-    for (; slots_[i].hash != 0; i = (i + 1) & mask) {
-        const Slot& s = slots_[i];
-        if (s.hash == hash && std::string_view(pool_).substr(s.offset, s.length) == key) return false;
+    for (std::uint64_t stored : old) {
+        if (stored == 0) continue;
+        std::size_t i = Mix(stored) & mask;
+        while (slots_[i] != 0) i = (i + 1) & mask;
+        slots_[i] = stored;
     }
-    if (pool_.size() + key.size() > UINT32_MAX) throw std::length_error("multiplier keys are full");
-    slots_[i] = Slot{hash, static_cast<std::uint32_t>(pool_.size()),
-                     static_cast<std::uint32_t>(key.size())};
-    pool_.append(key);
+}
+
+bool NumberSet::Insert(std::uint64_t value) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow();  // at most half full
+    const std::uint64_t stored = value + 1;
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = Mix(stored) & mask;
+    for (; slots_[i] != 0; i = (i + 1) & mask)
+        if (slots_[i] == stored) return false;
+    slots_[i] = stored;
     ++count_;
     return true;
 }
@@ -198,20 +256,20 @@ std::string DistrictCode(std::string_view report) {
 // ---- TScoreBook ------------------------------------------------------------
 
 bool TScoreBook::IsDuplicate(const ContactRecord& contact) const {
-    const auto band = tallyOfBand_.find(ReadShortText(contact.DigiBand));
-    const auto mode = modeIds_.find(ReadShortText(contact.QSOMode));
+    const std::uint32_t band = tallyOfBand_.Find(ReadShortText(contact.DigiBand));
+    const std::uint32_t mode = modeIds_.Find(ReadShortText(contact.QSOMode));
     // A band or mode never recorded cannot be a duplicate.
-    if (band == tallyOfBand_.end() || mode == modeIds_.end()) return false;
+    if (band == TextTable::kMissing || mode == TextTable::kMissing) return false;
     const std::string_view call = ReadShortText(contact.CallSign);
-    return contacts_.RunContains(contacts_.LowerBound(call), call, band->second, mode->second);
+    return contacts_.RunContains(contacts_.LowerBound(call), call, band, mode);
 }
 
-void TScoreBook::CountMultiplier(KeySet& keys, std::string_view band, std::string_view value,
+void TScoreBook::CountMultiplier(TextTable& keys, std::string_view band, std::string_view value,
                                  std::int32_t& counter) {
     key_.assign(band).push_back('|');
     key_.append(value).push_back('|');
     FoldCaseInPlace(key_);  // keys compare without regard to letter case
-    if (keys.Insert(key_)) counter += 1;
+    if (keys.Intern(key_).second) counter += 1;
 }
 
 std::int32_t TScoreBook::Evaluate(const ContactRecord& contact, bool recordMode) {
@@ -219,25 +277,26 @@ std::int32_t TScoreBook::Evaluate(const ContactRecord& contact, bool recordMode)
     const std::string_view band = ReadShortText(contact.DigiBand);
     const std::string_view mode = ReadShortText(contact.QSOMode);
 
-    auto bandIt = tallyOfBand_.find(band);
-    auto modeIt = modeIds_.find(mode);
-    const bool known = bandIt != tallyOfBand_.end() && modeIt != modeIds_.end();
+    std::uint32_t bandId = tallyOfBand_.Find(band);
+    std::uint32_t modeId = modeIds_.Find(mode);
+    const bool known = bandId != TextTable::kMissing && modeId != TextTable::kMissing;
     const ContactList::Position at = known || recordMode ? contacts_.LowerBound(call)
                                                          : ContactList::Position{};
-    if (known && contacts_.RunContains(at, call, bandIt->second, modeIt->second)) return -1;
+    if (known && contacts_.RunContains(at, call, bandId, modeId)) return -1;
     if (!recordMode) return ContactPoints(contact);
 
-    if (bandIt == tallyOfBand_.end()) {
-        bandIt = tallyOfBand_.emplace(band, static_cast<std::uint32_t>(tallies_.size())).first;
+    if (bandId == TextTable::kMissing) {
+        bandId = tallyOfBand_.Intern(band).first;  // numbered as the tallies are
         tallies_.push_back(TStatistic{std::string(band)});
+        tallyFoldedBand_.push_back(foldedBandIds_.Intern(FoldCase(band)).first);
     }
-    if (modeIt == modeIds_.end()) {
-        modeIt = modeIds_.emplace(mode, static_cast<std::uint32_t>(modeNames_.size())).first;
+    if (modeId == TextTable::kMissing) {
+        modeId = modeIds_.Intern(mode).first;
         modeNames_.emplace_back(mode);
     }
-    contacts_.InsertAt(at, call, bandIt->second, modeIt->second);
+    contacts_.InsertAt(at, call, bandId, modeId);
 
-    TStatistic& tally = tallies_[bandIt->second];
+    TStatistic& tally = tallies_[bandId];
     const std::int32_t points = ContactPoints(contact);
     tally.QSOs += 1;
     tally.Points += points;
@@ -248,7 +307,13 @@ std::int32_t TScoreBook::Evaluate(const ContactRecord& contact, bool recordMode)
         CountMultiplier(countryKeys_, band, ReadShortText(contact.DXCCPrefix), tally.Countries);
     char code[4];
     const std::string_view district = DistrictCode(ReadShortText(contact.QSOReportRecived), code);
-    if (!district.empty()) CountMultiplier(districtKeys_, band, district, tally.Districts);
+    if (!district.empty()) {
+        std::uint32_t packed = 0;
+        for (char ch : district) packed = (packed << 8) | static_cast<unsigned char>(ch);
+        const std::uint64_t key =
+            (static_cast<std::uint64_t>(tallyFoldedBand_[bandId]) << 32) | packed;
+        if (districtKeys_.Insert(key)) tally.Districts += 1;
+    }
     return points;
 }
 
@@ -256,6 +321,8 @@ void TScoreBook::Clear() {
     contacts_.Clear();
     tallies_.clear();
     tallyOfBand_.clear();
+    foldedBandIds_.clear();
+    tallyFoldedBand_.clear();
     modeIds_.clear();
     modeNames_.clear();
     districtKeys_.clear();

@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "host/Plugin.h"
@@ -31,37 +30,35 @@ struct TQSO {
     std::string_view QSOMode;
 };
 
-// Hash for string-keyed containers that can be probed with a string_view.
-struct TextHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const noexcept {
-        return std::hash<std::string_view>{}(s);
-    }
-};
-
-// A set of texts in one flat table: probing it touches a slot or two and the
-// text itself, which keeps the multiplier lookups cheap on every contact.
-class KeySet {
+// Texts numbered in the order they were first entered, in one flat table:
+// a lookup touches a slot or two and the text itself, which keeps the band,
+// mode and multiplier lookups cheap on every contact.
+class TextTable {
 public:
-    // Adds the key unless an equal one is present; true when it was added.
-    bool Insert(std::string_view key);
+    static constexpr std::uint32_t kMissing = UINT32_MAX;
+
+    // The text's number, or kMissing.
+    std::uint32_t Find(std::string_view text) const noexcept;
+    // The text's number and whether it was entered just now.
+    std::pair<std::uint32_t, bool> Intern(std::string_view text);
     std::size_t size() const noexcept { return count_; }
     void clear() noexcept;
 
 private:
     struct Slot {
-        std::uint64_t hash;  // 0 marks a free slot
-        std::uint32_t offset;
+        std::uint32_t hash;    // 0 marks a free slot
+        std::uint32_t id;
+        std::uint32_t offset;  // into pool_
         std::uint32_t length;
     };
+    static std::uint32_t Hash(std::string_view text) noexcept;
+    std::size_t Probe(std::string_view text, std::uint32_t hash) const noexcept;
     void Grow();
 
     std::vector<Slot> slots_;
     std::string pool_;
-    std::size_t count_ = 0;
+    std::uint32_t count_ = 0;
 };
-template <class V>
-using TextMap = std::unordered_map<std::string, V, TextHash, std::equal_to<>>;
 
 // Contacts in ascending call-sign order (unsigned bytes, a prefix before its
 // extensions). Kept as a list of sorted chunks over a string arena, so that a
@@ -123,6 +120,21 @@ private:
     std::size_t size_ = 0;
 };
 
+// A set of 64-bit numbers in one flat table.
+class NumberSet {
+public:
+    // Adds the number unless present; true when it was added.
+    bool Insert(std::uint64_t value);
+    std::size_t size() const noexcept { return count_; }
+    void clear() noexcept;
+
+private:
+    void Grow();
+
+    std::vector<std::uint64_t> slots_;  // value + 1; 0 marks a free slot
+    std::size_t count_ = 0;
+};
+
 class TScoreBook {
 public:
     // Returns -1 for a duplicate, otherwise the contact's points. Without
@@ -144,17 +156,22 @@ public:
     void ForEachContact(const std::function<void(const TQSO&)>& fn) const;
 
 private:
-    void CountMultiplier(KeySet& keys, std::string_view band, std::string_view value,
+    void CountMultiplier(TextTable& keys, std::string_view band, std::string_view value,
                          std::int32_t& counter);
 
 
     ContactList contacts_;
     std::vector<TStatistic> tallies_;          // in the order bands were first recorded
-    TextMap<std::uint32_t> tallyOfBand_;       // band text -> index into tallies_
-    TextMap<std::uint32_t> modeIds_;
+    TextTable tallyOfBand_;                    // band text -> index into tallies_
+    // District keys compare the band without regard to letter case and the
+    // code is always four of A-Z and 0-9: a key is the band's folded id with
+    // the code packed beside it.
+    TextTable foldedBandIds_;                  // folded band text -> id
+    std::vector<std::uint32_t> tallyFoldedBand_;  // per tally: its folded band id
+    TextTable modeIds_;                        // mode text -> id
     std::vector<std::string> modeNames_;
-    KeySet districtKeys_;                     // folded band|code|
-    KeySet countryKeys_;                      // folded band|prefix|
+    NumberSet districtKeys_;                   // folded band id and code
+    TextTable countryKeys_;                    // folded band|prefix|
     std::string key_;                          // scratch for forming keys
 };
 
