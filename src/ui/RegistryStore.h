@@ -7,36 +7,15 @@
 
 #include <optional>
 #include <string>
-#include <utility>
 
 #include "ui/FormStorage.h"
+#include "ui/WinHandles.h"
 
 namespace yol {
 
 // An open registry key, closed when it goes.
-class RegKey {
-public:
-    RegKey() = default;
-    explicit RegKey(HKEY key) noexcept : key_(key) {}
-    ~RegKey() { reset(); }
-    RegKey(RegKey&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
-    RegKey& operator=(RegKey&& other) noexcept {
-        if (this != &other) reset(std::exchange(other.key_, nullptr));
-        return *this;
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-
-    HKEY get() const noexcept { return key_; }
-    explicit operator bool() const noexcept { return key_ != nullptr; }
-    void reset(HKEY key = nullptr) noexcept {
-        if (key_ != nullptr) RegCloseKey(key_);
-        key_ = key;
-    }
-
-private:
-    HKEY key_ = nullptr;
-};
+inline void CloseRegKey(HKEY key) noexcept { RegCloseKey(key); }
+using RegKey = UniqueHandle<HKEY, CloseRegKey>;
 
 class RegistrySettingsStore final : public SettingsStore {
 public:

@@ -36,7 +36,6 @@ private:
 };
 
 inline void FreeGdiObject(HGDIOBJ h) noexcept { DeleteObject(h); }
-inline void FreeWindow(HWND h) noexcept { DestroyWindow(h); }
 
 using UniqueFont = UniqueHandle<HFONT, FreeGdiObject>;
 using UniqueBitmap = UniqueHandle<HBITMAP, FreeGdiObject>;
