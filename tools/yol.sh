@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# One entry point for building, testing and running YOLContest on Debian 12.
+#
+#   bash tools/yol.sh test            build everything and run every test
+#   bash tools/yol.sh main [options]  the host simulator on a generated SQLite log
+#   bash tools/yol.sh deps            install what the others need (as root)
+#   bash tools/yol.sh bench           benchmarks and whole-run timings
+#
+# main options: --arch win32|win64 (default win32, the shipped module; win32
+# runs under qemu and takes a minute or two), --rows N (sample log size,
+# default 2000), --out DIR (default build/main), --keep-open (leave the
+# window up until it is closed).
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$ROOT"
+JOBS=${YOL_JOBS:-$(nproc)}
+
+say() { printf '\n==> %s\n' "$*"; }
+
+PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-dev
+          libsqlite3-dev sqlite3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64
+          wine32:i386 qemu-user-static xvfb xauth imagemagick)
+
+deps() {
+    local missing=()
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+    done
+    command -v npm >/dev/null || missing+=(npm)
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    if [ "$(id -u)" != 0 ]; then
+        echo "Missing packages: ${missing[*]}" >&2
+        echo "Install them as root: dpkg --add-architecture i386 && apt-get update && apt-get install -y ${missing[*]}" >&2
+        exit 1
+    fi
+    say "installing: ${missing[*]}"
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+configure() {  # preset
+    [ -f "build/$1/CMakeCache.txt" ] || cmake --preset "$1" >/dev/null
+}
+
+build() {  # presets...
+    for preset in "$@"; do
+        say "building $preset"
+        configure "$preset"
+        cmake --build "build/$preset" -j "$JOBS"
+    done
+}
+
+# A private X display for Wine when none is set.
+# shellcheck source=tools/wine/env.sh
+source tools/wine/env.sh
+display() { yol_xvfb_start || exit 1; }
+trap 'yol_xvfb_stop' EXIT
+
+# One Wine prefix for the whole run, copied for every Wine process.
+wine_base() {
+    YOL_WINE_BASE=$(yol_wine_base_prefix "$ROOT/build") || exit 1
+    export YOL_WINE_BASE
+}
+
+run_tests() {
+    deps
+    build native native-asan mingw64 mingw32
+    display
+    wine_base
+    local failed=()
+    for preset in native native-asan mingw64 mingw32; do
+        say "testing $preset"
+        ctest --test-dir "build/$preset" --output-on-failure --timeout 1500 || failed+=("$preset")
+    done
+    if [ ${#failed[@]} -ne 0 ]; then
+        say "FAILED: ${failed[*]}"
+        exit 1
+    fi
+    say "all test trees passed"
+}
+
+main_job() {
+    local arch=win32 rows=2000 out=build/main keep=()
+    while [ $# -gt 0 ]; do
+        case "$1" in
+            --arch) arch=$2; shift 2 ;;
+            --rows) rows=$2; shift 2 ;;
+            --out) out=$2; shift 2 ;;
+            --keep-open) keep=(--keep-open); shift ;;
+            *) echo "unknown option $1" >&2; exit 2 ;;
+        esac
+    done
+    local preset=mingw32
+    [ "$arch" = win64 ] && preset=mingw64
+    deps
+    build native "$preset"
+    mkdir -p "$out"
+    out=$(cd "$out" && pwd)
+    say "generating a sample log of $rows contacts"
+    build/native/tools/loggen/yolloggen --db "$out/log.sqlite" --rows "$rows" --seed 7
+    display
+    wine_base
+    say "driving the module ($arch) with the host simulator"
+    local bin="build/$preset/bin"
+    local log="$out/yolhost.txt"
+    : >"$log"
+    ( yol_wine_run "$arch" "$bin/yolhost.exe" --dll "$bin/YOLContest.dll" --db "$out/log.sqlite" \
+        --table Log --title "Sample Host" --generate 25 --seed 3 --hold-ms 4000 "${keep[@]}" \
+        >"$log" 2>&1 ) &
+    local host=$!
+    # Screenshot while the simulator holds the window up.
+    local shot="$out/window-$arch.png"
+    for _ in $(seq 600); do
+        grep -q "holding" "$log" && break
+        kill -0 "$host" 2>/dev/null || break
+        sleep 0.5
+    done
+    sleep 1
+    import -window root -crop 420x250+955+170 +repage "$shot" 2>/dev/null || import -window root "$shot"
+    wait "$host" || { cat "$log"; echo "the host simulator failed" >&2; exit 1; }
+    cat "$log"
+    say "screenshot: $shot"
+}
+
+bench() {
+    deps
+    configure native
+    say "building the benchmarks (Release)"
+    [ -f build/bench/CMakeCache.txt ] || cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build build/bench -j "$JOBS" --target yol_bench yol_core_run
+    build mingw64
+    say "Evaluate with 1,000,000 contacts (Google Benchmark)"
+    build/bench/bench/yol_bench --benchmark_min_time=0.2
+    say "whole runs: memory, Evaluate latency, recalculation against a bare walk (1,000,000 rows)"
+    build/bench/bench/yol_core_run --rows 1000000 --db build/bench/log-1m.sqlite
+    say "ADO path under wine64 (100,000 rows)"
+    build/native/tools/loggen/yolloggen --db build/bench/log-100k.sqlite --rows 100000 --seed 9
+    display
+    wine_base
+    yol_wine_run win64 build/mingw64/bin/yolhost.exe --dll build/mingw64/bin/YOLContest.dll \
+        --db build/bench/log-100k.sqlite --bench
+}
+
+case "${1:-}" in
+    deps) deps ;;
+    build) deps; build native native-asan mingw64 mingw32 ;;
+    test) run_tests ;;
+    main) shift; main_job "$@" ;;
+    bench) bench ;;
+    *) sed -n '2,13p' "$0"; exit 2 ;;
+esac
