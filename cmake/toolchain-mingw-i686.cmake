@@ -1,20 +1,5 @@
-# Cross build for 32-bit Windows with MinGW-w64. The posix thread-model compilers
-# are required: GoogleTest needs std::thread and std::mutex. Test programs run
-# under Wine through tools/wine/run.sh, so plain add_test works.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 32-bit Windows (the shipped module) with MinGW-w64.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(YOL_MINGW_TRIPLET i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${YOL_MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${YOL_MINGW_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${YOL_MINGW_TRIPLET}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${YOL_MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-get_filename_component(_yol_root "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
-set(CMAKE_CROSSCOMPILING_EMULATOR "${_yol_root}/tools/wine/run.sh;win32")
-unset(_yol_root)
+set(YOL_WINE_ARCH win32)
+include(${CMAKE_CURRENT_LIST_DIR}/MinGW.cmake)
