@@ -76,6 +76,11 @@ run_tests() {
         say "testing $preset"
         ctest --test-dir "build/$preset" --output-on-failure --timeout 1500 || failed+=("$preset")
     done
+    # The main job as a smoke test, with a screenshot of the window kept as
+    # an artifact.
+    if ! main_job --arch win64 --rows 500 --out build/artifacts; then
+        failed+=("main job")
+    fi
     if [ ${#failed[@]} -ne 0 ]; then
         say "FAILED: ${failed[*]}"
         exit 1

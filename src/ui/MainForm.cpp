@@ -9,6 +9,7 @@
 #include "scoring/Report.h"
 #include "ui/ErrorText.h"
 #include "ui/RegistryStore.h"
+#include "ui/ReportUpdate.h"
 #include "ui/res/resource.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -363,7 +364,26 @@ void TfmMainForm::DeliverPendingEvents() {
 
 void TfmMainForm::WriteReport() {
     if (statistic_ == nullptr) return;
-    SetWindowTextW(statistic_, WideFromAnsi(BuildReport(book_.Tallies())).c_str());
+    const std::wstring next = WideFromAnsi(BuildReport(book_.Tallies()));
+    std::wstring current(static_cast<std::size_t>(GetWindowTextLengthW(statistic_)) + 1, L'\0');
+    current.resize(static_cast<std::size_t>(
+        GetWindowTextW(statistic_, current.data(), static_cast<int>(current.size()))));
+    const auto changes = ChangedLines<wchar_t>(current, next);
+    if (!changes) {
+        SetWindowTextW(statistic_, next.c_str());
+        return;
+    }
+    if (changes->empty()) return;
+    // Replace the changed lines from the last to the first, so that the
+    // places of the ones before stay put; then stand at the top, as after a
+    // whole rewrite.
+    for (auto it = changes->rbegin(); it != changes->rend(); ++it) {
+        const std::wstring line = next.substr(it->newStart, it->newLength);
+        SendMessageW(statistic_, EM_SETSEL, it->oldStart, it->oldStart + it->oldLength);
+        SendMessageW(statistic_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
+    }
+    SendMessageW(statistic_, EM_SETSEL, 0, 0);
+    SendMessageW(statistic_, EM_SCROLLCARET, 0, 0);
 }
 
 void TfmMainForm::ClearReport() {
