@@ -103,14 +103,15 @@ yol_wine_base_prefix() {
         [ -f "$base/system.reg" ] && exit 0
         rm -rf "$base.new"
         yol_wine_say "creating the Wine prefix $base (wineboot, up to a few minutes)"
-        WINEPREFIX="$base.new" "$YOL_WINE64" wineboot -i >/dev/null 2>&1
+        # Made without a display: with one, the desktop process stays and the
+        # server never ends by itself.
+        WINEPREFIX="$base.new" env -u DISPLAY "$YOL_WINE64" wineboot -i >/dev/null 2>&1
         rc=$?
         # Without a window manager, Wine waits up to two seconds for every
         # managed window to be withdrawn; unmanaged windows do not wait.
-        [ $rc -eq 0 ] && WINEPREFIX="$base.new" "$YOL_WINE64" reg add 'HKCU\Software\Wine\X11 Driver' \
-            /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-        # The registry is written when the server ends: let it end by itself.
-        WINEPREFIX="$base.new" "$YOL_WINESERVER" -w >/dev/null 2>&1
+        [ $rc -eq 0 ] && WINEPREFIX="$base.new" env -u DISPLAY "$YOL_WINE64" reg add \
+            'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+        # Ending the server writes the registry files.
         WINEPREFIX="$base.new" "$YOL_WINESERVER" -k >/dev/null 2>&1
         if [ $rc -ne 0 ] || [ ! -f "$base.new/system.reg" ]; then
             yol_wine_say "wineboot failed ($rc) for $base"
