@@ -128,6 +128,18 @@ main_job() {
     import -window root -crop 420x250+955+170 +repage "$shot" 2>/dev/null || import -window root "$shot"
     wait "$host" || { cat "$log"; echo "the host simulator failed" >&2; exit 1; }
     cat "$log"
+    # The contacts the simulator added went into the log as well: the
+    # module's running score must equal a full recalculation of the log
+    # through the scoring core alone.
+    local shown expected
+    shown=$(sed -n '/^--- report ---$/,/^--- end report ---$/p' "$log" | sed '1d;$d' | tr -d '\r')
+    expected=$(build/native/tools/yolscore/yolscore --db "$out/log.sqlite" --table Log | tr -d '\r')
+    if [ "$shown" != "$expected" ]; then
+        diff <(echo "$expected") <(echo "$shown") || true
+        echo "the module's report differs from the core's recalculation of the log" >&2
+        exit 1
+    fi
+    say "the window's report equals a full recalculation of the log"
     say "screenshot: $shot"
 }
 
