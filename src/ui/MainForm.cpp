@@ -54,10 +54,11 @@ void PinModule() noexcept {
                        reinterpret_cast<LPCWSTR>(&ModuleInstance), &self);
 }
 
-HFONT MakeFont(const wchar_t* face, int height, BYTE charset) {
+// The pitch and family guide the font mapper where the face is missing: the
+// report's columns stay fixed-pitch on any system.
+HFONT MakeFont(const wchar_t* face, int height, BYTE charset, BYTE pitchAndFamily) {
     return CreateFontW(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, face);
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, pitchAndFamily, face);
 }
 
 std::string FailureText(const std::exception_ptr& failure) {
@@ -115,8 +116,8 @@ TfmMainForm* TfmMainForm::Create(const ContactRecord& hostRecord) {
     caption += kCaption;
     const std::wstring wideCaption = WideFromAnsi(caption);
     form->logQuery_ = std::make_unique<AdoLogQuery>(current.ConnectionRef);
-    form->windowFont_.reset(MakeFont(L"MS Sans Serif", 11, DEFAULT_CHARSET));
-    form->statisticFont_.reset(MakeFont(L"Courier New", 11, RUSSIAN_CHARSET));
+    form->windowFont_.reset(MakeFont(L"MS Sans Serif", 11, DEFAULT_CHARSET, VARIABLE_PITCH | FF_SWISS));
+    form->statisticFont_.reset(MakeFont(L"Courier New", 11, RUSSIAN_CHARSET, FIXED_PITCH | FF_MODERN));
     form->calculator_.reset(static_cast<HBITMAP>(
         LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(IDB_CALCULATOR), IMAGE_BITMAP, 0, 0,
                    LR_LOADMAP3DCOLORS)));
