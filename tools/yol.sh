@@ -73,21 +73,32 @@ run_tests() {
     build native native-asan mingw64 mingw32
     display
     wine_base
-    local failed=()
+    local failed=() passed=0 broken=0 out
     for preset in native native-asan mingw64 mingw32; do
         say "testing $preset"
-        ctest --test-dir "build/$preset" --output-on-failure --timeout 1500 || failed+=("$preset")
+        out="build/$preset/ctest-output.txt"
+        ctest --test-dir "build/$preset" --output-on-failure --timeout 1500 -j "$JOBS" 2>&1 | tee "$out" ||
+            true
+        if ! grep -q "100% tests passed" "$out"; then failed+=("$preset"); fi
+        # "N% tests passed, F tests failed out of T"
+        read -r f t < <(sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p' "$out")
+        passed=$((passed + ${t:-0} - ${f:-0}))
+        broken=$((broken + ${f:-1}))
     done
     # The main job as a smoke test, with a screenshot of the window kept as
     # an artifact.
-    if ! main_job --arch win64 --rows 500 --out build/artifacts; then
+    if main_job --arch win64 --rows 500 --out build/artifacts; then
+        passed=$((passed + 1))
+    else
         failed+=("main job")
+        broken=$((broken + 1))
     fi
+    echo
+    echo "tests: $passed passed, $broken failed"
     if [ ${#failed[@]} -ne 0 ]; then
-        say "FAILED: ${failed[*]}"
+        echo "FAILED: ${failed[*]}"
         exit 1
     fi
-    say "all test trees passed"
 }
 
 main_job() {

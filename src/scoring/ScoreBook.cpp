@@ -23,9 +23,10 @@ void ContactList::Clear() noexcept {
 }
 
 ContactList::Key ContactList::KeyOf(std::string_view callSign) noexcept {
+    unsigned char bytes[8] = {};
+    std::memcpy(bytes, callSign.data(), callSign.size() < 8 ? callSign.size() : 8);
     std::uint64_t prefix = 0;
-    for (std::size_t i = 0; i < 8; ++i)
-        prefix = (prefix << 8) | (i < callSign.size() ? static_cast<unsigned char>(callSign[i]) : 0u);
+    for (unsigned char b : bytes) prefix = (prefix << 8) | b;  // big-endian: orders as the bytes do
     return {prefix, callSign};
 }
 
@@ -219,6 +220,14 @@ void NumberSet::Grow() {
     }
 }
 
+void NumberSet::Prefetch(std::uint64_t value) const noexcept {
+#if defined(__GNUC__)
+    if (!slots_.empty()) __builtin_prefetch(&slots_[Mix(value + 1) & (slots_.size() - 1)]);
+#else
+    (void)value;
+#endif
+}
+
 bool NumberSet::Insert(std::uint64_t value) {
     if ((count_ + 1) * 2 > slots_.size()) Grow();  // at most half full
     const std::uint64_t stored = value + 1;
@@ -294,8 +303,18 @@ std::int32_t TScoreBook::Evaluate(const ContactRecord& contact, bool recordMode)
         modeId = modeIds_.Intern(mode).first;
         modeNames_.emplace_back(mode);
     }
-    contacts_.InsertAt(at, call, bandId, modeId);
+    // The district key's slot is fetched from memory while the rest is done.
+    char code[4];
+    const std::string_view district = DistrictCode(ReadShortText(contact.QSOReportRecived), code);
+    std::uint64_t districtKey = 0;
+    if (!district.empty()) {
+        std::uint32_t packed = 0;
+        for (char ch : district) packed = (packed << 8) | static_cast<unsigned char>(ch);
+        districtKey = (static_cast<std::uint64_t>(tallyFoldedBand_[bandId]) << 32) | packed;
+        districtKeys_.Prefetch(districtKey);
+    }
 
+    contacts_.InsertAt(at, call, bandId, modeId);
     TStatistic& tally = tallies_[bandId];
     const std::int32_t points = ContactPoints(contact);
     tally.QSOs += 1;
@@ -305,15 +324,7 @@ std::int32_t TScoreBook::Evaluate(const ContactRecord& contact, bool recordMode)
     // exactly as stored (no upper-casing, no trimming).
     if (IsHomePrefix(ReadShortText(contact.MyDXCCPrefix)))
         CountMultiplier(countryKeys_, band, ReadShortText(contact.DXCCPrefix), tally.Countries);
-    char code[4];
-    const std::string_view district = DistrictCode(ReadShortText(contact.QSOReportRecived), code);
-    if (!district.empty()) {
-        std::uint32_t packed = 0;
-        for (char ch : district) packed = (packed << 8) | static_cast<unsigned char>(ch);
-        const std::uint64_t key =
-            (static_cast<std::uint64_t>(tallyFoldedBand_[bandId]) << 32) | packed;
-        if (districtKeys_.Insert(key)) tally.Districts += 1;
-    }
+    if (!district.empty() && districtKeys_.Insert(districtKey)) tally.Districts += 1;
     return points;
 }
 

@@ -125,6 +125,8 @@ class NumberSet {
 public:
     // Adds the number unless present; true when it was added.
     bool Insert(std::uint64_t value);
+    // Starts fetching the number's slot ahead of an Insert.
+    void Prefetch(std::uint64_t value) const noexcept;
     std::size_t size() const noexcept { return count_; }
     void clear() noexcept;
 

@@ -63,6 +63,9 @@ bool EqualUpperAscii(std::string_view a, std::string_view b) noexcept {
 
 bool IsHomePrefix(std::string_view prefix) noexcept {
     // ":" + prefix + ":" within the list: the prefix stands between two colons.
+    if (prefix.size() == 3)  // the usual case, answered at once
+        return prefix[0] == 'U' && prefix[1] == 'A' &&
+               (prefix[2] == '1' || prefix[2] == '2' || prefix[2] == '9');
     if (prefix.size() + 2 > kHomePrefixes.size()) return false;
     for (std::size_t at = 0; at + prefix.size() + 2 <= kHomePrefixes.size(); ++at) {
         if (kHomePrefixes[at] == ':' && kHomePrefixes[at + prefix.size() + 1] == ':' &&
