@@ -170,36 +170,6 @@ TEST_F(ModuleTest, CloseMessageFromTheHostEndsTheWindow) {
     EXPECT_EQ(StatisticText(again), kEmptyReport);  // rebuilt from the log alone
 }
 
-// A window of the test's own whose message arrives while the module delivers
-// pending events in the middle of a recalculation.
-class Interloper {
-public:
-    explicit Interloper(std::function<void()> action) : action_(std::move(action)) {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"YolInterloper";
-        RegisterClassW(&wc);
-        hwnd_ = CreateWindowW(L"YolInterloper", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              wc.hInstance, nullptr);
-        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~Interloper() { DestroyWindow(hwnd_); }
-    void Arm() { PostMessageW(hwnd_, WM_APP, 0, 0); }
-
-private:
-    static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
-        if (m == WM_APP) {
-            reinterpret_cast<Interloper*>(GetWindowLongPtrW(h, GWLP_USERDATA))->action_();
-            return 0;
-        }
-        return DefWindowProcW(h, m, wp, lp);
-    }
-
-    std::function<void()> action_;
-    HWND hwnd_;
-};
-
 TEST_F(ModuleTest, ReleaseWhileRecalculationDeliversEventsWaitsForIt) {
     for (int i = 0; i < 50; ++i) log.Add("DL" + std::to_string(i), "14", "CW", "DL", "EU", "599");
     Interloper host([&] { module.Release(); });

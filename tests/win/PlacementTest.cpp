@@ -107,38 +107,6 @@ std::set<std::wstring> ValueNames(const std::wstring& keyPath) {
     return names;
 }
 
-// A window of the test's own whose message is delivered while the module
-// delivers pending events at the start of the first recalculation.
-class Probe {
-public:
-    explicit Probe(std::function<void()> action) : action_(std::move(action)) {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"YolPlacementProbe";
-        RegisterClassW(&wc);
-        hwnd_ = CreateWindowW(L"YolPlacementProbe", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              wc.hInstance, nullptr);
-        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~Probe() { DestroyWindow(hwnd_); }
-    Probe(const Probe&) = delete;
-    Probe& operator=(const Probe&) = delete;
-    void Arm() { PostMessageW(hwnd_, WM_APP, 0, 0); }
-
-private:
-    static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
-        if (m == WM_APP) {
-            reinterpret_cast<Probe*>(GetWindowLongPtrW(h, GWLP_USERDATA))->action_();
-            return 0;
-        }
-        return DefWindowProcW(h, m, wp, lp);
-    }
-
-    std::function<void()> action_;
-    HWND hwnd_ = nullptr;
-};
-
 class PlacementTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -209,7 +177,7 @@ protected:
 
 TEST_F(PlacementTest, FirstShowWithNothingStoredUsesTheDesignAndCreatesOnlyTheKey) {
     bool probed = false;
-    Probe probe([&] {
+    Interloper probe([&] {
         // The first recalculation runs while the window is still hidden.
         HWND w = FindWindowW(L"TfmMainForm", nullptr);
         EXPECT_NE(w, nullptr);
@@ -373,7 +341,7 @@ TEST_F(PlacementTest, MinimisedStateComesUpNormal) {
 TEST_F(PlacementTest, MaximisedStateIsVisibleDuringTheFirstRecalculation) {
     Put(L"ShowCmd", "3");
     bool probed = false, visibleInRecalc = false, zoomedInRecalc = false;
-    Probe probe([&] {
+    Interloper probe([&] {
         probed = true;
         HWND w = FindWindowW(L"TfmMainForm", nullptr);
         visibleInRecalc = IsWindowVisible(w) != FALSE;

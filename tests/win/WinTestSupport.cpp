@@ -173,4 +173,27 @@ void ErrorBoxWatcher::Watch() {
     }
 }
 
+Interloper::Interloper(std::function<void()> action) : action_(std::move(action)) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"YolInterloper";
+    RegisterClassW(&wc);
+    hwnd_ = CreateWindowW(L"YolInterloper", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                          wc.hInstance, nullptr);
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+Interloper::~Interloper() { DestroyWindow(hwnd_); }
+
+void Interloper::Arm() { PostMessageW(hwnd_, WM_APP, 0, 0); }
+
+LRESULT CALLBACK Interloper::Proc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_APP) {
+        reinterpret_cast<Interloper*>(GetWindowLongPtrW(h, GWLP_USERDATA))->action_();
+        return 0;
+    }
+    return DefWindowProcW(h, m, wp, lp);
+}
+
 }  // namespace yol::wintest

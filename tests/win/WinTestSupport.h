@@ -5,6 +5,7 @@
 #include <oaidl.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -90,5 +91,22 @@ private:
 };
 
 std::string Utf8(const std::wstring& text);
+
+// A window of the test's own whose message, posted by Arm, arrives while the
+// module delivers pending events in the middle of its work; it then runs the
+// action, as a host's own event would.
+class Interloper {
+public:
+    explicit Interloper(std::function<void()> action);
+    ~Interloper();
+    Interloper(const Interloper&) = delete;
+    Interloper& operator=(const Interloper&) = delete;
+    void Arm();
+
+private:
+    static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM wp, LPARAM lp);
+    std::function<void()> action_;
+    HWND hwnd_ = nullptr;
+};
 
 }  // namespace yol::wintest
