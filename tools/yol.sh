@@ -159,7 +159,6 @@ main_job() {
 
 bench() {
     deps
-    configure native
     say "building the benchmarks (Release)"
     [ -f build/bench/CMakeCache.txt ] || cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build build/bench -j "$JOBS" --target yol_bench yol_core_run
@@ -168,12 +167,13 @@ bench() {
     build/bench/bench/yol_bench --benchmark_min_time=0.2
     say "whole runs: memory, Evaluate latency, recalculation against a bare walk (1,000,000 rows)"
     build/bench/bench/yol_core_run --rows 1000000 --db build/bench/log-1m.sqlite
-    say "ADO path under wine64 (100,000 rows)"
-    build/native/tools/loggen/yolloggen --db build/bench/log-100k.sqlite --rows 100000 --seed 9
+    say "ADO path under wine64: recalculation at 100,000 rows, _AddQSO at 10,000 contacts"
     display
     wine_base
-    yol_wine_run win64 build/mingw64/bin/yolhost.exe --dll build/mingw64/bin/YOLContest.dll \
-        --db build/bench/log-100k.sqlite --bench
+    for rows in 100000 10000; do
+        yol_wine_run win64 build/mingw64/bin/yolhost.exe --dll build/mingw64/bin/YOLContest.dll \
+            --bench "$rows"
+    done
 }
 
 case "${1:-}" in
