@@ -54,6 +54,14 @@ build() {  # presets...
     done
 }
 
+build_targets() {  # preset targets...
+    local preset=$1
+    shift
+    say "building $* ($preset)"
+    configure "$preset"
+    cmake --build "build/$preset" -j "$JOBS" --target "$@"
+}
+
 # A private X display for Wine when none is set.
 # shellcheck source=tools/wine/env.sh
 source tools/wine/env.sh
@@ -115,7 +123,8 @@ main_job() {
     local preset=mingw32
     [ "$arch" = win64 ] && preset=mingw64
     deps
-    build native "$preset"
+    build_targets native yolloggen yolscore
+    build_targets "$preset" YOLContest yolhost
     mkdir -p "$out"
     out=$(cd "$out" && pwd)
     say "generating a sample log of $rows contacts"
