@@ -25,22 +25,11 @@ constexpr std::string_view kHomePrefixes = ":UA1:UA2:UA9:";
 
 }  // namespace
 
-std::string UpperAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
-
 std::string_view TrimControls(std::string_view text) noexcept {
     auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
     while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
     return text;
-}
-
-std::string NormPrefix(std::string_view text) {
-    return std::string(TrimControls(UpperAscii(text)));
 }
 
 std::string_view NormPrefix(std::string_view text, TextBuffer& buffer) noexcept {

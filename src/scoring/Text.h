@@ -7,16 +7,11 @@
 
 namespace yol {
 
-// Only the letters a to z change; every other byte stays.
-std::string UpperAscii(std::string_view text);
-
 // Drops every leading and trailing character whose code is 32 or less.
 std::string_view TrimControls(std::string_view text) noexcept;
 
-// Upper-cased, then trimmed.
-std::string NormPrefix(std::string_view text);
-
-// The same into a caller's buffer, for the hot paths: no allocation.
+// Upper-cased (only the letters a to z change), then trimmed, into a caller's
+// buffer: no allocation on the hot paths.
 using TextBuffer = char[256];
 std::string_view NormPrefix(std::string_view text, TextBuffer& buffer) noexcept;
 
