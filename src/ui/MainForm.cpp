@@ -315,14 +315,10 @@ void TfmMainForm::DoShow() {
     if (hwnd_ != nullptr && !closing_ && !IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_SHOW);
 }
 
-void TfmMainForm::FormShow() {
-    try {
-        RecalcStatisticExecute();
-    } catch (...) {
-        ReportFailure(FailureText(std::current_exception()));
-    }
-}
+// Showing executes the command, as the button does.
+void TfmMainForm::FormShow() { RunRecalcCommand(); }
 
+// The RecalcStatistic command: a failure goes to the standard error report.
 void TfmMainForm::RunRecalcCommand() {
     try {
         RecalcStatisticExecute();
