@@ -362,9 +362,7 @@ void TfmMainForm::DeliverPendingEvents() {
 void TfmMainForm::WriteReport() {
     if (statistic_ == nullptr) return;
     const std::wstring next = WideFromAnsi(BuildReport(book_.Tallies()));
-    std::wstring current(static_cast<std::size_t>(GetWindowTextLengthW(statistic_)) + 1, L'\0');
-    current.resize(static_cast<std::size_t>(
-        GetWindowTextW(statistic_, current.data(), static_cast<int>(current.size()))));
+    const std::wstring current = WindowText(statistic_);
     const auto changes = ChangedLines<wchar_t>(current, next);
     if (!changes) {
         SetWindowTextW(statistic_, next.c_str());

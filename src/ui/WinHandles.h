@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <utility>
 
 namespace yol {
@@ -68,5 +69,13 @@ private:
     HDC dc_;
     HGDIOBJ old_;
 };
+
+// A window's text, whole.
+inline std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
 
 }  // namespace yol

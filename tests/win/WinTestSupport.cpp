@@ -7,18 +7,11 @@
 #include <stdexcept>
 
 #include "adosim/AdoSim.h"
+#include "logdb/Com.h"
 
 namespace yol::wintest {
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                        nullptr, nullptr);
-    return out;
-}
+std::string Utf8(const std::wstring& text) { return Utf8FromWide(text); }
 
 template <class F>
 static void Bind(HMODULE module, const char* name, F& fn) {
@@ -122,13 +115,6 @@ HWND ChildOfClass(HWND window, const wchar_t* className) {
     return FindWindowExW(window, nullptr, className, nullptr);
 }
 
-std::wstring WindowText(HWND window) {
-    const int n = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
-    GetWindowTextW(window, text.data(), n + 1);
-    text.resize(static_cast<std::size_t>(n));
-    return text;
-}
 
 std::string StatisticText(HWND window) { return Utf8(WindowText(ChildOfClass(window, L"Edit"))); }
 

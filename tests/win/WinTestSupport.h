@@ -14,6 +14,7 @@
 
 #include "host/DoMain.h"
 #include "host/Plugin.h"
+#include "ui/WinHandles.h"
 
 namespace yol::wintest {
 
@@ -69,7 +70,6 @@ std::unique_ptr<ContactRecord> HostRecord(const TestLog* log, const Contact& c =
 // Text of the window's statistics area (the child of class "Edit").
 std::string StatisticText(HWND window);
 HWND ChildOfClass(HWND window, const wchar_t* className);
-std::wstring WindowText(HWND window);
 
 // Watches for the module's modal error boxes on a background thread, records
 // their caption and text and presses OK, so no test can hang on one.

@@ -38,6 +38,7 @@
 #include "logdb/AdoLogQuery.h"
 #include "logdb/Com.h"
 #include "logdb/Recalc.h"
+#include "ui/WinHandles.h"
 
 namespace {
 
@@ -295,16 +296,10 @@ HWND ChildOfClass(HWND parent, const wchar_t* className, const wchar_t* preferre
     return s.preferred != nullptr ? s.preferred : s.first;
 }
 
-std::wstring TextOf(HWND w) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(w)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(w, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 std::string ReportText(HWND window) {
     HWND edit = ChildOfClass(window, L"Edit");
     if (edit == nullptr) return {};
-    std::string text = yol::Utf8FromWide(TextOf(edit));
+    std::string text = yol::Utf8FromWide(yol::WindowText(edit));
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i)
         if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
@@ -324,7 +319,7 @@ bool ClickRecalc(HWND window) {
 std::string Line(const LogContact& c) { return c.call + " " + c.band + " " + c.mode; }
 
 void PrintReport(HWND window) {
-    std::printf("Caption: %s\n", yol::Utf8FromWide(TextOf(window)).c_str());
+    std::printf("Caption: %s\n", yol::Utf8FromWide(yol::WindowText(window)).c_str());
     std::printf("--- report ---\n%s\n--- end report ---\n", ReportText(window).c_str());
 }
 
