@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "scoring/Text.h"
 
 namespace yol {
 
@@ -16,12 +17,26 @@ void ReadLogRow(LogQuery& q, ContactRecord& c) {
     StoreShortText(c.CallSign, q.ColumnAsText(kLogColumns[3]));
     StoreShortText(c.DigiBand, q.ColumnAsText(kLogColumns[4]));
     StoreShortText(c.QSOMode, q.ColumnAsText(kLogColumns[5]));
-    StoreShortText(c.Continent, q.ColumnAsText(kLogColumns[6]));
+    StoreContinent(c, q.ColumnAsText(kLogColumns[6]));
+}
+
+void StoreContinent(ContactRecord& c, std::string_view continent) noexcept {
+    StoreShortText(c.Continent, continent);
     // Continents are compared upper-cased: a log written as "eu" means EU.
     for (unsigned i = 1; i <= c.Continent.bytes[0]; ++i) {
-        unsigned char& ch = c.Continent.bytes[i];
-        if (ch >= 'a' && ch <= 'z') ch = static_cast<unsigned char>(ch - 'a' + 'A');
+        auto& ch = c.Continent.bytes[i];
+        ch = static_cast<unsigned char>(UpperAscii(static_cast<char>(ch)));
     }
+}
+
+void StoreLogRow(const LogRow& row, ContactRecord& c) noexcept {
+    StoreShortText(c.QSOReportRecived, row.report);
+    StoreShortText(c.DXCCPrefix, row.dxccPrefix);
+    StoreShortText(c.MainPrefix, row.mainPrefix);
+    StoreShortText(c.CallSign, row.callSign);
+    StoreShortText(c.DigiBand, row.digiBand);
+    StoreShortText(c.QSOMode, row.qsoMode);
+    StoreContinent(c, row.continent);
 }
 
 void RecalcFromLog(LogQuery& query, EventPump& pump, ContactRecord& current, TScoreBook& book,

@@ -22,6 +22,15 @@ std::string LogQueryText(std::string_view tableName);
 // Reads the current row's seven columns into the contact's fields.
 void ReadLogRow(LogQuery& query, ContactRecord& current);
 
+// The seven texts a log row carries, as a log file reader finds them.
+struct LogRow {
+    std::string_view report, dxccPrefix, mainPrefix, callSign, digiBand, qsoMode, continent;
+};
+// Stores the texts into the contact's fields as a recalculation does: each
+// cut to 255 characters, the continent upper-cased (a to z only).
+void StoreLogRow(const LogRow& row, ContactRecord& current) noexcept;
+void StoreContinent(ContactRecord& current, std::string_view continent) noexcept;
+
 // Clears the book, calls clearReport, reads every row of the log table named
 // by current.TableName in call-sign order and records it. The operator's own
 // fields stay as the host last passed them. Failures propagate; what was

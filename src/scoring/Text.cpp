@@ -8,7 +8,7 @@ namespace {
 constexpr std::array<unsigned char, 256> MakeFoldTable() {
     std::array<unsigned char, 256> t{};
     for (int i = 0; i < 256; ++i) t[i] = static_cast<unsigned char>(i);
-    for (int c = 'a'; c <= 'z'; ++c) t[c] = static_cast<unsigned char>(c - 'a' + 'A');
+    for (int c = 'a'; c <= 'z'; ++c) t[c] = static_cast<unsigned char>(UpperAscii(static_cast<char>(c)));
     for (int c = 0xE0; c <= 0xFF; ++c) t[c] = static_cast<unsigned char>(c - 0x20);  // а..я
     // Windows-1251 letters outside the main block: lower -> upper.
     constexpr unsigned char pairs[][2] = {
@@ -35,18 +35,14 @@ std::string_view TrimControls(std::string_view text) noexcept {
 std::string_view NormPrefix(std::string_view text, TextBuffer& buffer) noexcept {
     text = TrimControls(text);  // upper-casing never turns a blank into a letter or back
     const std::size_t n = text.size() < sizeof buffer ? text.size() : sizeof buffer;
-    for (std::size_t i = 0; i < n; ++i) {
-        const char c = text[i];
-        buffer[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    }
+    for (std::size_t i = 0; i < n; ++i) buffer[i] = UpperAscii(text[i]);
     return {buffer, n};
 }
 
 bool EqualUpperAscii(std::string_view a, std::string_view b) noexcept {
     if (a.size() != b.size()) return false;
-    auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (upper(a[i]) != upper(b[i])) return false;
+        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
     return true;
 }
 

@@ -7,6 +7,11 @@
 
 namespace yol {
 
+// Upper-casing: only the letters a to z change.
+constexpr char UpperAscii(char c) noexcept {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 // Drops every leading and trailing character whose code is 32 or less.
 std::string_view TrimControls(std::string_view text) noexcept;
 
