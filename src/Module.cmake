@@ -21,6 +21,7 @@ yol_warnings(yol_winshell)
 
 add_library(YOLContest SHARED
   host/DoMain.cpp
+  host/ModuleState.cpp
   ui/MainForm.cpp
   ui/res/YOLContest.rc
   ${YOL_DEF}

@@ -1,33 +1,24 @@
-// The module's entry points and the state they share. Every entry point ends
-// in a catch-all: no exception and no failure crosses into the host.
+// The module's six entry points. Every one ends in a catch-all: no exception
+// and no failure crosses into the host.
+#include "host/DoMain.h"
+
 #include <windows.h>
 
 #include <cstring>
+#include <type_traits>
 
-#include "host/DoMain.h"
+#include "host/ModuleState.h"
 #include "ui/MainForm.h"
 
-namespace yol {
+using namespace yol;
+
 namespace {
 
-ContactRecord gCurrentContact{};      // the last contact record received
-TfmMainForm* gWindow = nullptr;       // the statistics window, or none
-
 void CopyIn(const ContactRecord* record) noexcept {
-    if (record != nullptr) std::memcpy(&gCurrentContact, record, sizeof gCurrentContact);
+    if (record != nullptr) std::memcpy(&CurrentContact(), record, sizeof(ContactRecord));
 }
 
 }  // namespace
-
-ContactRecord& CurrentContact() noexcept { return gCurrentContact; }
-
-void ForgetWindow(const TfmMainForm* window) noexcept {
-    if (gWindow == window) gWindow = nullptr;
-}
-
-}  // namespace yol
-
-using namespace yol;
 
 extern "C" {
 
@@ -40,11 +31,12 @@ void YOL_CALL YolGetInfo(ModuleInfoRecord* info) {
 
 void* YOL_CALL YolRun(std::int32_t /*ignored*/, ContactRecord* record) {
     try {
-        if (gWindow == nullptr) {
+        TfmMainForm* window = ModuleWindow();
+        if (window == nullptr) {
             if (record == nullptr) return nullptr;
-            gWindow = TfmMainForm::Create(*record);
+            window = TfmMainForm::Create(*record);
+            AdoptWindow(window);
         }
-        TfmMainForm* window = gWindow;
         HWND handle = window->Handle();
         window->Show();  // may run a recalculation; failures are reported by the window
         return handle;
@@ -57,8 +49,9 @@ std::int32_t YOL_CALL YolGetScore(ContactRecord* record) {
     try {
         if (record == nullptr) return 0;
         CopyIn(record);
-        if (gWindow == nullptr) return 0;
-        return gWindow->ScoreBook().Evaluate(gCurrentContact, false);
+        TfmMainForm* window = ModuleWindow();
+        if (window == nullptr) return 0;
+        return window->ScoreBook().Evaluate(CurrentContact(), false);
     } catch (...) {
         return 0;
     }
@@ -68,9 +61,10 @@ std::int32_t YOL_CALL YolAddQSO(ContactRecord* record) {
     try {
         if (record == nullptr) return 0;
         CopyIn(record);
-        if (gWindow == nullptr) return 0;
-        const std::int32_t result = gWindow->ScoreBook().Evaluate(gCurrentContact, true);
-        gWindow->WriteReport();
+        TfmMainForm* window = ModuleWindow();
+        if (window == nullptr) return 0;
+        const std::int32_t result = window->ScoreBook().Evaluate(CurrentContact(), true);
+        window->WriteReport();
         return result;
     } catch (...) {
         return 0;
@@ -87,11 +81,17 @@ void YOL_CALL YolGrabNumber(ContactRecord* record, GrabBuffer* buffer) {
 
 void YOL_CALL YolRelease() {
     try {
-        TfmMainForm* window = gWindow;
-        gWindow = nullptr;
-        if (window != nullptr) window->Release();
+        if (TfmMainForm* window = ModuleWindow()) window->Release();
     } catch (...) {
     }
 }
 
 }  // extern "C"
+
+// Each export has exactly the type the host calls it with.
+static_assert(std::is_same_v<decltype(&YolGetInfo), GetInfoFn>);
+static_assert(std::is_same_v<decltype(&YolRun), RunFn>);
+static_assert(std::is_same_v<decltype(&YolGetScore), GetScoreFn>);
+static_assert(std::is_same_v<decltype(&YolAddQSO), AddQSOFn>);
+static_assert(std::is_same_v<decltype(&YolGrabNumber), GrabNumberFn>);
+static_assert(std::is_same_v<decltype(&YolRelease), ReleaseFn>);

@@ -1,5 +1,10 @@
 #include "logdb/AdoLogQuery.h"
 
+#include "win/Bstr.h"
+#include "win/SystemError.h"
+#include "win/TextConv.h"
+#include "win/Variant.h"
+
 namespace yol {
 namespace {
 

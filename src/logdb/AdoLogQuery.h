@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "logdb/Com.h"
+#include "win/ComPtr.h"
 #include "logdb/LogQuery.h"
 
 namespace yol {

@@ -3,8 +3,11 @@
 #include <exception>
 #include <string>
 
+#include "host/ModuleState.h"
 #include "logdb/AdoLogQuery.h"
-#include "logdb/Com.h"
+#include "win/Gdi.h"
+#include "win/TextConv.h"
+#include "win/WindowText.h"
 #include "logdb/Recalc.h"
 #include "scoring/Report.h"
 #include "ui/ErrorText.h"
@@ -28,13 +31,13 @@ constexpr int kPictureSize = 16;
 // keeps posting itself cannot hold a recalculation forever.
 constexpr int kMaxPumpedMessages = 100000;
 
-void RegisterWindowClass() {
+void RegisterWindowClass(WNDPROC windowProc) {
     static bool registered = false;
     if (registered) return;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
-    wc.lpfnWndProc = DefWindowProcW;  // replaced per window at creation
+    wc.lpfnWndProc = windowProc;
     wc.hInstance = ModuleInstance();
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
@@ -88,10 +91,10 @@ private:
 
 void TfmMainForm::LeaveBusy(TfmMainForm* self) noexcept {
     if (--self->busy_ > 0) return;
-    if (self->hwnd_ == nullptr) {
+    if (self->life_ == Life::Gone) {
         delete self;  // the window went while we were busy: the object goes now
-    } else if (self->destroyPending_) {
-        self->destroyPending_ = false;
+    } else if (self->destroyDeferred_) {
+        self->destroyDeferred_ = false;
         PostMessageW(self->hwnd_, kReleaseMessage, 0, 0);
     }
 }
@@ -100,7 +103,7 @@ TfmMainForm::TfmMainForm() = default;
 TfmMainForm::~TfmMainForm() = default;
 
 TfmMainForm* TfmMainForm::Create(const ContactRecord& hostRecord) {
-    RegisterWindowClass();
+    RegisterWindowClass(&WindowProc);
     PinModule();
     std::unique_ptr<TfmMainForm> form(new TfmMainForm());
 
@@ -122,67 +125,75 @@ TfmMainForm* TfmMainForm::Create(const ContactRecord& hostRecord) {
         LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(IDB_CALCULATOR), IMAGE_BITMAP, 0, 0,
                    LR_LOADMAP3DCOLORS)));
 
-    // Topmost from the moment the handle exists; no owner.
+    // Topmost from the moment the handle exists; no owner. The form rides
+    // on the creation parameters, so the creation messages reach it.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX |
                         WS_CLIPCHILDREN;
     HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, kClassName, wideCaption.c_str(), style, kLeft, kTop,
-                                kWidth, kHeight, nullptr, nullptr, ModuleInstance(), nullptr);
+                                kWidth, kHeight, nullptr, nullptr, ModuleInstance(), form.get());
     if (hwnd == nullptr) throw std::runtime_error("Cannot create the statistics window");
     // From here the window owns the form: it goes with the window.
     TfmMainForm* self = form.release();
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
-    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(self->windowFont_.get()), FALSE);
-
-    // BitBtn1 first: it comes first in the tab order.
-    self->button_ = CreateWindowExW(
-        0, L"Button", kRecalcCaption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, 0,
-        kButtonWidth, kButtonHeight, hwnd,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kRecalcButtonId)), ModuleInstance(), nullptr);
-    self->statistic_ = CreateWindowExW(
-        WS_EX_CLIENTEDGE, L"Edit", L"",
-        WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL |
-            ES_WANTRETURN,
-        0, 0, 0, 0, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatisticEditId)),
-        ModuleInstance(), nullptr);
-    if (self->button_ == nullptr || self->statistic_ == nullptr) {
-        DestroyWindow(hwnd);
-        throw std::runtime_error("Cannot create the statistics window's controls");
-    }
-    SendMessageW(self->button_, WM_SETFONT, reinterpret_cast<WPARAM>(self->windowFont_.get()), FALSE);
-    SendMessageW(self->statistic_, WM_SETFONT,
-                 reinterpret_cast<WPARAM>(self->statisticFont_.get()), FALSE);
-    SendMessageW(self->statistic_, EM_SETLIMITTEXT, 0, 0);
-    self->Layout();
+    self->life_ = Life::Hidden;
     return self;
 }
 
+bool TfmMainForm::OnCreate() {
+    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
+    // BitBtn1 first: it comes first in the tab order.
+    button_ = CreateWindowExW(
+        0, L"Button", kRecalcCaption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, 0,
+        kButtonWidth, kButtonHeight, hwnd_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kRecalcButtonId)), ModuleInstance(), nullptr);
+    statistic_ = CreateWindowExW(
+        WS_EX_CLIENTEDGE, L"Edit", L"",
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL |
+            ES_WANTRETURN,
+        0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatisticEditId)),
+        ModuleInstance(), nullptr);
+    if (button_ == nullptr || statistic_ == nullptr) return false;
+    SendMessageW(button_, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
+    SendMessageW(statistic_, WM_SETFONT, reinterpret_cast<WPARAM>(statisticFont_.get()), FALSE);
+    SendMessageW(statistic_, EM_SETLIMITTEXT, 0, 0);
+    Layout();
+    return true;
+}
+
+void TfmMainForm::LeaveModule() noexcept { ForgetWindow(this); }
+
 void TfmMainForm::Release() noexcept {
+    LeaveModule();
     if (hwnd_ != nullptr) PostMessageW(hwnd_, kReleaseMessage, 0, 0);
 }
 
 void TfmMainForm::OnDestroy() {
-    ForgetWindow(this);
+    LeaveModule();
     ShowWindow(hwnd_, SW_HIDE);
-    if (formStorage_ && !formStorage_->Saved()) {
-        try {
-            formStorage_->SaveAtDestroy();
-        } catch (...) {
-            ReportFailure(FailureText(std::current_exception()));
-        }
+    // A window that failed while being made has nothing to keep.
+    if (life_ == Life::Creating || formStorage_->Saved()) return;
+    try {
+        formStorage_->SaveAtDestroy();
+    } catch (...) {
+        ReportFailure(FailureText(std::current_exception()));
     }
 }
 
 void TfmMainForm::OnNcDestroy() noexcept {
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     hwnd_ = button_ = statistic_ = nullptr;
-    // The object itself goes when the outermost handler returns (LeaveBusy).
+    // The object itself goes when the outermost handler returns (LeaveBusy);
+    // one that failed while being made goes with its creator.
+    if (life_ != Life::Creating) life_ = Life::Gone;
 }
 
 // ---- messages --------------------------------------------------------------
 
 LRESULT CALLBACK TfmMainForm::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* form = static_cast<TfmMainForm*>(reinterpret_cast<const CREATESTRUCTW*>(lp)->lpCreateParams);
+        form->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
     auto* self = reinterpret_cast<TfmMainForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self == nullptr) return DefWindowProcW(hwnd, msg, wp, lp);
     BusyScope busy(self);
@@ -196,12 +207,14 @@ LRESULT CALLBACK TfmMainForm::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
 
 LRESULT TfmMainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
+        case WM_CREATE:
+            return OnCreate() ? 0 : -1;
         case WM_SIZE:
             Layout();
             break;
         case WM_COMMAND:
             if (LOWORD(wp) == kRecalcButtonId && HIWORD(wp) == BN_CLICKED) {
-                RunRecalcCommand();
+                RecalcStatistic();
                 return 0;
             }
             break;
@@ -215,7 +228,7 @@ LRESULT TfmMainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         }
         case WM_SYSCOMMAND:
             if ((wp & 0xFFF0) == SC_CLOSE) {
-                OnSysCommand(wp, lp);
+                OnCloseCommand();
                 return 0;
             }
             break;
@@ -226,7 +239,7 @@ LRESULT TfmMainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             return CloseRequest(true) ? TRUE : FALSE;
         case kReleaseMessage:
             if (busy_ > 1) {
-                destroyPending_ = true;  // a handler below us is still running
+                destroyDeferred_ = true;  // a handler below us is still running
             } else {
                 DestroyWindow(hwnd_);
             }
@@ -294,32 +307,31 @@ void TfmMainForm::DrawButton(const DRAWITEMSTRUCT& item) {
 
 void TfmMainForm::Show() {
     BusyScope busy(this);
-    if (!shown_ && !closing_) {
-        shown_ = true;
-        DoShow();
-        if (hwnd_ == nullptr) return;
+    if (life_ == Life::Hidden) {
+        life_ = Life::Shown;
+        FirstShow();
     }
+    if (hwnd_ == nullptr) return;
     // A shown window, minimised or not, only comes to the top.
     SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     BringWindowToTop(hwnd_);
 }
 
-void TfmMainForm::DoShow() {
+void TfmMainForm::FirstShow() {
     try {
         formStorage_->RestorePlacement();
     } catch (...) {
         ReportFailure(FailureText(std::current_exception()));
     }
-    if (hwnd_ == nullptr || closing_) return;
+    if (!Alive()) return;
     FormShow();
-    if (hwnd_ != nullptr && !closing_ && !IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_SHOW);
+    if (Alive() && !IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_SHOW);
 }
 
 // Showing executes the command, as the button does.
-void TfmMainForm::FormShow() { RunRecalcCommand(); }
+void TfmMainForm::FormShow() { RecalcStatistic(); }
 
-// The RecalcStatistic command: a failure goes to the standard error report.
-void TfmMainForm::RunRecalcCommand() {
+void TfmMainForm::RecalcStatistic() {
     try {
         RecalcStatisticExecute();
     } catch (...) {
@@ -328,12 +340,12 @@ void TfmMainForm::RunRecalcCommand() {
 }
 
 void TfmMainForm::RecalcStatisticExecute() {
-    if (!recalcEnabled_) return;
+    if (!recalcStatisticEnabled_) return;
     DeliverPendingEvents();
     // A close delivered just now ends the window: nothing left to rebuild.
-    if (hwnd_ == nullptr || closing_ || !recalcEnabled_) return;
+    if (!Alive() || !recalcStatisticEnabled_) return;
 
-    recalcEnabled_ = false;
+    recalcStatisticEnabled_ = false;
     EnableWindow(button_, FALSE);
     std::exception_ptr failure;
     try {
@@ -342,7 +354,7 @@ void TfmMainForm::RecalcStatisticExecute() {
     } catch (...) {
         failure = std::current_exception();
     }
-    recalcEnabled_ = true;
+    recalcStatisticEnabled_ = true;
     if (hwnd_ != nullptr) EnableWindow(button_, TRUE);
     if (failure) std::rethrow_exception(failure);
 }
@@ -396,10 +408,10 @@ void TfmMainForm::ReportFailure(std::string_view message) {
 
 // ---- closing -----------------------------------------------------------------
 
-void TfmMainForm::OnSysCommand(WPARAM, LPARAM) {
+void TfmMainForm::OnCloseCommand() {
     // The operator cannot close the window: the close command minimises it.
     if (!IsWindowVisible(hwnd_)) Show();
-    if (hwnd_ != nullptr && !closing_) ShowWindow(hwnd_, SW_MINIMIZE);
+    if (Alive()) ShowWindow(hwnd_, SW_MINIMIZE);
 }
 
 bool TfmMainForm::CloseRequest(bool shutdownQuery) {
@@ -410,11 +422,10 @@ bool TfmMainForm::CloseRequest(bool shutdownQuery) {
     } catch (...) {
         ReportFailure(FailureText(std::current_exception()));
     }
-    if (shutdownQuery || hwnd_ == nullptr || closing_) return true;
+    if (shutdownQuery || !Alive()) return true;
     // FormClose: the window goes once the pending events are delivered.
-    closing_ = true;
+    life_ = Life::Closing;
     Release();
-    ForgetWindow(this);
     ShowWindow(hwnd_, SW_HIDE);
     return true;
 }

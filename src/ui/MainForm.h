@@ -13,16 +13,9 @@
 #include "logdb/LogQuery.h"
 #include "scoring/ScoreBook.h"
 #include "ui/FormStorage.h"
-#include "ui/WinHandles.h"
+#include "win/Gdi.h"
 
 namespace yol {
-
-// Module-wide state kept by the entry points.
-ContactRecord& CurrentContact() noexcept;
-// Called by a window that goes away on its own (a close message): from then
-// on the entry points see no window.
-class TfmMainForm;
-void ForgetWindow(const TfmMainForm* window) noexcept;
 
 // Control ids inside the window.
 inline constexpr int kRecalcButtonId = 100;
@@ -31,6 +24,22 @@ inline constexpr int kStatisticEditId = 101;
 // delivered.
 inline constexpr UINT kReleaseMessage = WM_APP + 0x59;
 
+// How the window goes (the close protocol):
+// - The close command (SC_CLOSE: the close button, the system menu, Alt+F4)
+//   never closes: it shows a hidden window and minimises it.
+// - A close request (WM_CLOSE, e.g. from the host): the log query closes,
+//   the placement is saved, then the window leaves the module, hides and
+//   asks for its destruction. A shutdown query (WM_QUERYENDSESSION) only
+//   closes the query and saves.
+// - Release (_Release): the window leaves the module and asks for its
+//   destruction.
+// - Destruction is asked for by posting kReleaseMessage, so the events
+//   pending before it are delivered first. If it arrives while a handler
+//   below it is still running (events delivered during a recalculation),
+//   it waits: the outermost handler posts it again when it returns.
+// - At WM_DESTROY the window hides and saves its placement unless saved
+//   since it was restored; after WM_NCDESTROY the object is deleted when
+//   the outermost handler returns.
 class TfmMainForm final : private PlacementWindow, private EventPump {
 public:
     // Builds the window, hidden: copies the host's record into the current
@@ -44,7 +53,8 @@ public:
     // Shows the window and brings it to the front. A hidden window restores
     // its placement and recalculates first; a shown one is only raised.
     void Show();
-    // Asks for destruction after the pending events; returns at once.
+    // Leaves the module and asks for destruction after the pending events;
+    // returns at once.
     void Release() noexcept;
     // Rebuilds the report text in the text area.
     void WriteReport();
@@ -58,27 +68,41 @@ public:
     ~TfmMainForm() override;
 
 private:
+    enum class Life {
+        Creating,  // inside CreateWindowEx; the creator owns the object
+        Hidden,    // made, not shown yet
+        Shown,     // shown once; normal, minimised or maximised
+        Closing,   // a close request was granted: hidden, destruction asked for
+        Gone,      // destroyed: the object goes when the outermost handler returns
+    };
+
     TfmMainForm();
 
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    bool OnCreate();
 
     // Window events; each reports its own failures.
-    void DoShow();
+    void FirstShow();
     void FormShow();
+    // The RecalcStatistic command: runs RecalcStatisticExecute when enabled
+    // and reports its failure.
+    void RecalcStatistic();
     void RecalcStatisticExecute();
-    void RunRecalcCommand();
-    void OnSysCommand(WPARAM command, LPARAM lp);
+    void OnCloseCommand();
     bool CloseRequest(bool shutdownQuery);
     void OnDestroy();
     void OnNcDestroy() noexcept;
+    bool Alive() const noexcept { return life_ == Life::Hidden || life_ == Life::Shown; }
+    // The window stops being the one the entry points talk to.
+    void LeaveModule() noexcept;
     void Layout();
     void DrawButton(const DRAWITEMSTRUCT& item);
     void ClearReport();
     void ReportFailure(std::string_view message);
 
-    // Work that may deliver pending events runs inside a busy scope; a
-    // destruction asked for meanwhile waits until the outermost scope ends.
+    // Every handler runs inside a busy scope; a destruction asked for
+    // meanwhile waits until the outermost scope ends.
     class BusyScope;
     static void LeaveBusy(TfmMainForm* self) noexcept;
 
@@ -111,11 +135,10 @@ private:
     std::unique_ptr<SettingsStore> settings_;
     std::unique_ptr<TFormStorage> formStorage_;
 
-    bool recalcEnabled_ = true;  // the RecalcStatistic command
-    bool shown_ = false;
-    bool closing_ = false;
-    int busy_ = 0;
-    bool destroyPending_ = false;
+    bool recalcStatisticEnabled_ = true;
+    Life life_ = Life::Creating;
+    int busy_ = 0;                 // handlers running, outermost first
+    bool destroyDeferred_ = false;  // kReleaseMessage came while busy_ > 1
 };
 
 }  // namespace yol

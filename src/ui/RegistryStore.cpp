@@ -1,6 +1,7 @@
 #include "ui/RegistryStore.h"
 
-#include "logdb/Com.h"
+#include "win/RegKey.h"
+#include "win/TextConv.h"
 
 namespace yol {
 namespace {

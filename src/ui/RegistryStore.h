@@ -9,13 +9,9 @@
 #include <string>
 
 #include "ui/FormStorage.h"
-#include "ui/WinHandles.h"
+#include "win/RegKey.h"
 
 namespace yol {
-
-// An open registry key, closed when it goes.
-inline void CloseRegKey(HKEY key) noexcept { RegCloseKey(key); }
-using RegKey = UniqueHandle<HKEY, CloseRegKey>;
 
 class RegistrySettingsStore final : public SettingsStore {
 public:

@@ -15,6 +15,7 @@
 #include "logdb/Recalc.h"
 #include "logdb/SqliteLogQuery.h"
 #include "scoring/Report.h"
+#include "win/TextConv.h"
 
 namespace yol {
 namespace {

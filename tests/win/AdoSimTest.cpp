@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "adosim/AdoSim.h"
+#include "win/Bstr.h"
+#include "win/TextConv.h"
+#include "win/Variant.h"
 
 namespace yol {
 namespace {

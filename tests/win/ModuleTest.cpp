@@ -7,6 +7,7 @@
 
 #include "WinTestSupport.h"
 #include "scoring/Report.h"
+#include "win/WindowText.h"
 
 namespace yol::wintest {
 namespace {

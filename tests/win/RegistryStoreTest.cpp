@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "logdb/Com.h"
+#include "win/TextConv.h"
 #include "ui/FormStorage.h"
 #include "ui/RegistryStore.h"
 

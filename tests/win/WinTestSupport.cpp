@@ -7,7 +7,8 @@
 #include <stdexcept>
 
 #include "adosim/AdoSim.h"
-#include "logdb/Com.h"
+#include "win/TextConv.h"
+#include "win/WindowText.h"
 
 namespace yol::wintest {
 

@@ -14,7 +14,6 @@
 
 #include "host/DoMain.h"
 #include "host/Plugin.h"
-#include "ui/WinHandles.h"
 
 namespace yol::wintest {
 

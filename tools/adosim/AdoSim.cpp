@@ -10,6 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "win/TextConv.h"
+#include "win/Variant.h"
+
 namespace yol::adosim {
 namespace {
 

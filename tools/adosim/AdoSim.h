@@ -23,7 +23,7 @@
 
 #include <string>
 
-#include "logdb/Com.h"
+#include "win/ComPtr.h"
 
 struct sqlite3;
 

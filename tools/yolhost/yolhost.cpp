@@ -36,9 +36,12 @@
 #include "adosim/AdoSim.h"
 #include "host/DoMain.h"
 #include "logdb/AdoLogQuery.h"
-#include "logdb/Com.h"
 #include "logdb/Recalc.h"
-#include "ui/WinHandles.h"
+#include "win/ComPtr.h"
+#include "win/SystemError.h"
+#include "win/TextConv.h"
+#include "win/UniqueHandle.h"
+#include "win/WindowText.h"
 
 namespace {
 
@@ -82,10 +85,9 @@ std::size_t Count(const std::string& option, const std::string& text) {
 
 Options ParseOptions() {
     int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    const yol::LocalMemory<LPWSTR> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
     std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.push_back(yol::Utf8FromWide(argv[i]));
-    LocalFree(argv);
+    for (int i = 1; argv && i < argc; ++i) args.push_back(yol::Utf8FromWide(argv.get()[i]));
 
     Options o;
     for (std::size_t i = 0; i < args.size(); ++i) {
