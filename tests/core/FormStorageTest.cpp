@@ -291,11 +291,15 @@ TEST_F(FormStorageTest, OlderVersionBlocksTheRestoreAndIsRewritten) {
     EXPECT_EQ(store.Text("NormPos"), "975,191,1349,387");
     EXPECT_EQ(store.Text("CurrentBand"), "0");
 
-    // A version that is no number reads as 0 and lets the restore run.
-    Put("FormVersion", "zero");
-    Put("CurrentBand", "20");
-    Restore();
-    EXPECT_EQ(storage.CurrentBand(), "20");
+    // A version that is no number reads as 0 and lets the restore run, as
+    // does a later one.
+    for (const char* version : {"zero", "", "1"}) {
+        SCOPED_TRACE(version);
+        Put("FormVersion", version);
+        Put("CurrentBand", "20");
+        Restore();
+        EXPECT_EQ(storage.CurrentBand(), "20");
+    }
 }
 
 TEST_F(FormStorageTest, CurrentBandSurvivesACycle) {
@@ -344,6 +348,19 @@ TEST_F(FormStorageTest, NonTextValueStopsTheRestoreAndNothingIsSavedAfter) {
     storage.SavePlacement();
     storage.SaveAtDestroy();
     EXPECT_TRUE(store.writes.empty());
+}
+
+TEST_F(FormStorageTest, DensityIsReadOnlyWhenAPositionIsStored) {
+    Put("PixelsPerInch", 96u);
+    EXPECT_NO_THROW(storage.RestorePlacement());
+
+    Put("MinMaxPos", "1,2,3,4");
+    try {
+        storage.RestorePlacement();
+        FAIL() << "no failure";
+    } catch (const SettingsError& e) {
+        EXPECT_STREQ(e.what(), "Invalid data type for 'PixelsPerInch'");
+    }
 }
 
 TEST_F(FormStorageTest, NonTextStoredValueFailsAfterTheStateIsRestored) {

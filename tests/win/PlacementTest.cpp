@@ -156,18 +156,10 @@ protected:
                                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
                   ERROR_SUCCESS);
     }
-    void PutDword(const std::wstring& name, DWORD value) {
-        PutRaw(name, REG_DWORD, &value, sizeof value);
-    }
     void PutRaw(const std::wstring& name, DWORD type, const void* data, DWORD size) {
         ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kSectionKey, name.c_str(), type, data, size),
                   ERROR_SUCCESS);
     }
-    // Position values under the current screen's suffixed name.
-    void PutForScreen(const std::wstring& name, const std::string& text) {
-        Put(name + ScreenSuffix(), text);
-    }
-    void PutMatchingDensity() { Put(L"PixelsPerInch", std::to_string(ScreenPixelsPerInch())); }
     std::string Stored(const std::wstring& name) { return RawValue(kSectionKey, name); }
 
     ErrorBoxWatcher errors;
@@ -253,60 +245,6 @@ TEST_F(PlacementTest, MovedWindowComesBackWhereItWasLeft) {
     EXPECT_TRUE(ReportShown(w));
 }
 
-TEST_F(PlacementTest, StoredPositionIsRestoredAtTheMatchingDensity) {
-    PutForScreen(L"NormPos", "100,120,500,400");
-    PutMatchingDensity();
-    HWND w = Run();
-    EXPECT_TRUE(IsWindowVisible(w));
-    EXPECT_EQ(WindowRectText(w), "100,120,500,400");
-    Close(w);
-    EXPECT_EQ(Stored(L"NormPos"), "100,120,500,400");
-}
-
-TEST_F(PlacementTest, PositionWordsAreSeparatedByRunsOfBlanksAndCommas) {
-    // Missing or non-integer words give the current left, top, left + width
-    // and top + height.
-    struct Case {
-        const char* stored;
-        const char* shown;
-    };
-    for (const Case c : {Case{"  100 ,, 120 , 500,,400 ", "100,120,500,400"},
-                         Case{"100 120", "100,120,1349,387"},
-                         Case{"x,y,1500,500", "975,191,1500,500"},
-                         Case{"+100,-0,+500,400", "100,0,500,400"},
-                         Case{"100,120,500,400,9,9", "100,120,500,400"}}) {
-        SCOPED_TRACE(c.stored);
-        RegDeleteTreeW(HKEY_CURRENT_USER, kHostKey);
-        Put(L"NormPos", c.stored);
-        HWND w = Run();
-        EXPECT_EQ(WindowRectText(w), c.shown);
-        EXPECT_TRUE(ReportShown(w));
-        ReleaseWindow(w);
-    }
-}
-
-TEST_F(PlacementTest, OtherDensityKeepsTheDesignedPlaceButRestoresStateAndValue) {
-    PutForScreen(L"NormPos", "100,120,500,400");
-    Put(L"NormPos", "100,120,500,400");
-    Put(L"PixelsPerInch", std::to_string(ScreenPixelsPerInch() + 48));
-    Put(L"ShowCmd", "3");
-    Put(L"CurrentBand", "20");
-    HWND w = Run();
-    EXPECT_TRUE(IsZoomed(w));
-    EXPECT_EQ(NormalRectText(w), kDesignedRect);
-    Close(w);
-    EXPECT_EQ(Stored(L"NormPos"), kDesignedRect);
-    EXPECT_EQ(Stored(L"PixelsPerInch"), std::to_string(ScreenPixelsPerInch()));
-    EXPECT_EQ(Stored(L"ShowCmd"), "3");
-    EXPECT_EQ(Stored(L"CurrentBand"), "20");
-}
-
-TEST_F(PlacementTest, StoredValueIsCarriedAlongAsText) {
-    Put(L"CurrentBand", " 14 MHz, CW ");
-    ReleaseWindow(Run());
-    EXPECT_EQ(Stored(L"CurrentBand"), " 14 MHz, CW ");
-}
-
 TEST_F(PlacementTest, MinimisedStateComesUpNormal) {
     for (const char* showCmd : {"2", "6", "7", "0", "99", "junk"}) {
         SCOPED_TRACE(showCmd);
@@ -370,76 +308,6 @@ TEST_F(PlacementTest, MaximisedStateIsVisibleDuringTheFirstRecalculation) {
     EXPECT_EQ(Stored(L"Visible"), "1");
 }
 
-TEST_F(PlacementTest, OlderFormVersionBlocksTheRestoreAndIsWrittenAnew) {
-    PutForScreen(L"NormPos", "100,120,500,400");
-    Put(L"NormPos", "100,120,500,400");
-    PutForScreen(L"MinMaxPos", "1,2,3,4");
-    Put(L"MinMaxPos", "1,2,3,4");
-    PutMatchingDensity();
-    Put(L"FormVersion", "-1");
-    Put(L"ShowCmd", "3");
-    Put(L"CurrentBand", "20");
-    Put(L"Visible", "1");
-    Put(L"Flags", "2");
-    HWND w = Run();
-    EXPECT_FALSE(IsZoomed(w));
-    EXPECT_EQ(WindowRectText(w), kDesignedRect);
-    EXPECT_TRUE(ReportShown(w));
-    const WINDOWPLACEMENT before = PlacementOf(w);
-    Close(w);
-
-    EXPECT_EQ(Stored(L"FormVersion"), "0");
-    EXPECT_EQ(Stored(L"Flags"), std::to_string(before.flags));
-    EXPECT_EQ(Stored(L"ShowCmd"), "1");
-    EXPECT_EQ(Stored(L"NormPos"), kDesignedRect);
-    EXPECT_EQ(Stored(L"NormPos" + ScreenSuffix()), kDesignedRect);
-    const std::string minMax = Four(before.ptMinPosition.x, before.ptMinPosition.y,
-                                    before.ptMaxPosition.x, before.ptMaxPosition.y);
-    EXPECT_EQ(Stored(L"MinMaxPos"), minMax);
-    EXPECT_EQ(Stored(L"MinMaxPos" + ScreenSuffix()), minMax);
-    EXPECT_EQ(Stored(L"Visible"), "0");
-    EXPECT_EQ(Stored(L"CurrentBand"), "0");  // the stored 20 was never read
-}
-
-TEST_F(PlacementTest, CurrentOrLaterFormVersionRestores) {
-    for (const char* version : {"0", "1", "junk", ""}) {
-        SCOPED_TRACE(version);
-        RegDeleteTreeW(HKEY_CURRENT_USER, kHostKey);
-        Put(L"FormVersion", version);
-        Put(L"NormPos", "100,120,500,400");
-        HWND w = Run();
-        EXPECT_EQ(WindowRectText(w), "100,120,500,400");
-        ReleaseWindow(w);
-        EXPECT_EQ(Stored(L"FormVersion"), "0");
-    }
-}
-
-TEST_F(PlacementTest, PlainPositionServesWhenTheScreenSizeHasNoValue) {
-    struct Case {
-        const char* what;
-        std::wstring suffixedName;
-        const char* suffixedText;
-        const char* shown;
-    };
-    const std::wstring here = ScreenSuffix();
-    for (const Case& c : {Case{"suffixed missing", L"", "", "100,120,500,400"},
-                          Case{"another screen size", L"NormPos(1x1)", "10,10,20,20",
-                               "100,120,500,400"},
-                          Case{"suffixed empty", L"NormPos" + here, "", "100,120,500,400"},
-                          Case{"suffixed preferred", L"NormPos" + here, "300,200,700,500",
-                               "300,200,700,500"}}) {
-        SCOPED_TRACE(c.what);
-        RegDeleteTreeW(HKEY_CURRENT_USER, kHostKey);
-        Put(L"NormPos", "100,120,500,400");
-        if (!c.suffixedName.empty()) Put(c.suffixedName, c.suffixedText);
-        HWND w = Run();  // no PixelsPerInch stored: the current density
-        EXPECT_EQ(WindowRectText(w), c.shown);
-        Close(w);
-        EXPECT_EQ(Stored(L"NormPos" + here), c.shown);
-        EXPECT_EQ(Stored(L"NormPos"), c.shown);
-    }
-}
-
 TEST_F(PlacementTest, NonTextValueStopsTheRestoreAndEveryLaterSave) {
     struct Case {
         std::wstring name;
@@ -482,56 +350,6 @@ TEST_F(PlacementTest, NonTextValueStopsTheRestoreAndEveryLaterSave) {
         EXPECT_EQ(ValueNames(kSectionKey), std::set<std::wstring>{c.name});
         EXPECT_EQ(Stored(c.name), "<type " + std::to_string(c.type) + ">");
     }
-}
-
-TEST_F(PlacementTest, NonTextValueAfterThePositionKeepsThatPosition) {
-    // The position is applied before the state is read; the failure there
-    // still stops every later save.
-    Put(L"NormPos", "100,120,500,400");
-    PutDword(L"ShowCmd", 3);
-    HWND w = Run();
-    auto boxes = errors.Take();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Invalid data type for 'ShowCmd'");
-    EXPECT_TRUE(IsWindowVisible(w));
-    EXPECT_FALSE(IsZoomed(w));
-    EXPECT_EQ(WindowRectText(w), "100,120,500,400");
-    EXPECT_TRUE(ReportShown(w));
-    Close(w);
-    EXPECT_EQ(ValueNames(kSectionKey), (std::set<std::wstring>{L"NormPos", L"ShowCmd"}));
-}
-
-TEST_F(PlacementTest, NonTextStoredValueFailsAfterTheRestoreHasCounted) {
-    // The stored value is read once the restore has taken: the failure is
-    // reported, and the saves go on, writing the value's text anew.
-    Put(L"NormPos", "100,120,500,400");
-    PutDword(L"CurrentBand", 20);
-    HWND w = Run();
-    auto boxes = errors.Take();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Invalid data type for 'CurrentBand'");
-    EXPECT_EQ(WindowRectText(w), "100,120,500,400");
-    EXPECT_TRUE(ReportShown(w));
-    Close(w);
-    EXPECT_EQ(Stored(L"CurrentBand"), "0");
-    EXPECT_EQ(Stored(L"NormPos"), "100,120,500,400");
-    EXPECT_EQ(Stored(L"Visible"), "0");
-}
-
-TEST_F(PlacementTest, DensityIsReadOnlyWhenAPositionIsStored) {
-    PutDword(L"PixelsPerInch", 96);
-    ReleaseWindow(Run());  // no position: the density is not looked at
-    EXPECT_EQ(Stored(L"PixelsPerInch"), std::to_string(ScreenPixelsPerInch()));
-
-    RegDeleteTreeW(HKEY_CURRENT_USER, kHostKey);
-    PutDword(L"PixelsPerInch", 96);
-    Put(L"MinMaxPos", "1,2,3,4");
-    HWND w = Run();
-    const auto boxes = errors.Take();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Invalid data type for 'PixelsPerInch'");
-    ReleaseWindow(w);
-    EXPECT_EQ(Stored(L"PixelsPerInch"), "<type 4>");
 }
 
 TEST_F(PlacementTest, ExpandableTextReadsAsText) {
