@@ -7,23 +7,37 @@ if(YOL_SANITIZE)
 endif()
 
 # -Wrestrict is off: GCC 12 reports std::string concatenations at -O3 as
-# overlapping copies (a known false positive of that release).
+# overlapping copies (a known false positive of that release). Clang has no
+# such option and would reject it.
 function(yol_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
-                                           -Wno-sign-conversion -Wno-restrict -Werror)
+                                           -Wno-sign-conversion
+                                           $<$<CXX_COMPILER_ID:GNU>:-Wno-restrict> -Werror)
 endfunction()
 
 if(WIN32)
   # No MinGW runtime DLLs next to the module: everything links in.
   add_link_options(-static -static-libgcc -static-libstdc++)
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE _WIN32_WINNT=0x0601)
+  # Reproducible binaries: no link time in the PE header, no build paths in
+  # the debug information or in __FILE__ (the build tree is mapped last, so
+  # that it wins when it lies inside the source tree).
+  add_link_options(-Wl,--no-insert-timestamp)
+  add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
+                      -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
   include(${CMAKE_CURRENT_LIST_DIR}/Sqlite.cmake)
-  # GoogleTest from Debian's sources, built with the cross compilers.
-  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
-  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  include(${CMAKE_CURRENT_LIST_DIR}/Expat.cmake)
+  if(NOT YOL_DIST_ONLY)
+    # GoogleTest from Debian's sources, built with the cross compilers.
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  endif()
 else()
-  find_package(GTest REQUIRED)
+  if(NOT YOL_FUZZ)
+    find_package(GTest REQUIRED)
+  endif()
   find_package(SQLite3 REQUIRED)
+  find_package(EXPAT REQUIRED)
 endif()

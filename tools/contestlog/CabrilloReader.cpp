@@ -1,0 +1,169 @@
+// Cabrillo (3.0, and the QSO: lines of 2.0): header lines "TAG: value", of
+// which only CALLSIGN: matters here, and one contact per QSO: line:
+//
+//   QSO: freq mode date time <own call> <sent exchange> <worked call> <received exchange> [tx]
+//
+// The sent and received exchanges have the same number of fields, so a line
+// with 2k+1 fields after the own call splits in the middle; one more field is
+// the transmitter id (0 or 1) of a multi-transmitter log.
+#include <vector>
+
+#include "contestlog/Bands.h"
+#include "contestlog/LogReader.h"
+#include "contestlog/LogReaderImpl.h"
+
+namespace yol::contestlog {
+namespace {
+
+// Calls the function with each line and its 1-based number; lines end at LF,
+// CR LF or a lone CR.
+template <typename Fn>
+void ForEachLine(std::string_view text, Fn&& fn) {
+    std::size_t number = 1, pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) end = text.size();
+        if (!fn(text.substr(pos, end - pos), number)) return;
+        pos = end + 1;
+        if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
+        ++number;
+    }
+}
+
+bool IsSpace(char c) noexcept { return c == ' ' || c == '\t'; }
+
+std::string_view TrimSpaces(std::string_view s) noexcept {
+    while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsSpace(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool StartsNoCase(std::string_view text, std::string_view prefix) noexcept {
+    return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+void Split(std::string_view line, std::vector<std::string_view>& fields) {
+    fields.clear();
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && IsSpace(line[i])) ++i;
+        const std::size_t start = i;
+        while (i < line.size() && !IsSpace(line[i])) ++i;
+        if (i > start) fields.push_back(line.substr(start, i - start));
+    }
+}
+
+// The own call as the header gives it: the first word after CALLSIGN:.
+std::string_view HeaderCall(std::string_view text) {
+    std::string_view call;
+    ForEachLine(text, [&](std::string_view line, std::size_t) {
+        line = TrimSpaces(line);
+        if (!StartsNoCase(line, "CALLSIGN:")) return true;
+        line = TrimSpaces(line.substr(9));
+        std::size_t end = 0;
+        while (end < line.size() && !IsSpace(line[end])) ++end;
+        call = line.substr(0, end);
+        return call.empty();  // an empty CALLSIGN: line names nobody: look on
+    });
+    return call;
+}
+
+std::string FieldCount(std::size_t n) {
+    return std::to_string(n) + (n == 1 ? " field" : " fields");
+}
+
+}  // namespace
+
+void ReadCabrillo(std::string_view text, const ReadOptions& options, LogSink& sink) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    auto problem = [&](std::size_t line, std::string message) {
+        sink.Problem(LogProblem{line, std::move(message)});
+    };
+    const std::string_view headerCall = HeaderCall(text);
+    std::string buffer, callBuffer, modeBuffer, report;
+    bool stationSent = false, sawStart = false, sawQso = false;
+    if (!headerCall.empty()) {
+        sink.Station(UpperAscii(headerCall, buffer));
+        stationSent = true;
+    }
+    std::vector<std::string_view> fields;
+
+    ForEachLine(text, [&](std::string_view line, std::size_t number) {
+        line = TrimSpaces(line);
+        if (StartsNoCase(line, "START-OF-LOG:")) sawStart = true;
+        if (!StartsNoCase(line, "QSO:")) return true;  // header lines, X-QSO: and the rest
+        sawQso = true;
+        Split(line.substr(4), fields);
+        // freq mode date time own-call worked-call at the least
+        if (fields.size() < 6) {
+            problem(number, "QSO: line with " + FieldCount(fields.size()) +
+                                "; at least 6 needed (frequency, mode, date, time, own call, "
+                                "worked call): skipped");
+            return true;
+        }
+        const std::string_view ownCall = fields[4];
+        if (!headerCall.empty() && !EqualNoCase(ownCall, headerCall)) {
+            for (std::size_t k : {3u, 5u}) {
+                if (EqualNoCase(fields[k], headerCall)) {
+                    problem(number, "QSO: line has the own call " + detail::Quoted(headerCall) +
+                                        " as field " + std::to_string(k + 1) +
+                                        ", not as field 5 after frequency, mode, date and time: "
+                                        "skipped");
+                    return true;
+                }
+            }
+        }
+        const std::size_t rest = fields.size() - 5;  // after the own call
+        std::size_t used = rest;
+        if (rest % 2 == 0) {
+            if (fields.back() != "0" && fields.back() != "1") {
+                problem(number, "QSO: line with " + FieldCount(rest) +
+                                    " after the own call: the sent and received exchanges "
+                                    "differ in length and the last field " +
+                                    detail::Quoted(fields.back()) +
+                                    " is no transmitter id (0 or 1): skipped");
+                return true;
+            }
+            used = rest - 1;
+        }
+        const std::size_t exchange = (used - 1) / 2;
+        const std::string_view worked = fields[5 + exchange];
+        if (worked.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") ==
+            std::string_view::npos) {
+            problem(number, "QSO: line whose worked call, by the middle of the " +
+                                FieldCount(used) + " after the own call, would be " +
+                                detail::Quoted(worked) +
+                                ": the sent and received exchanges differ in length: skipped");
+            return true;
+        }
+
+        LogEntry entry;
+        entry.place = number;
+        entry.digiBand = BandFromCabrillo(fields[0]);
+        if (entry.digiBand.empty()) {
+            problem(number, "QSO: line with the frequency " + detail::Quoted(fields[0]) +
+                                ", which is in no amateur band (kHz below 50 MHz, or a band "
+                                "such as 50, 144, 432, 1.2G): skipped");
+            return true;
+        }
+        entry.qsoMode = ModeFromCabrillo(fields[1], modeBuffer);
+        entry.callSign = UpperAscii(worked, callBuffer);
+        report.clear();
+        for (std::size_t k = 0; k < exchange; ++k) {
+            if (k) report.push_back(' ');
+            report.append(fields[6 + exchange + k]);
+        }
+        entry.report = report;
+        if (!stationSent) {
+            sink.Station(UpperAscii(ownCall, buffer));
+            stationSent = true;
+        }
+        if (!detail::FillCountry(options, entry))
+            problem(number, detail::NoCountryMessage(entry.callSign));
+        sink.Contact(entry);
+        return true;
+    });
+    if (!sawStart && !sawQso) problem(1, "no START-OF-LOG: and no QSO: lines: not a Cabrillo log");
+}
+
+}  // namespace yol::contestlog

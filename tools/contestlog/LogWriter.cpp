@@ -1,0 +1,350 @@
+#include "contestlog/LogWriter.h"
+
+#include <sqlite3.h>
+
+#include <array>
+#include <cstdio>
+#include <stdexcept>
+
+#include "contestlog/Bands.h"
+
+namespace yol::contestlog {
+namespace {
+
+// ADIF band names of the bands a host log holds; the host's name of each
+// comes from the same table the readers use.
+constexpr std::array<std::string_view, 17> kAdifBands{
+    "2190m", "630m", "160m", "80m", "60m", "40m", "30m", "20m", "17m",
+    "15m",   "12m",  "10m",  "6m",  "4m",  "2m",  "1.25m", "70cm"};
+
+const BandInfo* BandOfHost(std::string_view band) noexcept {
+    for (std::string_view name : kAdifBands)
+        if (const BandInfo* b = BandFromAdif(name); b != nullptr && b->host == band) return b;
+    return nullptr;
+}
+
+// Minutes since the contest's start (an arbitrary fixed date) as date and time.
+struct Stamp {
+    char date[16];  // YYYY-MM-DD
+    char adif[16];  // YYYYMMDD
+    char time[8];   // HHMM
+};
+
+Stamp StampOf(std::uint64_t minute) {
+    // A month of 31 days starting 2024-05-04 is enough for a generated log;
+    // longer logs wrap around within it.
+    const unsigned total = static_cast<unsigned>(minute % (31ull * 24 * 60));
+    const unsigned day = total / (24 * 60), hour = total / 60 % 24, min = total % 60;
+    const unsigned dayOfMonth = 4 + day <= 31 ? 4 + day : day - 27;
+    const unsigned month = 4 + day <= 31 ? 5 : 6;
+    Stamp s{};
+    std::snprintf(s.date, sizeof s.date, "2024-%02u-%02u", month, dayOfMonth);
+    std::snprintf(s.adif, sizeof s.adif, "2024%02u%02u", month, dayOfMonth);
+    std::snprintf(s.time, sizeof s.time, "%02u%02u", hour, min);
+    return s;
+}
+
+void Put(std::ostream& out, std::string_view text) {
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+// ---- Cabrillo ---------------------------------------------------------------
+
+class CabrilloWriter : public LogWriter {
+public:
+    CabrilloWriter(std::ostream& out, const Station& station) : out_(out), station_(station) {
+        Put(out_, "START-OF-LOG: 3.0\r\nCONTEST: " + station.contest + "\r\nCALLSIGN: " +
+                      station.call + "\r\nCATEGORY-OPERATOR: SINGLE-OP\r\nCATEGORY-BAND: ALL\r\n"
+                      "CATEGORY-MODE: MIXED\r\nCREATED-BY: " + station.program + "\r\n");
+    }
+
+    void Write(const ContactView& c) override {
+        const Stamp s = StampOf(count_++);
+        std::string_view freq = CabrilloFrequency(c.band);
+        if (freq.empty()) freq = c.band;
+        // The sent exchange has as many words as the received one, so that
+        // the received exchange starts at the same column in every line.
+        std::string sent, received;
+        std::size_t words = 0;
+        for (std::size_t i = 0; i < c.report.size();) {
+            while (i < c.report.size() && c.report[i] == ' ') ++i;
+            if (i >= c.report.size()) break;
+            const std::size_t end = std::min(c.report.find(' ', i), c.report.size());
+            if (!received.empty()) received += ' ';
+            received.append(c.report.substr(i, end - i));
+            if (!sent.empty()) sent += ' ';
+            sent += words == 0 ? "599" : "MO01";
+            ++words;
+            i = end;
+        }
+        line_.assign("QSO: ");
+        line_.append(freq).append(" ").append(c.mode == "SSB" ? "PH" : c.mode).append(" ");
+        line_.append(s.date).append(" ").append(s.time).append(" ").append(station_.call);
+        if (!sent.empty()) line_.append(" ").append(sent);
+        line_.append(" ").append(c.call);
+        if (!received.empty()) line_.append(" ").append(received);
+        line_.append("\r\n");
+        Put(out_, line_);
+    }
+
+    void Finish() override { Put(out_, "END-OF-LOG:\r\n"); }
+
+private:
+    std::ostream& out_;
+    Station station_;
+    std::uint64_t count_ = 0;
+    std::string line_;
+};
+
+// ---- ADIF (.adi) --------------------------------------------------------------
+
+class AdiWriter : public LogWriter {
+public:
+    AdiWriter(std::ostream& out, const Station& station) : out_(out), station_(station) {
+        Field("ADIF_VER", "3.1.4");
+        Field("PROGRAMID", station.program);
+        Put(out_, "Contest log written by " + station.program + "\r\n" + record_ + "<EOH>\r\n");
+    }
+
+    void Write(const ContactView& c) override {
+        const Stamp s = StampOf(count_++);
+        record_.clear();
+        Field("STATION_CALLSIGN", station_.call);
+        Field("CALL", c.call);
+        Field("QSO_DATE", s.adif);
+        Field("TIME_ON", s.time);
+        if (const BandInfo* b = BandOfHost(c.band)) Field("BAND", b->adif);
+        else Field("BAND", c.band);
+        Field("MODE", c.mode);
+        Field("SRX_STRING", c.report);
+        if (station_.hostPrefixes) {
+            Field("CONT", c.continent);
+            Field("APP_YOL_DXCCPREFIX", c.dxcc);
+            Field("APP_YOL_MAINPREFIX", c.mainPrefix);
+        }
+        record_ += "<EOR>\r\n";
+        Put(out_, record_);
+    }
+
+    void Finish() override {}
+
+private:
+    void Field(std::string_view name, std::string_view value) {
+        if (value.empty()) return;
+        record_.append("<").append(name).append(":").append(std::to_string(value.size()));
+        record_.append(">").append(value).append(" ");
+    }
+
+    std::ostream& out_;
+    Station station_;
+    std::uint64_t count_ = 0;
+    std::string record_;
+};
+
+// ---- ADIF (.adx) --------------------------------------------------------------
+
+// Windows-1251 to UTF-8: ASCII and the Cyrillic letters; other bytes of the
+// upper half become '?'.
+void AppendXml(std::string& out, std::string_view text) {
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        unsigned code = c;
+        if (c >= 0xC0) code = 0x410 + (c - 0xC0);
+        else if (c == 0xA8) code = 0x401;
+        else if (c == 0xB8) code = 0x451;
+        else if (c >= 0x80) code = '?';
+        switch (code) {
+            case '&': out += "&amp;"; continue;
+            case '<': out += "&lt;"; continue;
+            case '>': out += "&gt;"; continue;
+            default: break;
+        }
+        if (code < 0x20 && code != '\t') {  // not allowed in XML 1.0
+            out += '?';
+        } else if (code < 0x80) {
+            out += static_cast<char>(code);
+        } else {
+            out += static_cast<char>(0xC0 | (code >> 6));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+}
+
+class AdxWriter : public LogWriter {
+public:
+    AdxWriter(std::ostream& out, const Station& station) : out_(out), station_(station) {
+        std::string head =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<ADX>\r\n<HEADER>\r\n"
+            "<ADIF_VER>3.1.4</ADIF_VER>\r\n<PROGRAMID>";
+        AppendXml(head, station.program);
+        head += "</PROGRAMID>\r\n</HEADER>\r\n<RECORDS>\r\n";
+        Put(out_, head);
+    }
+
+    void Write(const ContactView& c) override {
+        const Stamp s = StampOf(count_++);
+        record_ = "<RECORD>";
+        Field("STATION_CALLSIGN", station_.call);
+        Field("CALL", c.call);
+        Field("QSO_DATE", s.adif);
+        Field("TIME_ON", s.time);
+        const BandInfo* b = BandOfHost(c.band);
+        Field("BAND", b ? b->adif : c.band);
+        Field("MODE", c.mode);
+        Field("SRX_STRING", c.report);
+        if (station_.hostPrefixes) {
+            Field("CONT", c.continent);
+            AppField("DXCCPREFIX", c.dxcc);
+            AppField("MAINPREFIX", c.mainPrefix);
+        }
+        record_ += "</RECORD>\r\n";
+        Put(out_, record_);
+    }
+
+    void Finish() override { Put(out_, "</RECORDS>\r\n</ADX>\r\n"); }
+
+private:
+    void Field(std::string_view name, std::string_view value) {
+        if (value.empty()) return;
+        record_.append("<").append(name).append(">");
+        AppendXml(record_, value);
+        record_.append("</").append(name).append(">");
+    }
+    void AppField(std::string_view field, std::string_view value) {
+        if (value.empty()) return;
+        record_.append("<APP PROGRAMID=\"YOL\" FIELDNAME=\"").append(field).append("\" TYPE=\"S\">");
+        AppendXml(record_, value);
+        record_.append("</APP>");
+    }
+
+    std::ostream& out_;
+    Station station_;
+    std::uint64_t count_ = 0;
+    std::string record_;
+};
+
+void Exec(sqlite3* db, const std::string& sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+        const std::string message = error ? error : sqlite3_errmsg(db);
+        sqlite3_free(error);
+        throw std::runtime_error(sql + ": " + message);
+    }
+}
+
+}  // namespace
+
+std::string_view CabrilloFrequency(std::string_view band) noexcept {
+    static constexpr std::array<std::pair<std::string_view, std::string_view>, 10> kKHz{{
+        {"1.8", "1800"}, {"3.5", "3500"}, {"5", "5350"}, {"7", "7000"}, {"10", "10100"},
+        {"14", "14000"}, {"18", "18068"}, {"21", "21000"}, {"24", "24890"}, {"28", "28000"},
+    }};
+    for (const auto& [host, khz] : kKHz)
+        if (host == band) return khz;
+    if (const BandInfo* b = BandOfHost(band); b != nullptr && !b->cabrillo.empty()) return b->cabrillo;
+    return {};
+}
+
+std::string_view AdifBand(std::string_view band) noexcept {
+    const BandInfo* b = BandOfHost(band);
+    return b ? b->adif : std::string_view();
+}
+
+std::unique_ptr<LogWriter> MakeFileLogWriter(LogFormat format, std::ostream& out,
+                                             const Station& station) {
+    switch (format) {
+        case LogFormat::Cabrillo: return std::make_unique<CabrilloWriter>(out, station);
+        case LogFormat::Adi: return std::make_unique<AdiWriter>(out, station);
+        case LogFormat::Adx: return std::make_unique<AdxWriter>(out, station);
+        case LogFormat::Sqlite:
+        case LogFormat::Unknown: break;
+    }
+    throw std::invalid_argument("no file writer for " + std::string(FormatName(format)));
+}
+
+// ---- SQLite -------------------------------------------------------------------
+
+std::string QuotedName(std::string_view name) {
+    std::string q = "\"";
+    for (char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
+}
+
+std::string LogTableSql(const std::string& table, const SqliteLogOptions& options) {
+    return "CREATE TABLE IF NOT EXISTS " + QuotedName(table) +
+           " (Id INTEGER PRIMARY KEY, CallSign TEXT, DigiBand TEXT, QSOMode TEXT,"
+           " QSOReportRecived TEXT, DXCCPrefix TEXT, " +
+           (options.mainPrefix ? "MainPrefix TEXT, " : "") + "Continent TEXT)";
+}
+
+void CreateLogTable(sqlite3* db, const std::string& table, const SqliteLogOptions& options) {
+    Exec(db, LogTableSql(table, options));
+}
+
+void CreateCallSignIndex(sqlite3* db, const std::string& table) {
+    Exec(db, "CREATE INDEX IF NOT EXISTS " + QuotedName(table + "_CallSign") + " ON " +
+                 QuotedName(table) + " (CallSign)");
+}
+
+void DropLogTable(sqlite3* db, const std::string& table) {
+    Exec(db, "DROP TABLE IF EXISTS " + QuotedName(table));
+}
+
+void EmptyLogTable(sqlite3* db, const std::string& table) {
+    Exec(db, "DELETE FROM " + QuotedName(table));
+}
+
+SqliteLogWriter::SqliteLogWriter(sqlite3* db, const std::string& table,
+                                 const SqliteLogOptions& options)
+    : db_(db), mainPrefix_(options.mainPrefix) {
+    const std::string sql = "INSERT INTO " + QuotedName(table) +
+                            " (CallSign, DigiBand, QSOMode, QSOReportRecived, DXCCPrefix, " +
+                            (mainPrefix_ ? "MainPrefix, " : "") + "Continent) VALUES (?,?,?,?,?,?" +
+                            (mainPrefix_ ? ",?)" : ")");
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &insert_, nullptr) != SQLITE_OK) {
+        const std::string message = sqlite3_errmsg(db_);
+        sqlite3_finalize(insert_);
+        throw std::runtime_error("insert into " + table + ": " + message);
+    }
+    try {
+        Exec(db_, "BEGIN");
+    } catch (...) {
+        sqlite3_finalize(insert_);
+        throw;
+    }
+    open_ = true;
+}
+
+SqliteLogWriter::~SqliteLogWriter() {
+    if (open_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_finalize(insert_);
+}
+
+void SqliteLogWriter::Write(const ContactView& c) {
+    if (!open_) throw std::logic_error("SqliteLogWriter: written after Finish");
+    int column = 1;
+    auto bind = [&](std::string_view text) {
+        // An empty text is stored as '' rather than NULL.
+        sqlite3_bind_text(insert_, column++, text.empty() ? "" : text.data(),
+                          static_cast<int>(text.size()), SQLITE_STATIC);
+    };
+    bind(c.call);
+    bind(c.band);
+    bind(c.mode);
+    bind(c.report);
+    bind(c.dxcc);
+    if (mainPrefix_) bind(c.mainPrefix);
+    bind(c.continent);
+    const int rc = sqlite3_step(insert_);
+    sqlite3_reset(insert_);
+    sqlite3_clear_bindings(insert_);
+    if (rc != SQLITE_DONE) throw std::runtime_error(std::string("insert: ") + sqlite3_errmsg(db_));
+}
+
+void SqliteLogWriter::Finish() {
+    if (!open_) return;
+    Exec(db_, "COMMIT");
+    open_ = false;
+}
+
+}  // namespace yol::contestlog

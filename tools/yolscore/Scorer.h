@@ -1,0 +1,168 @@
+// Scoring a whole contest log outside the host, as the module's statistics
+// window scores it: the reading of the log (any format), the contacts kept
+// compactly over the file's bytes, the order they are scored in, the audit of
+// each contact and the outputs. yolscore's main() only calls RunScorer.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "contestlog/Contact.h"
+#include "contestlog/LogReader.h"
+#include "scoring/ScoreBook.h"
+
+namespace yol::score {
+
+// The whole program: arguments without the program name; the report goes to
+// `out`, messages to `err`. Returns the exit status (see kUsage).
+int RunScorer(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+
+extern const char* const kUsage;
+
+enum ExitStatus : int {
+    kClean = 0,       // every contact read and scored
+    kRejected = 1,    // some lines or records were rejected or only partly read; the rest scored
+    kUsageError = 2,  // unknown option, missing value, options that do not go together
+    kUnreadable = 3,  // the log (or the country file it needs) could not be read: nothing scored
+};
+
+enum class Order { CallSign, Log };
+enum class Format { Text, Json, Csv };
+
+// A log file read into memory (SQLite logs are read through the database).
+struct LogFile {
+    std::string path;
+    contestlog::LogFormat format = contestlog::LogFormat::Unknown;
+    std::string bytes;  // empty for SQLite
+};
+
+// Reads the file and finds its format from the content; throws
+// std::runtime_error when it cannot be read or is no log this reads.
+LogFile OpenLogFile(const std::string& path);
+
+// "line" where a place is a line number (Cabrillo, .adi), else "record".
+std::string_view PlaceWord(contestlog::LogFormat format) noexcept;
+
+// The contacts of a log in file order, each as a few numbers (14 bytes): the
+// call sign as an offset into an arena of call signs, the report and the
+// other five texts as interned ids. The call signs are copied out of the file
+// on purpose: scoring in call-sign order reads them in random order, which
+// is several times faster from a few megabytes of calls than from the
+// whole file.
+class ContactStore : public contestlog::LogSink {
+public:
+    // `keepPlaces` keeps each contact's line or record number.
+    explicit ContactStore(bool keepPlaces);
+
+    std::function<void(const contestlog::LogProblem&)> onProblem;
+
+    void Station(std::string_view callSign) override;
+    void Contact(const contestlog::LogEntry& entry) override;
+    void Problem(const contestlog::LogProblem& problem) override;
+
+    std::size_t Size() const noexcept { return size_; }
+    std::size_t ProblemCount() const noexcept { return problems_; }
+    const std::string& StationCall() const noexcept { return station_; }
+    // Contacts that came without a DXCC prefix (no country data for them).
+    std::size_t WithoutCountry() const noexcept { return withoutCountry_; }
+
+    contestlog::ContactView At(std::size_t index) const noexcept;
+    std::string_view CallAt(std::size_t index) const noexcept;
+    std::size_t PlaceAt(std::size_t index) const noexcept;  // 0 without keepPlaces
+    // Starts fetching a contact's entry, or its call sign, from memory.
+    void Prefetch(std::size_t index, bool call) const noexcept;
+
+    // The indexes in call-sign order: ascending by unsigned bytes, a call
+    // before its extensions, equal calls in file order (as "order by
+    // CallSign" over an index reads them).
+    std::vector<std::uint32_t> CallSignOrder() const;
+
+private:
+#pragma pack(push, 1)
+    struct Entry {
+        std::uint32_t call;        // block << kBlockBits | offset in the block
+        std::uint32_t report;      // id in reports_
+        std::uint32_t shape;       // id in shapes_
+        std::uint16_t callLength;  // longer calls are cut here (far beyond the record's 255)
+    };
+#pragma pack(pop)
+    struct Shape {
+        std::string band, mode, dxcc, mainPrefix, continent;
+    };
+    static constexpr unsigned kBlockBits = 20;  // 1 MiB blocks, up to 4,096 of them
+
+    static constexpr std::size_t kEntriesPerChunk = std::size_t{1} << 16;
+    const Entry& EntryAt(std::size_t index) const noexcept {
+        return entries_[index / kEntriesPerChunk][index % kEntriesPerChunk];
+    }
+
+    bool keepPlaces_;
+    std::vector<std::unique_ptr<Entry[]>> entries_;  // chunks: growing never copies
+    std::size_t size_ = 0;
+    std::vector<std::size_t> places_;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::size_t blockUsed_ = std::size_t{1} << kBlockBits;
+    TextTable reportIds_, shapeIds_;
+    std::vector<std::string> reports_;
+    std::vector<Shape> shapes_;
+    std::string key_;
+    std::string station_;
+    std::size_t problems_ = 0;
+    std::size_t withoutCountry_ = 0;
+};
+
+// What one contact did to the score, its texts as the record holds them.
+struct AuditEntry {
+    std::size_t place = 0;
+    std::string_view call, band, mode;
+    std::int32_t points = 0;   // -1: a duplicate
+    std::size_t dupeOf = 0;    // the place of the contact it repeats
+    std::string_view newDistrict, newCountry;  // empty when it brought none
+};
+
+// Scores the stored contacts in the order given into the book, each stored
+// into one record as the recalculation reads a log row and evaluated in
+// record mode; the operator's prefix and continent are set once. With
+// `audit`, it is called once per contact (the store must keep places).
+// Returns the number of duplicates.
+std::size_t ScoreContacts(const ContactStore& store, const std::vector<std::uint32_t>* order,
+                          std::string_view myPrefix, std::string_view myContinent,
+                          TScoreBook& book,
+                          const std::function<void(const AuditEntry&)>& audit = {});
+
+// ---- outputs ----------------------------------------------------------------
+
+// Writes a text whole, NUL bytes included.
+void WriteText(std::FILE* out, std::string_view text);
+
+// A JSON string literal: control bytes, '"' and '\\' escaped, valid UTF-8
+// passed through, every other byte as \u00XX of its value.
+std::string JsonString(std::string_view text);
+// A CSV field (RFC 4180): quoted when it holds a comma, quote, CR or LF or
+// any other control byte, with inner quotes doubled.
+std::string CsvField(std::string_view text);
+
+std::string_view OrderName(Order order) noexcept;
+
+std::string ReportJson(const std::vector<TStatistic>& tallies);  // {"bands":[...],"total":{...},"score":N}
+std::string ReportCsv(const std::vector<TStatistic>& tallies);
+
+std::string AuditText(const AuditEntry& entry, std::string_view placeWord);
+std::string AuditJson(const AuditEntry& entry);
+std::string AuditCsv(const AuditEntry& entry);
+extern const char* const kAuditCsvHeader;
+
+// What a person pastes into a score-posting form.
+struct SummaryInfo {
+    std::string station, myPrefix, myContinent, logPath;
+    Order order = Order::CallSign;
+    std::size_t contacts = 0, duplicates = 0, rejected = 0;
+};
+std::string SummaryText(const std::vector<TStatistic>& tallies, const SummaryInfo& info);
+
+}  // namespace yol::score
