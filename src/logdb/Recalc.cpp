@@ -29,16 +29,6 @@ void StoreContinent(ContactRecord& c, std::string_view continent) noexcept {
     }
 }
 
-void StoreLogRow(const LogRow& row, ContactRecord& c) noexcept {
-    StoreShortText(c.QSOReportRecived, row.report);
-    StoreShortText(c.DXCCPrefix, row.dxccPrefix);
-    StoreShortText(c.MainPrefix, row.mainPrefix);
-    StoreShortText(c.CallSign, row.callSign);
-    StoreShortText(c.DigiBand, row.digiBand);
-    StoreShortText(c.QSOMode, row.qsoMode);
-    StoreContinent(c, row.continent);
-}
-
 void RecalcFromLog(LogQuery& query, EventPump& pump, ContactRecord& current, TScoreBook& book,
                    const std::function<void()>& clearReport) {
     const std::string band(ReadShortText(current.DigiBand));

@@ -22,13 +22,8 @@ std::string LogQueryText(std::string_view tableName);
 // Reads the current row's seven columns into the contact's fields.
 void ReadLogRow(LogQuery& query, ContactRecord& current);
 
-// The seven texts a log row carries, as a log file reader finds them.
-struct LogRow {
-    std::string_view report, dxccPrefix, mainPrefix, callSign, digiBand, qsoMode, continent;
-};
-// Stores the texts into the contact's fields as a recalculation does: each
-// cut to 255 characters, the continent upper-cased (a to z only).
-void StoreLogRow(const LogRow& row, ContactRecord& current) noexcept;
+// Stores a continent as the recalculation does: cut to 255 characters and
+// upper-cased (a to z only), so that a log written with "eu" means EU.
 void StoreContinent(ContactRecord& current, std::string_view continent) noexcept;
 
 // Clears the book, calls clearReport, reads every row of the log table named
