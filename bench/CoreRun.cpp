@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "BenchData.h"
+#include "contestlog/LogWriter.h"
 #include "logdb/Recalc.h"
 #include "logdb/SqliteLogQuery.h"
 #include "scoring/ScoreBook.h"
@@ -49,29 +50,14 @@ struct NoEvents : EventPump {
 };
 
 void MakeLog(sqlite3* db, std::uint32_t rows) {
-    sqlite3_exec(db,
-                 "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; DROP TABLE IF EXISTS Log;"
-                 "CREATE TABLE Log (Id INTEGER PRIMARY KEY, CallSign TEXT, DigiBand TEXT,"
-                 " QSOMode TEXT, QSOReportRecived TEXT, DXCCPrefix TEXT, MainPrefix TEXT,"
-                 " Continent TEXT); BEGIN",
-                 nullptr, nullptr, nullptr);
-    sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO Log VALUES (NULL,?,?,?,?,?,?,?)", -1, &insert, nullptr);
-    std::mt19937 rng(11);
-    auto r = std::make_unique<ContactRecord>();
-    for (std::uint32_t i = 0; i < rows; ++i) {
-        FillContact(*r, static_cast<std::uint32_t>(rng() % (rows * 3 / 4 + 1)), rng);  // some repeats
-        const ShortText* fields[] = {&r->CallSign, &r->DigiBand, &r->QSOMode, &r->QSOReportRecived,
-                                     &r->DXCCPrefix, &r->DXCCPrefix, &r->Continent};
-        for (int c = 0; c < 7; ++c) {
-            const std::string_view v = ReadShortText(*fields[c]);
-            sqlite3_bind_text(insert, c + 1, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-        }
-        sqlite3_step(insert);
-        sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
-    sqlite3_exec(db, "COMMIT; CREATE INDEX Log_CallSign ON Log (CallSign);", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+    contestlog::DropLogTable(db, "Log");
+    contestlog::CreateLogTable(db, "Log");
+    contestlog::SqliteLogWriter log(db, "Log");
+    contestlog::LogGenerator generator(11);
+    for (std::uint32_t i = 0; i < rows; ++i) log.Write(generator.Next());
+    log.Finish();
+    contestlog::CreateCallSignIndex(db, "Log");
 }
 
 std::size_t BareWalk(LogQuery& q) {
@@ -105,27 +91,26 @@ int main(int argc, char** argv) {
 
     // Memory and Evaluate latency with a million contacts.
     if (bookPart) {
-        std::mt19937 rng(5);
-        auto r = std::make_unique<ContactRecord>();
-        StoreShortText(r->MyDXCCPrefix, "UA1");
-        StoreShortText(r->MyContinent, "EU");
-        std::vector<std::uint32_t> order(1'000'000);
-        for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = 2 * i;
-        std::shuffle(order.begin(), order.end(), rng);
+        auto r = OperatorRecord();
+        contestlog::LogGenerator generator(5);
         const long before = ResidentKiB();
         auto book = std::make_unique<TScoreBook>();
-        for (std::uint32_t n : order) {
-            FillContact(*r, n, rng);
+        for (std::uint32_t i = 0; i < 1'000'000; ++i) {
+            contestlog::StoreContact(*r, generator.Next());
             book->Evaluate(*r, true);
         }
         const long after = ResidentKiB();
         std::printf("book: %zu contacts, %.1f bytes per contact (resident growth)\n",
                     book->ContactCount(), static_cast<double>(after - before) * 1024.0 / static_cast<double>(book->ContactCount()));
 
+        // Evaluate-only on contacts of the same log and of another one, half
+        // and half; record on contacts of a third.
+        contestlog::LogGenerator same(5), other(6), fresh(7);
+        std::mt19937 rng(5);
         for (bool record : {false, true}) {
             std::vector<double> ns;
             for (std::uint32_t i = 0; i < 20000; ++i) {
-                FillContact(*r, record ? 2 * i + 1 : static_cast<std::uint32_t>(rng() % 2'000'000), rng);
+                contestlog::StoreContact(*r, record ? fresh.Next() : (rng() % 2 ? same : other).Next());
                 const auto t0 = Clock::now();
                 book->Evaluate(*r, record);
                 ns.push_back(Seconds(Clock::now() - t0) * 1e9);

@@ -12,20 +12,16 @@
 namespace yol::bench {
 namespace {
 
-constexpr std::uint32_t kBookSize = 1'000'000;
+constexpr std::size_t kBookSize = 1'000'000;
 
+// A generated log of a million contacts, recorded.
 TScoreBook& FullBook() {
     static TScoreBook* book = [] {
         auto* b = new TScoreBook;
-        auto r = std::make_unique<ContactRecord>();
-        StoreShortText(r->MyDXCCPrefix, "UA1");
-        StoreShortText(r->MyContinent, "EU");
-        std::mt19937 rng(1);
-        std::vector<std::uint32_t> order(kBookSize);
-        for (std::uint32_t i = 0; i < kBookSize; ++i) order[i] = i * 2;  // odd numbers stay new
-        std::shuffle(order.begin(), order.end(), rng);
-        for (std::uint32_t n : order) {
-            FillContact(*r, n, rng);
+        contestlog::LogGenerator generator(1);
+        auto r = OperatorRecord();
+        for (std::size_t i = 0; i < kBookSize; ++i) {
+            contestlog::StoreContact(*r, generator.Next());
             b->Evaluate(*r, true);
         }
         return b;
@@ -35,16 +31,13 @@ TScoreBook& FullBook() {
 
 void BM_EvaluateOnly(benchmark::State& state) {
     TScoreBook& book = FullBook();
-    auto r = std::make_unique<ContactRecord>();
-    StoreShortText(r->MyDXCCPrefix, "UA1");
-    StoreShortText(r->MyContinent, "EU");
+    // Half of them from the recorded log (mostly duplicates), half from
+    // another one (mostly new).
+    auto known = GeneratedRecords(kBookSize, 1);
+    auto probes = GeneratedRecords(1024, 2);
     std::mt19937 rng(2);
-    std::vector<std::unique_ptr<ContactRecord>> probes;
-    for (int i = 0; i < 1024; ++i) {
-        auto p = std::make_unique<ContactRecord>(*r);
-        FillContact(*p, static_cast<std::uint32_t>(rng() % (2 * kBookSize)), rng);  // half known
-        probes.push_back(std::move(p));
-    }
+    for (std::size_t i = 0; i < probes.size(); i += 2) probes[i] = std::move(known[rng() % kBookSize]);
+    known.clear();
     std::size_t i = 0;
     for (auto _ : state) benchmark::DoNotOptimize(book.Evaluate(*probes[i++ & 1023], false));
 }
@@ -52,19 +45,15 @@ BENCHMARK(BM_EvaluateOnly)->Repetitions(5)->ReportAggregatesOnly(true);
 
 void BM_Record(benchmark::State& state) {
     TScoreBook& book = FullBook();
-    auto r = std::make_unique<ContactRecord>();
-    StoreShortText(r->MyDXCCPrefix, "UA1");
-    StoreShortText(r->MyContinent, "EU");
-    std::mt19937 rng(3);
-    FillContact(*r, 1, rng);
-    // Odd numbers were never recorded; storing the call sign is part of the
-    // measured loop (a few nanoseconds).
-    static std::uint32_t next = 1;
-    std::vector<std::string> calls;
-    for (std::int64_t i = 0; i < state.max_iterations; ++i) calls.push_back(CallSign(next += 2));
+    // Contacts of other logs, recorded as they come; storing them into the
+    // record is part of the measured loop (a few nanoseconds).
+    static contestlog::LogGenerator generator(3);
+    std::vector<contestlog::Contact> contacts;
+    for (std::int64_t i = 0; i < state.max_iterations; ++i) contacts.push_back(generator.Next());
+    auto r = OperatorRecord();
     std::size_t i = 0;
     for (auto _ : state) {
-        StoreShortText(r->CallSign, calls[i++]);
+        contestlog::StoreContact(*r, contacts[i++]);
         benchmark::DoNotOptimize(book.Evaluate(*r, true));
     }
 }
