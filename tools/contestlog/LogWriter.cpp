@@ -96,44 +96,39 @@ private:
     std::string line_;
 };
 
-// ---- ADIF (.adi) --------------------------------------------------------------
+// ---- ADIF (.adi and .adx) ------------------------------------------------------
 
-class AdiWriter : public LogWriter {
+// The fields of every record, the same in both forms of ADIF.
+class AdifWriter : public LogWriter {
 public:
-    AdiWriter(std::ostream& out, const Station& station) : out_(out), station_(station) {
-        Field("ADIF_VER", "3.1.4");
-        Field("PROGRAMID", station.program);
-        Put(out_, "Contest log written by " + station.program + "\r\n" + record_ + "<EOH>\r\n");
-    }
-
-    void Write(const ContactView& c) override {
+    void Write(const ContactView& c) final {
         const Stamp s = StampOf(count_++);
-        record_.clear();
+        BeginRecord();
         Field("STATION_CALLSIGN", station_.call);
         Field("CALL", c.call);
         Field("QSO_DATE", s.adif);
         Field("TIME_ON", s.time);
-        if (const BandInfo* b = BandOfHost(c.band)) Field("BAND", b->adif);
-        else Field("BAND", c.band);
+        const BandInfo* b = BandOfHost(c.band);
+        Field("BAND", b ? b->adif : c.band);
         Field("MODE", c.mode);
         Field("SRX_STRING", c.report);
         if (station_.hostPrefixes) {
             Field("CONT", c.continent);
-            Field("APP_YOL_DXCCPREFIX", c.dxcc);
-            Field("APP_YOL_MAINPREFIX", c.mainPrefix);
+            AppField("DXCCPREFIX", c.dxcc);
+            AppField("MAINPREFIX", c.mainPrefix);
         }
-        record_ += "<EOR>\r\n";
+        EndRecord();
         Put(out_, record_);
     }
 
-    void Finish() override {}
-
-private:
-    void Field(std::string_view name, std::string_view value) {
-        if (value.empty()) return;
-        record_.append("<").append(name).append(":").append(std::to_string(value.size()));
-        record_.append(">").append(value).append(" ");
-    }
+protected:
+    AdifWriter(std::ostream& out, const Station& station) : out_(out), station_(station) {}
+    virtual void BeginRecord() = 0;
+    virtual void EndRecord() = 0;
+    // Empty values are left out.
+    virtual void Field(std::string_view name, std::string_view value) = 0;
+    // An application field of program YOL.
+    virtual void AppField(std::string_view name, std::string_view value) = 0;
 
     std::ostream& out_;
     Station station_;
@@ -141,7 +136,27 @@ private:
     std::string record_;
 };
 
-// ---- ADIF (.adx) --------------------------------------------------------------
+class AdiWriter final : public AdifWriter {
+public:
+    AdiWriter(std::ostream& out, const Station& station) : AdifWriter(out, station) {
+        Field("ADIF_VER", "3.1.4");
+        Field("PROGRAMID", station.program);
+        Put(out_, "Contest log written by " + station.program + "\r\n" + record_ + "<EOH>\r\n");
+    }
+    void Finish() override {}
+
+private:
+    void BeginRecord() override { record_.clear(); }
+    void EndRecord() override { record_ += "<EOR>\r\n"; }
+    void Field(std::string_view name, std::string_view value) override {
+        if (value.empty()) return;
+        record_.append("<").append(name).append(":").append(std::to_string(value.size()));
+        record_.append(">").append(value).append(" ");
+    }
+    void AppField(std::string_view name, std::string_view value) override {
+        Field("APP_YOL_" + std::string(name), value);
+    }
+};
 
 // Windows-1251 to UTF-8: ASCII and the Cyrillic letters; other bytes of the
 // upper half become '?'.
@@ -170,9 +185,9 @@ void AppendXml(std::string& out, std::string_view text) {
     }
 }
 
-class AdxWriter : public LogWriter {
+class AdxWriter final : public AdifWriter {
 public:
-    AdxWriter(std::ostream& out, const Station& station) : out_(out), station_(station) {
+    AdxWriter(std::ostream& out, const Station& station) : AdifWriter(out, station) {
         std::string head =
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<ADX>\r\n<HEADER>\r\n"
             "<ADIF_VER>3.1.4</ADIF_VER>\r\n<PROGRAMID>";
@@ -180,47 +195,23 @@ public:
         head += "</PROGRAMID>\r\n</HEADER>\r\n<RECORDS>\r\n";
         Put(out_, head);
     }
-
-    void Write(const ContactView& c) override {
-        const Stamp s = StampOf(count_++);
-        record_ = "<RECORD>";
-        Field("STATION_CALLSIGN", station_.call);
-        Field("CALL", c.call);
-        Field("QSO_DATE", s.adif);
-        Field("TIME_ON", s.time);
-        const BandInfo* b = BandOfHost(c.band);
-        Field("BAND", b ? b->adif : c.band);
-        Field("MODE", c.mode);
-        Field("SRX_STRING", c.report);
-        if (station_.hostPrefixes) {
-            Field("CONT", c.continent);
-            AppField("DXCCPREFIX", c.dxcc);
-            AppField("MAINPREFIX", c.mainPrefix);
-        }
-        record_ += "</RECORD>\r\n";
-        Put(out_, record_);
-    }
-
     void Finish() override { Put(out_, "</RECORDS>\r\n</ADX>\r\n"); }
 
 private:
-    void Field(std::string_view name, std::string_view value) {
+    void BeginRecord() override { record_ = "<RECORD>"; }
+    void EndRecord() override { record_ += "</RECORD>\r\n"; }
+    void Field(std::string_view name, std::string_view value) override {
         if (value.empty()) return;
         record_.append("<").append(name).append(">");
         AppendXml(record_, value);
         record_.append("</").append(name).append(">");
     }
-    void AppField(std::string_view field, std::string_view value) {
+    void AppField(std::string_view name, std::string_view value) override {
         if (value.empty()) return;
-        record_.append("<APP PROGRAMID=\"YOL\" FIELDNAME=\"").append(field).append("\" TYPE=\"S\">");
+        record_.append("<APP PROGRAMID=\"YOL\" FIELDNAME=\"").append(name).append("\" TYPE=\"S\">");
         AppendXml(record_, value);
         record_.append("</APP>");
     }
-
-    std::ostream& out_;
-    Station station_;
-    std::uint64_t count_ = 0;
-    std::string record_;
 };
 
 void Exec(sqlite3* db, const std::string& sql) {
