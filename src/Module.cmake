@@ -22,6 +22,7 @@ yol_warnings(yol_winshell)
 add_library(YOLContest SHARED
   host/DoMain.cpp
   host/ModuleState.cpp
+  ui/Dpi.cpp
   ui/MainForm.cpp
   ui/res/YOLContest.rc
   ${YOL_DEF}
@@ -30,3 +31,10 @@ set_target_properties(YOLContest PROPERTIES PREFIX "" OUTPUT_NAME YOLContest)
 target_link_libraries(YOLContest PRIVATE yol_winshell user32 gdi32 shell32)
 target_link_options(YOLContest PRIVATE -Wl,--enable-stdcall-fixup)
 yol_warnings(YOLContest)
+
+# The version resource takes its numbers from the project() line of the root
+# CMakeLists.txt through a configured header.
+configure_file(ui/res/version.h.in ${CMAKE_CURRENT_BINARY_DIR}/res/yol_version.h @ONLY)
+target_include_directories(YOLContest PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/res)
+set_source_files_properties(ui/res/YOLContest.rc PROPERTIES
+  OBJECT_DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/res/yol_version.h)

@@ -10,6 +10,7 @@
 #include "win/WindowText.h"
 #include "logdb/Recalc.h"
 #include "scoring/Report.h"
+#include "ui/Dpi.h"
 #include "ui/ErrorText.h"
 #include "ui/RegistryStore.h"
 #include "ui/ReportUpdate.h"
@@ -22,11 +23,17 @@ namespace {
 
 HINSTANCE ModuleInstance() noexcept { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+// The design, in pixels at 96 dots per inch.
 constexpr int kPanelHeight = 23;
 constexpr int kButtonWidth = 130, kButtonHeight = 22, kButtonTop = 1;
 constexpr int kButtonRightGap = 362 - 233;  // designed: left 233 in a 362-wide panel
 constexpr const wchar_t* kRecalcCaption = L"Recalc Statistic";
-constexpr int kPictureSize = 16;
+constexpr int kPictureSize = 16, kPictureGap = 4;
+constexpr int kFontHeight = 11;
 // Messages delivered by one pass of the event pump at most; a message that
 // keeps posting itself cannot hold a recalculation forever.
 constexpr int kMaxPumpedMessages = 100000;
@@ -119,16 +126,16 @@ TfmMainForm* TfmMainForm::Create(const ContactRecord& hostRecord) {
     caption += kCaption;
     const std::wstring wideCaption = WideFromAnsi(caption);
     form->logQuery_ = std::make_unique<AdoLogQuery>(current.ConnectionRef);
-    form->windowFont_.reset(MakeFont(L"MS Sans Serif", 11, DEFAULT_CHARSET, VARIABLE_PITCH | FF_SWISS));
-    form->statisticFont_.reset(MakeFont(L"Courier New", 11, RUSSIAN_CHARSET, FIXED_PITCH | FF_MODERN));
     form->calculator_.reset(static_cast<HBITMAP>(
         LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(IDB_CALCULATOR), IMAGE_BITMAP, 0, 0,
                    LR_LOADMAP3DCOLORS)));
 
     // Topmost from the moment the handle exists; no owner. The form rides
     // on the creation parameters, so the creation messages reach it.
+    // Its sizes follow the density of the monitor it stands on.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX |
                         WS_CLIPCHILDREN;
+    PerMonitorAwareScope aware;
     HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, kClassName, wideCaption.c_str(), style, kLeft, kTop,
                                 kWidth, kHeight, nullptr, nullptr, ModuleInstance(), form.get());
     if (hwnd == nullptr) throw std::runtime_error("Cannot create the statistics window");
@@ -139,7 +146,6 @@ TfmMainForm* TfmMainForm::Create(const ContactRecord& hostRecord) {
 }
 
 bool TfmMainForm::OnCreate() {
-    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
     // BitBtn1 first: it comes first in the tab order.
     button_ = CreateWindowExW(
         0, L"Button", kRecalcCaption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, 0,
@@ -152,11 +158,30 @@ bool TfmMainForm::OnCreate() {
         0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatisticEditId)),
         ModuleInstance(), nullptr);
     if (button_ == nullptr || statistic_ == nullptr) return false;
-    SendMessageW(button_, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
-    SendMessageW(statistic_, WM_SETFONT, reinterpret_cast<WPARAM>(statisticFont_.get()), FALSE);
     SendMessageW(statistic_, EM_SETLIMITTEXT, 0, 0);
+    // The designed place stays; the size grows with the density.
+    ApplyDpi(WindowDpi(hwnd_));
+    if (dpi_ != kDesignDpi) {
+        SetWindowPos(hwnd_, nullptr, 0, 0, Scaled(kWidth), Scaled(kHeight),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return windowFont_ && statisticFont_;
+}
+
+int TfmMainForm::Scaled(int designed) const noexcept { return ScaleToDpi(designed, dpi_); }
+
+void TfmMainForm::ApplyDpi(int dpi) {
+    dpi_ = dpi;
+    windowFont_.reset(MakeFont(L"MS Sans Serif", Scaled(kFontHeight), DEFAULT_CHARSET,
+                               VARIABLE_PITCH | FF_SWISS));
+    statisticFont_.reset(MakeFont(L"Courier New", Scaled(kFontHeight), RUSSIAN_CHARSET,
+                                  FIXED_PITCH | FF_MODERN));
+    picture_.reset(dpi == kDesignDpi ? nullptr : StretchedBitmap(calculator_.get(), Scaled(kPictureSize)));
+    const BOOL redraw = IsWindowVisible(hwnd_);
+    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), redraw);
+    SendMessageW(button_, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), redraw);
+    SendMessageW(statistic_, WM_SETFONT, reinterpret_cast<WPARAM>(statisticFont_.get()), redraw);
     Layout();
-    return true;
 }
 
 void TfmMainForm::LeaveModule() noexcept { ForgetWindow(this); }
@@ -212,6 +237,15 @@ LRESULT TfmMainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_SIZE:
             Layout();
             break;
+        case WM_DPICHANGED: {
+            // Moved to a monitor of another density: the system suggests the
+            // new place and size.
+            ApplyDpi(HIWORD(wp));
+            const RECT* r = reinterpret_cast<const RECT*>(lp);
+            SetWindowPos(hwnd_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            return 0;
+        }
         case WM_COMMAND:
             if (LOWORD(wp) == kRecalcButtonId && HIWORD(wp) == BN_CLICKED) {
                 RecalcStatistic();
@@ -262,9 +296,9 @@ void TfmMainForm::Layout() {
     RECT client{};
     GetClientRect(hwnd_, &client);
     const int width = client.right - client.left;
-    const int panelTop = client.bottom - kPanelHeight;
-    MoveWindow(button_, width - kButtonRightGap, panelTop + kButtonTop, kButtonWidth,
-               kButtonHeight, TRUE);
+    const int panelTop = client.bottom - Scaled(kPanelHeight);
+    MoveWindow(button_, width - Scaled(kButtonRightGap), panelTop + Scaled(kButtonTop),
+               Scaled(kButtonWidth), Scaled(kButtonHeight), TRUE);
     MoveWindow(statistic_, 0, 0, width, panelTop > 0 ? panelTop : 0, TRUE);
 }
 
@@ -278,16 +312,16 @@ void TfmMainForm::DrawButton(const DRAWITEMSTRUCT& item) {
     SelectIn font(dc, windowFont_.get());
     SIZE text{};
     GetTextExtentPoint32W(dc, kRecalcCaption, lstrlenW(kRecalcCaption), &text);
-    const int gap = 4;
+    const int picture = Scaled(kPictureSize);
+    const int gap = Scaled(kPictureGap);
     const int shift = pressed ? 1 : 0;
-    int x = r.left + ((r.right - r.left) - (kPictureSize + gap + text.cx)) / 2 + shift;
+    int x = r.left + ((r.right - r.left) - (picture + gap + text.cx)) / 2 + shift;
     const int midY = r.top + (r.bottom - r.top) / 2 + shift;
-    if (calculator_) {
-        DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(calculator_.get()), 0, x,
-                   midY - kPictureSize / 2, kPictureSize, kPictureSize,
-                   DST_BITMAP | (disabled ? DSS_DISABLED : DSS_NORMAL));
+    if (HBITMAP bitmap = picture_ ? picture_.get() : calculator_.get()) {
+        DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(bitmap), 0, x, midY - picture / 2,
+                   picture, picture, DST_BITMAP | (disabled ? DSS_DISABLED : DSS_NORMAL));
     }
-    x += kPictureSize + gap;
+    x += picture + gap;
     SetBkMode(dc, TRANSPARENT);
     if (disabled) {
         DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(kRecalcCaption), 0, x,

@@ -96,6 +96,9 @@ private:
     bool Alive() const noexcept { return life_ == Life::Hidden || life_ == Life::Shown; }
     // The window stops being the one the entry points talk to.
     void LeaveModule() noexcept;
+    // Fonts, picture and layout for a pixel density.
+    void ApplyDpi(int dpi);
+    int Scaled(int designed) const noexcept;
     void Layout();
     void DrawButton(const DRAWITEMSTRUCT& item);
     void ClearReport();
@@ -128,7 +131,9 @@ private:
     HWND statistic_ = nullptr;   // myStatisticM
     UniqueFont windowFont_;
     UniqueFont statisticFont_;
-    UniqueBitmap calculator_;
+    UniqueBitmap calculator_;    // BitBtn1's picture as designed, 16 x 16
+    UniqueBitmap picture_;       // the picture at the window's density, when not the design's
+    int dpi_ = 96;
 
     TScoreBook book_;
     std::unique_ptr<LogQuery> logQuery_;

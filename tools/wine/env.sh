@@ -6,7 +6,8 @@
 #   yol_wine_ensure_i386                  let 32-bit programs run (qemu via binfmt)
 #   yol_xvfb_start / yol_xvfb_stop        a private X display when none is set
 #
-# ARCH is win64 (/usr/lib/wine/wine64) or win32 (/usr/bin/wine). The base
+# ARCH is win64 (/usr/lib/wine/wine64) or win32 (/usr/bin/wine). YOL_WINE_DPI
+# (e.g. 144) runs the program at that pixel density instead of 96. The base
 # prefix lives in BUILD_DIR/wine/base; YOL_WINE_BASE names a ready prefix to
 # use instead. Every run gets a hard-linked copy of the base (cp -al), removed
 # afterwards together with its wineserver.
@@ -123,6 +124,22 @@ yol_wine_base_prefix() {
     echo "$base"
 }
 
+# Sets the user's pixel density (HKCU\Control Panel\Desktop\LogPixels) in
+# a prefix's registry file, before Wine reads it.
+yol_wine_set_dpi() {
+    local prefix="$1" dpi="$2"
+    case "$dpi" in
+        ''|*[!0-9]*) yol_wine_say "YOL_WINE_DPI must be a number of dots per inch, not '$dpi'"; return 1 ;;
+    esac
+    awk -v line="$(printf '"LogPixels"=dword:%08x' "$dpi")" '
+        /^\[/ { desk = index($0, "[Control Panel\\\\Desktop] ") == 1 }
+        desk && /^"LogPixels"=/ { next }
+        { print }
+        /^\[Control Panel\\\\Desktop\] / { print line; found = 1 }
+        END { if (!found) { print ""; print "[Control Panel\\\\Desktop] 0"; print line } }
+    ' "$prefix/user.reg" >"$prefix/user.reg.new" && mv "$prefix/user.reg.new" "$prefix/user.reg"
+}
+
 # Runs PROGRAM under Wine in a fresh copy of the base prefix and returns its
 # exit code.
 yol_wine_run() {
@@ -148,6 +165,10 @@ yol_wine_run() {
     if ! cp -al "$base/." "$prefix/" ||
        ! cp --remove-destination "$base"/*.reg "$prefix/"; then
         yol_wine_say "cannot copy $base"
+        rm -rf "$prefix"
+        return 1
+    fi
+    if [ -n "${YOL_WINE_DPI:-}" ] && ! yol_wine_set_dpi "$prefix" "$YOL_WINE_DPI"; then
         rm -rf "$prefix"
         return 1
     fi
