@@ -5,10 +5,12 @@
 #   bash tools/yol.sh main [options]  the host simulator on a generated SQLite log
 #   bash tools/yol.sh deps            install what the others need (as root)
 #   bash tools/yol.sh bench           benchmarks and whole-run timings
+#   bash tools/yol.sh dist            release zips for win32 and win64 in dist/
 #
 # main options: --arch win32|win64 (default win32, the shipped module; win32
-# runs under qemu and takes a minute or two), --rows N (sample log size,
-# default 2000), --out DIR (default build/main), --keep-open (leave the
+# runs under qemu where the kernel refuses i386 code, a minute or two),
+# --rows N (sample log size, default 2000), --out DIR (default build/main),
+# --dpi N (the screen's dots per inch, default 96), --keep-open (leave the
 # window up until it is closed).
 set -euo pipefail
 
@@ -20,7 +22,8 @@ say() { printf '\n==> %s\n' "$*"; }
 
 PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-dev
           libsqlite3-dev sqlite3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64
-          wine32:i386 qemu-user-static xvfb xauth imagemagick fonts-wine)
+          wine32:i386 qemu-user-static xvfb xauth imagemagick fonts-wine zip unzip
+          libexpat1-dev hamradio-files clang-14 libclang-rt-14-dev time)
 
 deps() {
     local missing=()
@@ -78,11 +81,11 @@ wine_base() {
 
 run_tests() {
     deps
-    build native native-asan mingw64 mingw32
+    build native native-asan fuzz mingw64 mingw32
     display
     wine_base
     local failed=() passed=0 broken=0 out
-    for preset in native native-asan mingw64 mingw32; do
+    for preset in native native-asan fuzz mingw64 mingw32; do
         say "testing $preset"
         out="build/$preset/ctest-output.txt"
         ctest --test-dir "build/$preset" --output-on-failure --timeout 1500 -j "$JOBS" 2>&1 | tee "$out" ||
@@ -95,10 +98,21 @@ run_tests() {
     done
     # The main job as a smoke test, with a screenshot of the window kept as
     # an artifact.
-    if main_job --arch win64 --rows 500 --out build/artifacts; then
+    local dpi
+    for dpi in 96 144; do
+        if main_job --arch win64 --rows 500 --dpi "$dpi" --out build/artifacts; then
+            passed=$((passed + 1))
+        else
+            failed+=("main job at $dpi dpi")
+            broken=$((broken + 1))
+        fi
+    done
+    # The release packages, built and checked as an operator gets them (a
+    # child shell, so that the first failing step stops it).
+    if bash tools/yol.sh dist && bash tools/dist/check.sh dist; then
         passed=$((passed + 1))
     else
-        failed+=("main job")
+        failed+=("release packages")
         broken=$((broken + 1))
     fi
     echo
@@ -110,13 +124,14 @@ run_tests() {
 }
 
 main_job() {
-    local arch=win32 rows=2000 out=build/main keep=()
+    local arch=win32 rows=2000 out=build/main keep=() dpi=96
     while [ $# -gt 0 ]; do
         case "$1" in
             --arch) arch=$2; shift 2 ;;
             --rows) rows=$2; shift 2 ;;
             --out) out=$2; shift 2 ;;
             --keep-open) keep=(--keep-open); shift ;;
+            --dpi) dpi=$2; shift 2 ;;
             *) echo "unknown option $1" >&2; exit 2 ;;
         esac
     done
@@ -135,19 +150,23 @@ main_job() {
     local bin="build/$preset/bin"
     local log="$out/yolhost.txt"
     : >"$log"
-    ( yol_wine_run "$arch" "$bin/yolhost.exe" --dll "$bin/YOLContest.dll" --db "$out/log.sqlite" \
+    ( YOL_WINE_DPI=$dpi yol_wine_run "$arch" "$bin/yolhost.exe" --dll "$bin/YOLContest.dll" --db "$out/log.sqlite" \
         --table Log --title "Sample Host" --generate 25 --seed 3 --hold-ms 4000 "${keep[@]}" \
         >"$log" 2>&1 ) &
     local host=$!
     # Screenshot while the simulator holds the window up.
     local shot="$out/window-$arch.png"
+    [ "$dpi" = 96 ] || shot="$out/window-$arch-${dpi}dpi.png"
     for _ in $(seq 600); do
         grep -q "holding" "$log" && break
         kill -0 "$host" 2>/dev/null || break
         sleep 0.5
     done
     sleep 1
-    import -window root -crop 420x250+955+170 +repage "$shot" 2>/dev/null || import -window root "$shot"
+    # The window at its designed place, 374 x 196 at 96 dots per inch.
+    local crop
+    crop="$(( (374 * dpi + 95) / 96 + 46 ))x$(( (196 * dpi + 95) / 96 + 54 ))+955+170"
+    import -window root -crop "$crop" +repage "$shot" 2>/dev/null || import -window root "$shot"
     wait "$host" || { cat "$log"; echo "the host simulator failed" >&2; exit 1; }
     cat "$log"
     # The contacts the simulator added went into the log as well: the
@@ -166,16 +185,37 @@ main_job() {
     say "screenshot: $shot"
 }
 
+# The release packages: Release builds of the module and the offline scorer
+# only (presets mingw32-release, mingw64-release), packed by tools/dist/package.sh.
+dist() {
+    deps
+    local preset
+    for preset in mingw32-release mingw64-release; do
+        # The module first: that build reconfigures the tree when needed, so
+        # the target list below is current.
+        build_targets "$preset" YOLContest
+        if ninja -C "build/$preset" -t query yolscore >/dev/null 2>&1; then
+            build_targets "$preset" yolscore
+        fi
+    done
+    say "packing dist/"
+    bash tools/dist/package.sh dist
+}
+
 bench() {
     deps
     say "building the benchmarks (Release)"
     [ -f build/bench/CMakeCache.txt ] || cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build build/bench -j "$JOBS" --target yol_bench yol_core_run
+    cmake --build build/bench -j "$JOBS" --target yol_bench yol_core_run yol_country_bench yolscore yolloggen
     build mingw64
     say "Evaluate with 1,000,000 contacts (Google Benchmark)"
     build/bench/bench/yol_bench --benchmark_min_time=0.2
     say "whole runs: memory, Evaluate latency, recalculation against a bare walk (1,000,000 rows)"
     build/bench/bench/yol_core_run --rows 1000000 --db build/bench/log-1m.sqlite
+    say "country file: lookups of 1,000,000 call signs (Google Benchmark)"
+    build/bench/bench/yol_country_bench --benchmark_min_time=0.2
+    say "offline scorer: a 1,000,000-contact ADIF file, whole run against a parse-only pass"
+    bash bench/scorer-run.sh build/bench
     say "ADO path under wine64: recalculation at 100,000 rows, _AddQSO at 10,000 contacts"
     display
     wine_base
@@ -191,5 +231,6 @@ case "${1:-}" in
     test) run_tests ;;
     main) shift; main_job "$@" ;;
     bench) bench ;;
-    *) sed -n '2,13p' "$0"; exit 2 ;;
+    dist) dist ;;
+    *) sed -n '2,14p' "$0"; exit 2 ;;
 esac

@@ -93,7 +93,7 @@ LogFile OpenLogFile(const std::string& path) {
         throw std::runtime_error(path + " is larger than 2 GiB, more than this reads");
     log.bytes.resize(static_cast<std::size_t>(size));
     in.seekg(0);
-    in.read(log.bytes.data(), size);
+    in.read(log.bytes.data(), static_cast<std::streamsize>(size));
     if (in.gcount() != size) throw std::runtime_error("cannot read all of " + path);
     return log;
 }
