@@ -57,9 +57,13 @@ DISPID IdOf(IDispatch* object, const wchar_t* name, const char* member) {
     DISPID id = DISPID_UNKNOWN;
     auto* names = const_cast<LPOLESTR>(name);
     const HRESULT hr = object->GetIDsOfNames(IID_NULL, &names, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(hr)) {
+    if (hr == DISP_E_UNKNOWNNAME || hr == DISP_E_MEMBERNOTFOUND) {
         throw LogQueryError(std::string("LogQuery: the database object has no ") + member + " (" +
                             DescribeHResult(hr) + ")");
+    }
+    if (FAILED(hr)) {
+        throw LogQueryError(std::string("LogQuery: looking up ") + member +
+                            " failed: " + DescribeHResult(hr));
     }
     return id;
 }
@@ -128,7 +132,7 @@ void AdoLogQuery::ReadEof() {
         atEnd_ = eof.get().boolVal != VARIANT_FALSE;
     } else {
         Variant flag;
-        if (FAILED(VariantChangeType(flag.put(), &eof.get(), 0, VT_BOOL)))
+        if (FAILED(VariantChangeTypeEx(flag.put(), &eof.get(), LOCALE_INVARIANT, 0, VT_BOOL)))
             throw LogQueryError("LogQuery: Recordset.EOF is not a truth value");
         atEnd_ = flag.get().boolVal != VARIANT_FALSE;
     }
@@ -164,6 +168,17 @@ std::string_view AdoLogQuery::ColumnAsText(std::string_view column) {
 
     Variant value;
     Invoke(field.field.get(), field.value, DISPATCH_PROPERTYGET, nullptr, 0, value.put(), "Field.Value");
+    const auto unreadable = [&column](HRESULT hr) {
+        return LogQueryError("LogQuery: the value of field '" + std::string(column) +
+                             "' cannot be read as text: " + DescribeHResult(hr));
+    };
+    // A provider may hand the value out by reference.
+    if ((value.type() & VT_BYREF) != 0) {
+        Variant direct;
+        const HRESULT hr = VariantCopyInd(direct.put(), &value.get());
+        if (FAILED(hr)) throw unreadable(hr);
+        value = std::move(direct);
+    }
     switch (value.type()) {
         case VT_BSTR:
             NarrowInto({value.get().bstrVal, SysStringLen(value.get().bstrVal)}, CP_ACP, text_);
@@ -173,12 +188,12 @@ std::string_view AdoLogQuery::ColumnAsText(std::string_view column) {
             text_.clear();
             break;
         default: {
+            // Numbers and dates in the invariant locale: a band of 3.5 reads
+            // "3.5", as the host passes it, whatever the regional settings.
             Variant text;
-            const HRESULT hr = VariantChangeType(text.put(), &value.get(), VARIANT_ALPHABOOL, VT_BSTR);
-            if (FAILED(hr)) {
-                throw LogQueryError("LogQuery: the value of field '" + std::string(column) +
-                                    "' cannot be read as text: " + DescribeHResult(hr));
-            }
+            const HRESULT hr =
+                VariantChangeTypeEx(text.put(), &value.get(), LOCALE_INVARIANT, VARIANT_ALPHABOOL, VT_BSTR);
+            if (FAILED(hr)) throw unreadable(hr);
             NarrowInto({text.get().bstrVal, SysStringLen(text.get().bstrVal)}, CP_ACP, text_);
             break;
         }

@@ -35,8 +35,11 @@ public:
     // Connection.Execute(text), standing on the first row.
     void Open() override;
     bool AtEnd() override { return atEnd_; }
-    // Field.Value converted to text by the database layer, in the host's
-    // code page; NULL reads as the empty text.
+    // Field.Value as text in the host's code page: texts as they are;
+    // numbers, dates and truth values ("True"/"False") converted by the
+    // system in the invariant locale (3.5 reads "3.5" whatever the regional
+    // settings); Null and Empty as the empty text; by-reference values seen
+    // through.
     std::string_view ColumnAsText(std::string_view column) override;
     void Next() override;
 

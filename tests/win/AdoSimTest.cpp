@@ -2,6 +2,7 @@
 // drives ADO: names through GetIDsOfNames, calls through Invoke.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -165,6 +166,87 @@ TEST_F(AdoSimTest, StatementsWithoutRowsGiveAClosedRecordsetAndTheCount) {
     EXPECT_EQ(Call(connection.get(), L"Execute", DISPATCH_METHOD, Args(L"select 1")).scode, adosim::kObjectClosed);
     ComPtr<IDispatch> n = Object(Object(rs.get(), L"Fields").get(), L"Item", Args(L"N"));
     EXPECT_EQ(Call(n.get(), L"Value", DISPATCH_PROPERTYGET).result.get().lVal, 8);
+}
+
+TEST_F(AdoSimTest, ColumnsGiveTheValueTypesDeclaredForThem) {
+    adosim::SetValueType(connection.get(), L"r", VT_CY);
+    adosim::SetValueType(connection.get(), L"N", VT_BYREF | VT_DECIMAL);
+    adosim::SetValueType(connection.get(), L"Blank", VT_R8);
+    ComPtr<IDispatch> rs = Execute(L"select * from T order by Name");
+    adosim::SetValueType(connection.get(), L"Name", VT_R8);  // for recordsets executed from now on
+    ComPtr<IDispatch> fields = Object(rs.get(), L"Fields");
+    auto value = [&fields](const wchar_t* column) {
+        return std::move(Call(Object(fields.get(), L"Item", Args(column)).get(), L"Value",
+                              DISPATCH_PROPERTYGET).result);
+    };
+
+    Variant v = value(L"R");
+    ASSERT_EQ(v.type(), VT_CY);
+    EXPECT_EQ(v.get().cyVal.int64, 15000);  // 1.5 in ten-thousandths
+    v = value(L"N");
+    ASSERT_EQ(v.type(), VT_BYREF | VT_DECIMAL);
+    EXPECT_EQ(v.get().pdecVal->Lo64, 7u);
+    EXPECT_EQ(value(L"Blank").type(), VT_NULL) << "SQL NULL stays Null whatever the type";
+    EXPECT_EQ(value(L"Name").type(), VT_BSTR);
+
+    ComPtr<IDispatch> again = Execute(L"select * from T order by Name");
+    ComPtr<IDispatch> name = Object(Object(again.get(), L"Fields").get(), L"Item", Args(L"Name"));
+    Outcome notANumber = Call(name.get(), L"Value", DISPATCH_PROPERTYGET);
+    EXPECT_EQ(notANumber.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(notANumber.scode, DISP_E_TYPEMISMATCH);
+    EXPECT_NE(notANumber.description.find("'Name'"), std::string::npos) << notANumber.description;
+
+    adosim::SetValueType(connection.get(), L"NAME", VT_NULL);
+    adosim::SetValueType(connection.get(), L"Blank", VT_BYREF | VT_VARIANT);
+    adosim::SetValueType(connection.get(), L"N", adosim::kAsStored);
+    rs = Execute(L"select * from T order by Name desc");
+    fields = Object(rs.get(), L"Fields");
+    EXPECT_EQ(value(L"Name").type(), VT_NULL);
+    v = value(L"Blank");
+    ASSERT_EQ(v.type(), VT_BYREF | VT_VARIANT);
+    EXPECT_EQ(v.get().pvarVal->vt, VT_BSTR);
+    EXPECT_EQ(value(L"N").type(), VT_I8);
+    EXPECT_THROW(adosim::SetValueType(connection.get(), L"N", VT_BYREF | VT_NULL), std::runtime_error);
+}
+
+TEST_F(AdoSimTest, AnInjectedFaultFailsTheKthCallOnceOnAnyObjectOfTheConnection) {
+    ComPtr<IDispatch> rs = Execute(L"select * from T order by Name");
+    ComPtr<IDispatch> fields = Object(rs.get(), L"Fields");
+    const long before = adosim::CallCount(connection.get());
+    Call(rs.get(), L"EOF", DISPATCH_PROPERTYGET);
+    EXPECT_EQ(adosim::CallCount(connection.get()) - before, 2) << "GetIDsOfNames and Invoke, on a recordset";
+    EXPECT_EQ(adosim::CallCount(rs.get()), -1);
+    EXPECT_EQ(adosim::FailedCall(connection.get()), L"");
+
+    // A plain HRESULT, from the second call on: the Invoke after the lookup.
+    adosim::InjectFault(connection.get(), adosim::Fault::Plain(2));
+    Outcome eof = Call(rs.get(), L"EOF", DISPATCH_PROPERTYGET);
+    EXPECT_EQ(eof.hr, E_FAIL);
+    EXPECT_EQ(adosim::FailedCall(connection.get()), L"Invoke Recordset.EOF");
+    EXPECT_EQ(Call(rs.get(), L"EOF", DISPATCH_PROPERTYGET).hr, S_OK) << "a fault fires once";
+
+    // An exception with its description, on a field; the walk goes on after it.
+    ComPtr<IDispatch> n = Object(fields.get(), L"Item", Args(L"N"));
+    adosim::InjectFault(connection.get(), adosim::Fault::Exception(4, L"The connection was lost."));
+    EXPECT_EQ(Call(rs.get(), L"MoveNext", DISPATCH_METHOD).hr, S_OK);
+    Outcome lost = Call(n.get(), L"Value", DISPATCH_PROPERTYGET);
+    EXPECT_EQ(lost.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(lost.scode, E_FAIL);
+    EXPECT_EQ(lost.description, "The connection was lost.");
+    EXPECT_EQ(adosim::FailedCall(connection.get()), L"Invoke Field.Value");
+    EXPECT_EQ(Call(n.get(), L"Value", DISPATCH_PROPERTYGET).result.get().llVal, 5000000000LL);
+
+    // A lookup has no EXCEPINFO: it returns the code.
+    adosim::InjectFault(connection.get(), adosim::Fault::Exception(1, L"", E_OUTOFMEMORY));
+    auto* name = const_cast<LPOLESTR>(L"Close");
+    DISPID id = 0;
+    EXPECT_EQ(rs->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id), E_OUTOFMEMORY);
+    EXPECT_EQ(adosim::FailedCall(connection.get()), L"GetIDsOfNames Recordset.Close");
+
+    adosim::InjectFault(connection.get(), adosim::Fault::Plain(1));
+    adosim::InjectFault(connection.get(), adosim::Fault::Plain(0));  // cleared before it fired
+    EXPECT_EQ(Call(connection.get(), L"State", DISPATCH_PROPERTYGET).hr, S_OK);
+    EXPECT_EQ(adosim::FailedCall(connection.get()), L"");
 }
 
 }  // namespace

@@ -156,7 +156,7 @@ void ErrorBoxWatcher::Watch() {
             }
             PostMessageW(box, WM_COMMAND, IDOK, 0);
         }
-        Sleep(20);
+        Sleep(5);
     }
 }
 

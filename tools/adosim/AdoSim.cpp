@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -42,6 +43,29 @@ bool SameName(std::wstring_view a, std::wstring_view b) {
     return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()),
                                 TRUE) == CSTR_EQUAL;
 }
+
+// What a connection shares with every object opened from it: the call
+// count, the armed fault and the value types asked for.
+struct Session {
+    long calls = 0;
+    long failAt = 0;  // the number of the call that fails; 0: none
+    Fault fault;
+    std::wstring failedCall;
+    std::vector<std::pair<std::wstring, VARTYPE>> valueTypes;
+
+    // Counts one call; true when it is the one to fail.
+    bool Count() {
+        ++calls;
+        if (failAt == 0 || calls != failAt) return false;
+        failAt = 0;
+        return true;
+    }
+    VARTYPE TypeOf(std::wstring_view column) const {
+        for (const auto& [name, type] : valueTypes)
+            if (SameName(name, column)) return type;
+        return kAsStored;
+    }
+};
 
 [[noreturn]] void FailSql(sqlite3* db) {
     const char* message = sqlite3_errmsg(db);
@@ -99,7 +123,9 @@ constexpr WORD kGet = DISPATCH_PROPERTYGET;
 template <class Derived>
 class DispatchObject : public IDispatch {
 public:
-    DispatchObject() { InterlockedIncrement(&gLiveObjects); }
+    explicit DispatchObject(std::shared_ptr<Session> session) : session_(std::move(session)) {
+        InterlockedIncrement(&gLiveObjects);
+    }
     virtual ~DispatchObject() { InterlockedDecrement(&gLiveObjects); }
     DispatchObject(const DispatchObject&) = delete;
     DispatchObject& operator=(const DispatchObject&) = delete;
@@ -131,6 +157,11 @@ public:
         return DISP_E_BADINDEX;
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        if (session_->Count()) {
+            const wchar_t* name = names != nullptr && count > 0 && names[0] != nullptr ? names[0] : L"";
+            session_->failedCall = L"GetIDsOfNames " + ClassName() + L"." + name;
+            return session_->fault.code;
+        }
         if (names == nullptr || ids == nullptr) return E_POINTER;
         if (count == 0) return S_OK;
         HRESULT hr = S_OK;
@@ -150,10 +181,18 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* excep, UINT*) override {
-        if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
         const Member* member = nullptr;
         for (const Member& m : Derived::kMembers)
             if (m.id == id) member = &m;
+        if (session_->Count()) {
+            session_->failedCall = L"Invoke " + ClassName() + L"." +
+                                   (member != nullptr ? std::wstring(member->name) : std::to_wstring(id));
+            const Fault& fault = session_->fault;
+            if (!fault.withException) return fault.code;
+            if (excep != nullptr) Fill(*excep, fault.code, fault.description);
+            return DISP_E_EXCEPTION;
+        }
+        if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
         if (member == nullptr || (member->flags & flags) == 0) return DISP_E_MEMBERNOTFOUND;
         if (params != nullptr && params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
         if (result != nullptr) VariantInit(result);
@@ -163,13 +202,7 @@ public:
             if (result != nullptr) out.release(result);
             return S_OK;
         } catch (const DispatchError& e) {
-            if (excep != nullptr) {
-                *excep = EXCEPINFO{};
-                excep->scode = e.scode;
-                excep->bstrSource = SysAllocString(Derived::kSource);
-                excep->bstrDescription =
-                    SysAllocStringLen(e.description.data(), static_cast<UINT>(e.description.size()));
-            }
+            if (excep != nullptr) Fill(*excep, e.scode, e.description);
             return DISP_E_EXCEPTION;
         } catch (const InvokeFailure& e) {
             return e.hr;
@@ -180,7 +213,24 @@ public:
 
     static bool Extra(REFIID) { return false; }
 
+    Session& State() const { return *session_; }
+
+protected:
+    const std::shared_ptr<Session> session_;
+
 private:
+    // "Field" for "adosim.Field".
+    static std::wstring ClassName() {
+        const std::wstring_view source = Derived::kSource;
+        return std::wstring(source.substr(source.find(L'.') + 1));
+    }
+    static void Fill(EXCEPINFO& excep, HRESULT scode, const std::wstring& description) {
+        excep = EXCEPINFO{};
+        excep.scode = scode;
+        excep.bstrSource = SysAllocString(Derived::kSource);
+        excep.bstrDescription = SysAllocStringLen(description.data(), static_cast<UINT>(description.size()));
+    }
+
     ULONG refs_ = 1;
 };
 
@@ -197,11 +247,13 @@ struct Database {
 // One executed statement and its current row.
 class Cursor {
 public:
-    Cursor(std::shared_ptr<Database> db, sqlite3_stmt* stmt) : db_(std::move(db)), stmt_(stmt) {
+    Cursor(std::shared_ptr<Database> db, sqlite3_stmt* stmt, const Session& session)
+        : db_(std::move(db)), stmt_(stmt) {
         const int count = sqlite3_column_count(stmt_);
         for (int i = 0; i < count; ++i) {
             const auto* name = static_cast<const wchar_t*>(sqlite3_column_name16(stmt_, i));
             names_.emplace_back(name != nullptr ? name : L"");
+            types_.push_back(session.TypeOf(names_.back()));
         }
     }
     ~Cursor() { Close(); }
@@ -227,6 +279,8 @@ public:
         }
     }
     const std::vector<std::wstring>& Names() const { return names_; }
+    // The type the column's values are given as (kAsStored: as SQLite holds them).
+    VARTYPE TypeOf(int column) const { return types_[static_cast<std::size_t>(column)]; }
 
     void Value(int column, Variant& out) const {
         RequireOpen();
@@ -281,6 +335,7 @@ private:
     sqlite3_stmt* stmt_;
     bool eof_ = true;
     std::vector<std::wstring> names_;
+    std::vector<VARTYPE> types_;
 };
 
 class Field final : public DispatchObject<Field> {
@@ -289,20 +344,59 @@ public:
     static constexpr Member kMembers[] = {{L"Value", kValue, kGet}, {L"Name", kName, kGet}};
     static constexpr const wchar_t* kSource = L"adosim.Field";
 
-    Field(std::shared_ptr<Cursor> cursor, int column) : cursor_(std::move(cursor)), column_(column) {}
+    Field(std::shared_ptr<Session> session, std::shared_ptr<Cursor> cursor, int column)
+        : DispatchObject(std::move(session)), cursor_(std::move(cursor)), column_(column) {}
 
     void Call(DISPID id, const Args& args, Variant& out) {
         args.Require(0, 0);
-        if (id == kValue) {
-            cursor_->Value(column_, out);
-        } else {
-            out = Variant::Text(cursor_->Names()[static_cast<std::size_t>(column_)]);
+        if (id != kValue) {
+            out = Variant::Text(Name());
+            return;
         }
+        const VARTYPE type = cursor_->TypeOf(column_);
+        if (type == kAsStored) {
+            cursor_->Value(column_, out);
+            return;
+        }
+        Variant stored;
+        cursor_->Value(column_, stored);
+        GiveAs(stored, type, out);
     }
 
 private:
+    const std::wstring& Name() const { return cursor_->Names()[static_cast<std::size_t>(column_)]; }
+
+    // The stored value as the type asked for; by reference into held_.
+    void GiveAs(Variant& stored, VARTYPE type, Variant& out) {
+        const bool byRef = (type & VT_BYREF) != 0;
+        const auto base = static_cast<VARTYPE>(type & ~VT_BYREF);
+        Variant& target = byRef ? held_ : out;
+        if (base == VT_NULL || base == VT_EMPTY) {
+            target.put()->vt = base;
+        } else if (stored.type() == VT_NULL || base == VT_VARIANT) {
+            target = std::move(stored);
+        } else {
+            const HRESULT hr = VariantChangeTypeEx(target.put(), &stored.get(), LOCALE_INVARIANT, 0, base);
+            if (FAILED(hr)) {
+                throw DispatchError{hr, L"adosim: a value of field '" + Name() +
+                                            L"' cannot be given as the type asked for."};
+            }
+        }
+        if (!byRef) return;
+        if (held_.type() == VT_NULL && base != VT_VARIANT) {
+            out.put()->vt = VT_NULL;  // a Null has nothing to refer to
+            return;
+        }
+        VARIANT& v = *out.put();
+        v.vt = type;
+        if (base == VT_VARIANT) v.pvarVal = &held_.get();
+        else if (base == VT_DECIMAL) v.pdecVal = &held_.get().decVal;
+        else v.byref = &held_.get().llVal;  // every other member starts there
+    }
+
     std::shared_ptr<Cursor> cursor_;
     int column_;
+    Variant held_;  // what a by-reference value refers to, until the next read
 };
 
 class Fields final : public DispatchObject<Fields> {
@@ -311,8 +405,8 @@ public:
     static constexpr Member kMembers[] = {{L"Item", kItem, kMethod | kGet}, {L"Count", kCount, kGet}};
     static constexpr const wchar_t* kSource = L"adosim.Fields";
 
-    explicit Fields(std::shared_ptr<Cursor> cursor)
-        : cursor_(std::move(cursor)), fields_(cursor_->Names().size()) {}
+    Fields(std::shared_ptr<Session> session, std::shared_ptr<Cursor> cursor)
+        : DispatchObject(std::move(session)), cursor_(std::move(cursor)), fields_(cursor_->Names().size()) {}
 
     void Call(DISPID id, const Args& args, Variant& out) {
         cursor_->RequireOpen();
@@ -342,7 +436,7 @@ public:
         }
         if (column < 0) throw DispatchError{kItemNotFound, kItemNotFoundText};
         auto& slot = fields_[static_cast<std::size_t>(column)];
-        if (!slot) slot = ComPtr<IDispatch>::Adopt(new Field(cursor_, column));
+        if (!slot) slot = ComPtr<IDispatch>::Adopt(new Field(session_, cursor_, column));
         return slot.get();
     }
 
@@ -361,7 +455,8 @@ public:
     static constexpr const wchar_t* kSource = L"adosim.Recordset";
 
     // A recordset over a statement that returns rows; null for a closed one.
-    explicit Recordset(std::shared_ptr<Cursor> cursor) : cursor_(std::move(cursor)) {}
+    Recordset(std::shared_ptr<Session> session, std::shared_ptr<Cursor> cursor)
+        : DispatchObject(std::move(session)), cursor_(std::move(cursor)) {}
 
     void Call(DISPID id, const Args& args, Variant& out) {
         if (id == kState) {
@@ -379,7 +474,7 @@ public:
                 break;
             case kFields: {
                 args.Require(0, 1);
-                if (!fields_) fields_ = ComPtr<Fields>::Adopt(new Fields(cursor_));
+                if (!fields_) fields_ = ComPtr<Fields>::Adopt(new Fields(session_, cursor_));
                 if (args.Count() == 1) out = Variant::Dispatch(fields_->Item(args.At(0)));
                 else out = Variant::Dispatch(fields_.get());
                 break;
@@ -408,7 +503,8 @@ public:
         {L"Execute", kExecute, kMethod}, {L"Close", kClose, kMethod}, {L"State", kState, kGet}};
     static constexpr const wchar_t* kSource = L"adosim.Connection";
 
-    explicit Connection(sqlite3* db) : db_(std::make_shared<Database>(db)) {}
+    explicit Connection(sqlite3* db)
+        : DispatchObject(std::make_shared<Session>()), db_(std::make_shared<Database>(db)) {}
 
     static bool Extra(REFIID iid) { return IsEqualIID(iid, kSimConnectionIid); }
 
@@ -448,7 +544,7 @@ private:
                 throw DispatchError{kErrorsInCommand, L"Characters found after end of SQL statement."};
             }
         }
-        auto cursor = std::make_shared<Cursor>(db_, stmt);
+        auto cursor = std::make_shared<Cursor>(db_, stmt, *session_);
         cursor->Step();
         if (recordsAffected != nullptr) {
             VariantClear(recordsAffected);
@@ -459,7 +555,7 @@ private:
             while (!cursor->AtEnd()) cursor->Step();
             cursor.reset();
         }
-        return new Recordset(std::move(cursor));
+        return new Recordset(session_, std::move(cursor));
     }
 
     std::shared_ptr<Database> db_;
@@ -501,6 +597,43 @@ void ExecuteSql(IDispatch* connection, const std::string& utf8Sql) {
         sqlite3_free(error);
         throw std::runtime_error(message);
     }
+}
+
+namespace {
+
+Session& StateOf(IDispatch* connection) {
+    Connection* c = OurConnection(connection);
+    if (c == nullptr) throw std::runtime_error("adosim: not a simulator connection");
+    return c->State();
+}
+
+}  // namespace
+
+void SetValueType(IDispatch* connection, const std::wstring& column, VARTYPE type) {
+    Session& session = StateOf(connection);
+    const auto base = static_cast<VARTYPE>(type & ~VT_BYREF);
+    if ((type & VT_BYREF) != 0 && (base == VT_NULL || base == VT_EMPTY))
+        throw std::runtime_error("adosim: a Null or Empty is not given by reference");
+    auto& types = session.valueTypes;
+    std::erase_if(types, [&column](const auto& entry) { return SameName(entry.first, column); });
+    if (type != kAsStored) types.emplace_back(column, type);
+}
+
+void InjectFault(IDispatch* connection, const Fault& fault) {
+    Session& session = StateOf(connection);
+    session.fault = fault;
+    session.failedCall.clear();
+    session.failAt = fault.atCall > 0 ? session.calls + fault.atCall : 0;
+}
+
+long CallCount(IDispatch* connection) {
+    Connection* c = OurConnection(connection);
+    return c != nullptr ? c->State().calls : -1;
+}
+
+std::wstring FailedCall(IDispatch* connection) {
+    Connection* c = OurConnection(connection);
+    return c != nullptr ? c->State().failedCall : std::wstring();
 }
 
 long LiveObjects() { return gLiveObjects; }
