@@ -1,7 +1,7 @@
 #include "Scorer.h"
 
 #include <algorithm>
-#include <fstream>
+#include <cstring>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -18,6 +18,30 @@ std::uint64_t PrefixOf(std::string_view call) noexcept {
         prefix = (prefix << 8) | (i < call.size() ? static_cast<unsigned char>(call[i]) : 0u);
     return prefix;
 }
+
+// A word at a time: texts here are short.
+std::uint64_t HashText(std::string_view text, std::uint64_t h) noexcept {
+    auto mix = [](std::uint64_t x, std::uint64_t w) {
+        x = (x ^ w) * 0x9E3779B97F4A7C15ULL;
+        return x ^ (x >> 29);
+    };
+    const char* p = text.data();
+    std::size_t n = text.size();
+    h = mix(h, n);
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        h = mix(h, w);
+    }
+    if (n > 0) {
+        std::uint64_t w = 0;
+        for (std::size_t i = 0; i < n; ++i) w = (w << 8) | static_cast<unsigned char>(p[i]);
+        h = mix(h, w);
+    }
+    return h;
+}
+
+constexpr std::uint64_t kHighHalf = 0xFFFFFFFF00000000ULL;
 
 void AppendPiece(std::string& key, std::string_view text) {
     const auto n = static_cast<std::uint32_t>(text.size());
@@ -74,27 +98,42 @@ std::size_t Utf8Length(std::string_view s, std::size_t at) noexcept {
 // ---- reading -------------------------------------------------------------------
 
 LogFile OpenLogFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    struct Closer {
+        void operator()(std::FILE* f) const noexcept { std::fclose(f); }
+    };
+    const std::unique_ptr<std::FILE, Closer> in(std::fopen(path.c_str(), "rb"));
     if (!in) throw std::runtime_error("cannot open " + path);
     LogFile log;
     log.path = path;
     char head[4096];
-    in.read(head, sizeof head);
-    const auto got = static_cast<std::size_t>(in.gcount());
+    const std::size_t got = std::fread(head, 1, sizeof head, in.get());
+    if (std::ferror(in.get())) throw std::runtime_error("cannot read " + path);
     log.format = contestlog::DetectFormat(std::string_view(head, got), path);
     if (log.format == contestlog::LogFormat::Unknown)
         throw std::runtime_error(path + " is no log this reads (SQLite, Cabrillo, ADIF .adi or .adx)");
     if (log.format == contestlog::LogFormat::Sqlite) return log;
-    in.clear();
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) throw std::runtime_error("cannot read " + path);
-    if (static_cast<std::uint64_t>(size) >= 0x80000000ull)
-        throw std::runtime_error(path + " is larger than 2 GiB, more than this reads");
-    log.bytes.resize(static_cast<std::size_t>(size));
-    in.seekg(0);
-    in.read(log.bytes.data(), static_cast<std::streamsize>(size));
-    if (in.gcount() != size) throw std::runtime_error("cannot read all of " + path);
+    // The size from the end's offset; the bytes then read straight into an
+    // uninitialised buffer (zero-filling 200 MB first costs a third as much
+    // as reading them).
+    if (got < sizeof head) {
+        log.size = got;
+    } else {
+        if (std::fseek(in.get(), 0, SEEK_END) != 0) throw std::runtime_error("cannot read " + path);
+        const long size = std::ftell(in.get());
+        if (size < 0) throw std::runtime_error("cannot read " + path + " (or it is larger than 2 GiB)");
+        if (static_cast<std::uint64_t>(size) >= 0x80000000ull)
+            throw std::runtime_error(path + " is larger than 2 GiB, more than this reads");
+        log.size = static_cast<std::size_t>(size);
+    }
+    log.bytes.reset(new char[log.size ? log.size : 1]);
+    std::memcpy(log.bytes.get(), head, got < log.size ? got : log.size);
+    if (log.size > got) {
+        if (std::fseek(in.get(), static_cast<long>(got), SEEK_SET) != 0)
+            throw std::runtime_error("cannot read " + path);
+        const std::size_t rest = log.size - got;
+        if (std::fread(log.bytes.get() + got, 1, rest, in.get()) != rest)
+            throw std::runtime_error("cannot read all of " + path);
+    }
     return log;
 }
 
@@ -115,64 +154,132 @@ void ContactStore::Problem(const contestlog::LogProblem& problem) {
     if (onProblem) onProblem(problem);
 }
 
+std::uint32_t ContactStore::Texts::Intern(std::string_view text) {
+    if ((spans_.size() + 1) * 2 > slots_.size()) {
+        std::vector<std::uint64_t> old = std::move(slots_);
+        slots_.assign(old.empty() ? 64 : old.size() * 2, 0);
+        const std::size_t mask = slots_.size() - 1;
+        for (const std::uint64_t slot : old) {
+            if (slot == 0) continue;
+            const std::uint32_t id = static_cast<std::uint32_t>(slot) - 1;
+            std::size_t i = HashText(At(id), 0) & mask;
+            while (slots_[i] != 0) i = (i + 1) & mask;
+            slots_[i] = slot;
+        }
+    }
+    const std::uint64_t hash = HashText(text, 0), high = hash & kHighHalf;
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    for (; slots_[i] != 0; i = (i + 1) & mask) {
+        const std::uint64_t slot = slots_[i];
+        if ((slot & kHighHalf) == high && At(static_cast<std::uint32_t>(slot) - 1) == text)
+            return static_cast<std::uint32_t>(slot) - 1;
+    }
+    if (spans_.size() >= 0xFFFFFFFEu || pool_.size() + text.size() > 0xFFFFFFFFu)
+        throw std::runtime_error("more than 4 GiB of distinct texts");
+    const auto id = static_cast<std::uint32_t>(spans_.size());
+    spans_.push_back({static_cast<std::uint32_t>(pool_.size()), static_cast<std::uint32_t>(text.size())});
+    pool_.append(text);
+    slots_[i] = high | (id + 1);
+    return id;
+}
+
+std::uint32_t ContactStore::InternShape(const std::array<std::string_view, 5>& pieces) {
+    auto hashOf = [](const std::array<std::string_view, 5>& p) {
+        std::uint64_t h = 0;
+        for (std::string_view piece : p) h = HashText(piece, h);
+        return h;
+    };
+    auto piecesOf = [this](const Shape& shape) {
+        std::array<std::string_view, 5> p;
+        for (std::size_t k = 0; k < 5; ++k) p[k] = texts_.At(shape[k]);
+        return p;
+    };
+    if ((shapes_.size() + 1) * 2 > shapeSlots_.size()) {
+        std::vector<std::uint64_t> old = std::move(shapeSlots_);
+        shapeSlots_.assign(old.empty() ? 64 : old.size() * 2, 0);
+        const std::size_t mask = shapeSlots_.size() - 1;
+        for (const std::uint64_t slot : old) {
+            if (slot == 0) continue;
+            std::size_t i = hashOf(piecesOf(shapes_[static_cast<std::uint32_t>(slot) - 1])) & mask;
+            while (shapeSlots_[i] != 0) i = (i + 1) & mask;
+            shapeSlots_[i] = slot;
+        }
+    }
+    const std::uint64_t hash = hashOf(pieces), high = hash & kHighHalf;
+    const std::size_t mask = shapeSlots_.size() - 1;
+    std::size_t i = hash & mask;
+    for (; shapeSlots_[i] != 0; i = (i + 1) & mask) {
+        const std::uint64_t slot = shapeSlots_[i];
+        if ((slot & kHighHalf) == high &&
+            piecesOf(shapes_[static_cast<std::uint32_t>(slot) - 1]) == pieces)
+            return static_cast<std::uint32_t>(slot) - 1;
+    }
+    if (shapes_.size() >= 0xFFFFFFFEu) throw std::runtime_error("too many distinct contacts");
+    Shape shape;
+    for (std::size_t k = 0; k < 5; ++k) shape[k] = texts_.Intern(pieces[k]);
+    const auto id = static_cast<std::uint32_t>(shapes_.size());
+    shapes_.push_back(shape);
+    shapeSlots_[i] = high | (id + 1);
+    return id;
+}
+
 void ContactStore::Contact(const contestlog::LogEntry& e) {
     if (size_ >= 0xFFFFFFFFu) throw std::runtime_error("more than 4,294,967,295 contacts");
-    Entry entry{};
-    const std::string_view call = e.callSign.substr(0, 0xFFFF);
-    entry.callLength = static_cast<std::uint16_t>(call.size());
-    constexpr std::size_t kBlock = std::size_t{1} << kBlockBits;
-    if (blockUsed_ + call.size() > kBlock) {
-        if (blocks_.size() >= (std::size_t{1} << (32 - kBlockBits)))
-            throw std::runtime_error("call signs beyond 4 GiB");
-        blocks_.push_back(std::unique_ptr<char[]>(new char[kBlock]));
-        blockUsed_ = 0;
-    }
-    std::copy(call.begin(), call.end(), blocks_.back().get() + blockUsed_);
-    entry.call = static_cast<std::uint32_t>((blocks_.size() - 1) << kBlockBits | blockUsed_);
-    blockUsed_ += call.size();
-
-    const auto [report, newReport] = reportIds_.Intern(e.report);
-    if (newReport) reports_.emplace_back(e.report);
-    entry.report = report;
-
-    key_.clear();
-    for (std::string_view piece : {e.digiBand, e.qsoMode, e.dxccPrefix, e.mainPrefix, e.continent})
-        AppendPiece(key_, piece);
-    const auto [shape, newShape] = shapeIds_.Intern(key_);
-    if (newShape)
-        shapes_.push_back(Shape{std::string(e.digiBand), std::string(e.qsoMode),
-                                std::string(e.dxccPrefix), std::string(e.mainPrefix),
-                                std::string(e.continent)});
-    entry.shape = shape;
-
-    if (e.dxccPrefix.empty()) ++withoutCountry_;
     if (size_ % kEntriesPerChunk == 0)
         entries_.push_back(std::unique_ptr<Entry[]>(new Entry[kEntriesPerChunk]));
-    entries_.back()[size_ % kEntriesPerChunk] = entry;
+    Entry& entry = entries_.back()[size_ % kEntriesPerChunk];
+    const std::string_view call = e.callSign.substr(0, 0xFFFF);
+    entry.callLength = static_cast<std::uint16_t>(call.size());
+    std::memset(entry.head, 0, sizeof entry.head);
+    std::memcpy(entry.head, call.data(), call.size() < 8 ? call.size() : 8);
+    entry.tail = 0;
+    if (call.size() > 8) {
+        constexpr std::size_t kBlock = std::size_t{1} << kBlockBits;
+        if (blockUsed_ + call.size() > kBlock) {
+            if (blocks_.size() >= (std::size_t{1} << (32 - kBlockBits)))
+                throw std::runtime_error("call signs beyond 4 GiB");
+            blocks_.push_back(std::unique_ptr<char[]>(new char[kBlock]));
+            blockUsed_ = 0;
+        }
+        std::memcpy(blocks_.back().get() + blockUsed_, call.data(), call.size());
+        entry.tail = static_cast<std::uint32_t>((blocks_.size() - 1) << kBlockBits | blockUsed_);
+        blockUsed_ += call.size();
+    }
+    entry.report = texts_.Intern(e.report);
+    entry.shape = InternShape({e.digiBand, e.qsoMode, e.dxccPrefix, e.mainPrefix, e.continent});
+    if (e.dxccPrefix.empty()) ++withoutCountry_;
     ++size_;
     if (keepPlaces_) places_.push_back(e.place);
 }
 
 std::string_view ContactStore::CallAt(std::size_t index) const noexcept {
     const Entry& e = EntryAt(index);
-    const char* block = blocks_[e.call >> kBlockBits].get();
-    return {block + (e.call & ((1u << kBlockBits) - 1)), e.callLength};
+    if (e.callLength <= 8) return {e.head, e.callLength};
+    return {blocks_[e.tail >> kBlockBits].get() + (e.tail & ((1u << kBlockBits) - 1)), e.callLength};
+}
+
+contestlog::ContactView ContactStore::ViewOf(const Entry& e) const noexcept {
+    const std::string_view call =
+        e.callLength <= 8
+            ? std::string_view(e.head, e.callLength)
+            : std::string_view(blocks_[e.tail >> kBlockBits].get() + (e.tail & ((1u << kBlockBits) - 1)),
+                               e.callLength);
+    const Shape& s = shapes_[e.shape];
+    return {call,           texts_.At(s[0]), texts_.At(s[1]), texts_.At(e.report),
+            texts_.At(s[2]), texts_.At(s[3]), texts_.At(s[4])};
 }
 
 contestlog::ContactView ContactStore::At(std::size_t index) const noexcept {
-    const Entry& e = EntryAt(index);
-    const Shape& s = shapes_[e.shape];
-    return {CallAt(index), s.band, s.mode, reports_[e.report], s.dxcc, s.mainPrefix, s.continent};
+    return ViewOf(EntryAt(index));
 }
 
-void ContactStore::Prefetch(std::size_t index, bool call) const noexcept {
+void ContactStore::Gather(const std::uint32_t* indexes, std::size_t count,
+                          contestlog::ContactView* out) const noexcept {
 #if defined(__GNUC__)
-    if (call) __builtin_prefetch(CallAt(index).data());
-    else __builtin_prefetch(&EntryAt(index));
-#else
-    (void)index;
-    (void)call;
+    for (std::size_t k = 0; k < count; ++k) __builtin_prefetch(&EntryAt(indexes[k]));
 #endif
+    for (std::size_t k = 0; k < count; ++k) out[k] = ViewOf(EntryAt(indexes[k]));
 }
 
 std::size_t ContactStore::PlaceAt(std::size_t index) const noexcept {
@@ -180,21 +287,33 @@ std::size_t ContactStore::PlaceAt(std::size_t index) const noexcept {
 }
 
 std::vector<std::uint32_t> ContactStore::CallSignOrder() const {
-    // A stable radix sort on the calls' first eight bytes (passes over bytes
-    // all calls share are skipped), then runs with equal first eight bytes
-    // sorted by the whole call, stable too.
+    // A stable radix sort on the calls' first eight bytes (one counting pass
+    // for all eight digits; passes over bytes all calls share are skipped),
+    // then runs with equal first eight bytes sorted by the whole call,
+    // stable too.
     struct Key {
         std::uint64_t prefix;
         std::uint32_t index;
     };
     const std::size_t n = size_;
     std::vector<Key> keys(n), spare(n);
-    for (std::size_t i = 0; i < n; ++i) keys[i] = {PrefixOf(CallAt(i)), static_cast<std::uint32_t>(i)};
-    for (unsigned shift = 0; shift < 64; shift += 8) {
-        std::size_t count[257] = {};
-        for (const Key& k : keys) ++count[((k.prefix >> shift) & 0xFF) + 1];
-        if (n == 0 || count[((keys[0].prefix >> shift) & 0xFF) + 1] == n) continue;
-        for (std::size_t b = 1; b < 257; ++b) count[b] += count[b - 1];
+    std::vector<std::array<std::uint32_t, 256>> counts(8);
+    for (auto& c : counts) c.fill(0);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint64_t prefix = PrefixOf(std::string_view(EntryAt(i).head, 8));
+        keys[i] = {prefix, static_cast<std::uint32_t>(i)};
+        for (unsigned d = 0; d < 8; ++d) ++counts[d][(prefix >> (8 * d)) & 0xFF];
+    }
+    for (unsigned d = 0; d < 8 && n > 0; ++d) {
+        auto& count = counts[d];
+        const unsigned shift = 8 * d;
+        if (count[(keys[0].prefix >> shift) & 0xFF] == n) continue;
+        std::uint32_t sum = 0;
+        for (std::uint32_t& c : count) {
+            const std::uint32_t here = c;
+            c = sum;
+            sum += here;
+        }
         for (const Key& k : keys) spare[count[(k.prefix >> shift) & 0xFF]++] = k;
         keys.swap(spare);
     }
@@ -237,13 +356,46 @@ std::size_t ScoreContacts(const ContactStore& store, const std::vector<std::uint
     std::string key;
     char code[4];
 
+    // In call-sign order the contacts are spread over the store: a batch is
+    // fetched at a time, its loads overlapping, then scored.
+    constexpr std::size_t kBatch = 256;
+    std::vector<contestlog::ContactView> batch(kBatch);
+    std::uint32_t indexes[kBatch];
+    contestlog::ContactView stored;  // what the record holds now
+    bool any = false;
     for (std::size_t n = 0; n < count; ++n) {
+        const std::size_t inBatch = n % kBatch;
+        if (inBatch == 0) {
+            const std::size_t size = count - n < kBatch ? count - n : kBatch;
+            if (order) {
+                store.Gather(order->data() + n, size, batch.data());
+            } else {
+                for (std::size_t k = 0; k < size; ++k) indexes[k] = static_cast<std::uint32_t>(n + k);
+                store.Gather(indexes, size, batch.data());
+            }
+        }
         const std::size_t index = order ? (*order)[n] : n;
-        // In call-sign order the contacts are spread over the store: fetch
-        // the entry a few contacts ahead, and its call sign once it is here.
-        if (order && n + 16 < count) store.Prefetch((*order)[n + 16], false);
-        if (order && n + 8 < count) store.Prefetch((*order)[n + 8], true);
-        contestlog::StoreLogRow(*record, store.At(index));
+        // As StoreLogRow stores a log row; a text the record holds already
+        // (the same pooled bytes) is not stored again.
+        const contestlog::ContactView& c = batch[inBatch];
+        auto same = [any](std::string_view a, std::string_view b) {
+            return any && a.data() == b.data() && a.size() == b.size();
+        };
+        StoreShortText(record->CallSign, c.call);
+        if (!same(c.band, stored.band)) StoreShortText(record->DigiBand, c.band);
+        if (!same(c.mode, stored.mode)) StoreShortText(record->QSOMode, c.mode);
+        if (!same(c.report, stored.report)) StoreShortText(record->QSOReportRecived, c.report);
+        if (!same(c.dxcc, stored.dxcc)) StoreShortText(record->DXCCPrefix, c.dxcc);
+        if (!same(c.mainPrefix, stored.mainPrefix)) StoreShortText(record->MainPrefix, c.mainPrefix);
+        if (!same(c.continent, stored.continent)) {
+            StoreShortText(record->Continent, c.continent);
+            for (unsigned i = 1; i <= record->Continent.bytes[0]; ++i) {
+                unsigned char& ch = record->Continent.bytes[i];
+                if (ch >= 'a' && ch <= 'z') ch = static_cast<unsigned char>(ch - 'a' + 'A');
+            }
+        }
+        stored = c;
+        any = true;
         if (!audit) {
             if (book.Evaluate(*record, true) < 0) ++duplicates;
             continue;

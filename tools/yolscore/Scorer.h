@@ -4,6 +4,7 @@
 // each contact and the outputs. yolscore's main() only calls RunScorer.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -38,7 +39,13 @@ enum class Format { Text, Json, Csv };
 struct LogFile {
     std::string path;
     contestlog::LogFormat format = contestlog::LogFormat::Unknown;
-    std::string bytes;  // empty for SQLite
+    std::unique_ptr<char[]> bytes;  // not zero-filled before reading; none for SQLite
+    std::size_t size = 0;
+    std::string_view Text() const noexcept { return {bytes.get(), size}; }
+    void Release() noexcept {
+        bytes.reset();
+        size = 0;
+    }
 };
 
 // Reads the file and finds its format from the content; throws
@@ -48,12 +55,11 @@ LogFile OpenLogFile(const std::string& path);
 // "line" where a place is a line number (Cabrillo, .adi), else "record".
 std::string_view PlaceWord(contestlog::LogFormat format) noexcept;
 
-// The contacts of a log in file order, each as a few numbers (14 bytes): the
-// call sign as an offset into an arena of call signs, the report and the
-// other five texts as interned ids. The call signs are copied out of the file
-// on purpose: scoring in call-sign order reads them in random order, which
-// is several times faster from a few megabytes of calls than from the
-// whole file.
+// The contacts of a log in file order, each as a few numbers (22 bytes): the
+// call sign's first eight bytes in place (the whole call for nearly every
+// call; longer ones are also copied whole into an arena of call signs), the
+// report and the shape (band, mode and country texts) as ids of texts kept in
+// flat pools. Nothing points into the file once it is read.
 class ContactStore : public contestlog::LogSink {
 public:
     // `keepPlaces` keeps each contact's line or record number.
@@ -74,8 +80,10 @@ public:
     contestlog::ContactView At(std::size_t index) const noexcept;
     std::string_view CallAt(std::size_t index) const noexcept;
     std::size_t PlaceAt(std::size_t index) const noexcept;  // 0 without keepPlaces
-    // Starts fetching a contact's entry, or its call sign, from memory.
-    void Prefetch(std::size_t index, bool call) const noexcept;
+    // The contacts at `indexes[0..count)` into `out`, in that order: the
+    // loads of one batch are independent, so they overlap.
+    void Gather(const std::uint32_t* indexes, std::size_t count,
+                contestlog::ContactView* out) const noexcept;
 
     // The indexes in call-sign order: ascending by unsigned bytes, a call
     // before its extensions, equal calls in file order (as "order by
@@ -85,15 +93,34 @@ public:
 private:
 #pragma pack(push, 1)
     struct Entry {
-        std::uint32_t call;        // block << kBlockBits | offset in the block
-        std::uint32_t report;      // id in reports_
-        std::uint32_t shape;       // id in shapes_
+        char head[8];              // the call's first eight bytes, zero-padded
+        std::uint32_t tail;        // calls over eight bytes: block << kBlockBits | offset
+        std::uint32_t report;      // id in texts_
+        std::uint32_t shape;       // index into shapes_
         std::uint16_t callLength;  // longer calls are cut here (far beyond the record's 255)
     };
 #pragma pack(pop)
-    struct Shape {
-        std::string band, mode, dxcc, mainPrefix, continent;
+    // Texts numbered in the order first seen, all in one pool.
+    class Texts {
+    public:
+        std::uint32_t Intern(std::string_view text);
+        std::string_view At(std::uint32_t id) const noexcept {
+            return {pool_.data() + spans_[id].offset, spans_[id].length};
+        }
+
+    private:
+        struct Span {
+            std::uint32_t offset, length;
+        };
+        std::string pool_;
+        std::vector<Span> spans_;
+        std::vector<std::uint64_t> slots_;  // hash's high half | id + 1; 0 is free
     };
+    // band, mode, DXCC prefix, main prefix, continent: ids in texts_
+    using Shape = std::array<std::uint32_t, 5>;
+    std::uint32_t InternShape(const std::array<std::string_view, 5>& pieces);
+    contestlog::ContactView ViewOf(const Entry& e) const noexcept;
+
     static constexpr unsigned kBlockBits = 20;  // 1 MiB blocks, up to 4,096 of them
 
     static constexpr std::size_t kEntriesPerChunk = std::size_t{1} << 16;
@@ -107,10 +134,9 @@ private:
     std::vector<std::size_t> places_;
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::size_t blockUsed_ = std::size_t{1} << kBlockBits;
-    TextTable reportIds_, shapeIds_;
-    std::vector<std::string> reports_;
+    Texts texts_;                       // reports and the shapes' pieces
     std::vector<Shape> shapes_;
-    std::string key_;
+    std::vector<std::uint64_t> shapeSlots_;  // as in Texts
     std::string station_;
     std::size_t problems_ = 0;
     std::size_t withoutCountry_ = 0;

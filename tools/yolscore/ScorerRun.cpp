@@ -177,9 +177,9 @@ int RunScorer(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
     if (o.tableGiven) read.table = o.table;
     auto readInto = [&](contestlog::LogSink& sink) {
         switch (log.format) {
-            case contestlog::LogFormat::Cabrillo: contestlog::ReadCabrillo(log.bytes, read, sink); break;
-            case contestlog::LogFormat::Adi: contestlog::ReadAdi(log.bytes, read, sink); break;
-            case contestlog::LogFormat::Adx: contestlog::ReadAdx(log.bytes, read, sink); break;
+            case contestlog::LogFormat::Cabrillo: contestlog::ReadCabrillo(log.Text(), read, sink); break;
+            case contestlog::LogFormat::Adi: contestlog::ReadAdi(log.Text(), read, sink); break;
+            case contestlog::LogFormat::Adx: contestlog::ReadAdx(log.Text(), read, sink); break;
             case contestlog::LogFormat::Sqlite: contestlog::ReadSqlite(log.path, read, sink); break;
             case contestlog::LogFormat::Unknown: break;
         }
@@ -207,6 +207,7 @@ int RunScorer(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
         Say(err, o.input + ": " + e.what());
         return kUnreadable;
     }
+    log.Release();  // the store holds copies of all it needs
     if (!countries && store.WithoutCountry() > 0) {
         Say(err, o.input + ": " + std::to_string(store.WithoutCountry()) +
                      " contacts carry no DXCC prefix and the country file cannot be read (" +
