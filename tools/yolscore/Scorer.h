@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "contestlog/Contact.h"
+#include "contestlog/CountryFile.h"
 #include "contestlog/LogReader.h"
 #include "scoring/ScoreBook.h"
 
@@ -21,7 +22,9 @@ namespace yol::score {
 
 // The whole program: arguments without the program name; the report goes to
 // `out`, messages to `err`. Returns the exit status (see kUsage).
-int RunScorer(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+// `countryFile` is the country file used when --cty names none.
+int RunScorer(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
+              const std::string& countryFile = contestlog::CountryFile::kDefaultPath);
 
 extern const char* const kUsage;
 

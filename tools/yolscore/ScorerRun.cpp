@@ -19,7 +19,8 @@ const char* const kUsage =
     "                      both default to those of the log's own call sign (Cabrillo\n"
     "                      CALLSIGN:, ADIF STATION_CALLSIGN or OPERATOR) through the\n"
     "                      country file, else to UA1 and EU\n"
-    "  --cty FILE          the country file (default /usr/share/hamradio-files/cty.dat);\n"
+    "  --cty FILE          the country file (default: cty.dat beside yolscore.exe on\n"
+    "                      Windows, Debian's /usr/share/hamradio-files/cty.dat elsewhere);\n"
     "                      needed only for contacts without a DXCC prefix and for the\n"
     "                      log's own call sign\n"
     "  --log-order         score in the file's order, as a host adding the contacts live\n"
@@ -122,7 +123,8 @@ void Say(std::FILE* err, const std::string& text) { WriteText(err, "yolscore: " 
 
 }  // namespace
 
-int RunScorer(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+int RunScorer(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
+              const std::string& countryFile) {
     Options o;
     try {
         o = Parse(args);
@@ -157,7 +159,7 @@ int RunScorer(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
     // The country file: an explicit one must load; the default one only
     // matters when something needs it.
     std::optional<contestlog::CountryFile> countries;
-    std::string ctyPath = o.cty.value_or(contestlog::CountryFile::kDefaultPath), ctyError;
+    std::string ctyPath = o.cty.value_or(countryFile), ctyError;
     try {
         countries.emplace(contestlog::CountryFile::Load(ctyPath));
     } catch (const std::exception& e) {
