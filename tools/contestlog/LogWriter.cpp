@@ -336,6 +336,9 @@ void SqliteLogWriter::Finish() {
     if (!open_) return;
     Exec(db_, "COMMIT");
     open_ = false;
+    // The database can be closed from here on.
+    sqlite3_finalize(insert_);
+    insert_ = nullptr;
 }
 
 }  // namespace yol::contestlog

@@ -22,7 +22,8 @@ public:
     virtual ~LogWriter() = default;
     virtual void Write(const ContactView& contact) = 0;
     void Write(const Contact& contact) { Write(View(contact)); }
-    // Completes the log (trailer, commit). Nothing may be written after it.
+    // Completes the log (trailer; commit, after which the database can be
+    // closed). Nothing may be written after it.
     virtual void Finish() = 0;
 };
 
