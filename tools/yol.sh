@@ -207,7 +207,6 @@ bench() {
     say "building the benchmarks (Release)"
     [ -f build/bench/CMakeCache.txt ] || cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build build/bench -j "$JOBS" --target yol_bench yol_core_run yol_country_bench yolscore yolloggen
-    build mingw64
     say "Evaluate with 1,000,000 contacts (Google Benchmark)"
     build/bench/bench/yol_bench --benchmark_min_time=0.2
     say "whole runs: memory, Evaluate latency, recalculation against a bare walk (1,000,000 rows)"
@@ -216,18 +215,27 @@ bench() {
     build/bench/bench/yol_country_bench --benchmark_min_time=0.2
     say "offline scorer: a 1,000,000-contact ADIF file, whole run against a parse-only pass"
     bash bench/scorer-run.sh build/bench
-    say "ADO path under wine64: recalculation at 100,000 rows, _AddQSO at 10,000 contacts"
+    # The shipped Release DLLs, driven by the simulator of the same width.
+    build_targets mingw64 yolhost
+    build_targets mingw32 yolhost
+    build_targets mingw64-release YOLContest
+    build_targets mingw32-release YOLContest
     display
     wine_base
-    for rows in 100000 10000; do
-        yol_wine_run win64 build/mingw64/bin/yolhost.exe --dll build/mingw64/bin/YOLContest.dll \
-            --bench "$rows"
+    local arch rows
+    for arch in win64 win32; do
+        say "ADO path, Release DLL under $arch: recalculation at 100,000 rows, _AddQSO at 10,000 contacts"
+        local bits=${arch#win}
+        for rows in 100000 10000; do
+            yol_wine_run "$arch" "build/mingw$bits/bin/yolhost.exe" \
+                --dll "build/mingw$bits-release/bin/YOLContest.dll" --bench "$rows"
+        done
     done
 }
 
 case "${1:-}" in
     deps) deps ;;
-    build) deps; build native native-asan mingw64 mingw32 ;;
+    build) deps; build native native-asan fuzz mingw64 mingw32 ;;
     test) run_tests ;;
     main) shift; main_job "$@" ;;
     bench) bench ;;
