@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ModuleFixture.h"
 #include "WinTestSupport.h"
 #include "adosim/AdoSim.h"
 
@@ -19,25 +20,13 @@ std::vector<adosim::Fault> Kinds() {
     return {adosim::Fault::Plain(0), adosim::Fault::Exception(0, L"The log database went away.")};
 }
 
-class DatabaseFaultTest : public ::testing::Test {
+class DatabaseFaultTest : public ModuleFixture {
 protected:
     void SetUp() override {
         log.CreateLogTable();
         log.Add("W1AW", "14", "CW", "K", "NA", "599 12");
         log.Add("DL1A", "7", "CW", "DL", "EU", "599 MO05");
         log.Add("UA9X", "3.5", "SSB", "UA9", "AS", "599 SV01");
-    }
-    void TearDown() override {
-        module.Release();
-        Pump(30);
-        EXPECT_TRUE(errors.Take().empty());
-    }
-
-    HWND Run() {
-        auto record = HostRecord(&log);
-        HWND w = static_cast<HWND>(module.Run(0, record.get()));
-        Pump();
-        return w;
     }
     static void Press(HWND w) {
         SendMessageW(ChildOfClass(w, L"Button"), BM_CLICK, 0, 0);
@@ -75,10 +64,6 @@ protected:
         EXPECT_EQ(StatisticText(w), expected);
         EXPECT_TRUE(errors.Take().empty());
     }
-
-    ErrorBoxWatcher errors;
-    Module module;
-    TestLog log;
 };
 
 TEST_F(DatabaseFaultTest, FailureAtAnyCallOfTheFirstShowLeavesAWorkingWindow) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ModuleFixture.h"
 #include "WinTestSupport.h"
 
 namespace yol::wintest {
@@ -34,7 +35,7 @@ SIZE SizeOf(HWND window) {
     return {r.right - r.left, r.bottom - r.top};
 }
 
-class DpiTest : public ::testing::Test {
+class DpiTest : public ModuleFixture {
 protected:
     void SetUp() override {
         RegDeleteTreeW(HKEY_CURRENT_USER, kHostKey);
@@ -45,16 +46,10 @@ protected:
         log.Add("RA3ABC", "3.5", "CW", "UA1", "EU", "599 MO05");
     }
     void TearDown() override {
-        module.Release();
-        Pump(30);
-        EXPECT_TRUE(errors.Take().empty());
+        ModuleFixture::TearDown();
         RegDeleteTreeW(HKEY_CURRENT_USER, kHostKey);
     }
     static int Scaled(int designed, int dpi) { return MulDiv(designed, dpi, 96); }
-
-    ErrorBoxWatcher errors;
-    Module module;
-    TestLog log;
 };
 
 TEST_F(DpiTest, SizesAndFontsFollowTheDensity) {
@@ -62,9 +57,7 @@ TEST_F(DpiTest, SizesAndFontsFollowTheDensity) {
     if (const char* expected = std::getenv("YOL_WINE_DPI")) {
         ASSERT_EQ(dpi, std::atoi(expected)) << "the prefix did not take the density asked for";
     }
-    auto record = HostRecord(&log);
-    HWND w = static_cast<HWND>(module.Run(0, record.get()));
-    Pump();
+    HWND w = Run();
     ASSERT_TRUE(IsWindow(w));
 
     RECT r{};
@@ -92,9 +85,7 @@ TEST_F(DpiTest, SizesAndFontsFollowTheDensity) {
 }
 
 TEST_F(DpiTest, ReportColumnsStayAligned) {
-    auto record = HostRecord(&log);
-    HWND w = static_cast<HWND>(module.Run(0, record.get()));
-    Pump();
+    HWND w = Run();
     HWND area = ChildOfClass(w, L"Edit");
     ASSERT_TRUE(area != nullptr);
     const std::string text = StatisticText(w);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "ModuleFixture.h"
 #include "WinTestSupport.h"
 #include "scoring/Report.h"
 #include "win/WindowText.h"
@@ -17,26 +18,11 @@ constexpr const char* kEmptyReport =
     "Total\t     0\t     0\t     0\t     0\r\n"
     " Score: 0*(0+0)=0";
 
-class ModuleTest : public ::testing::Test {
+class ModuleTest : public ModuleFixture {
 protected:
     void SetUp() override { log.CreateLogTable(); }
-    void TearDown() override {
-        module.Release();
-        Pump(30);
-        EXPECT_TRUE(errors.Take().empty());
-    }
-    HWND Run(const std::string& title = "Test Host") {
-        auto record = HostRecord(&log, {}, title);
-        HWND w = static_cast<HWND>(module.Run(0, record.get()));
-        Pump();
-        return w;
-    }
     int Add(const Contact& c) { return module.AddQSO(HostRecord(&log, c).get()); }
     int Score(const Contact& c) { return module.GetScore(HostRecord(&log, c).get()); }
-
-    ErrorBoxWatcher errors;
-    Module module;
-    TestLog log;
 };
 
 TEST_F(ModuleTest, EntryPointsBeforeRunAndAfterRelease) {

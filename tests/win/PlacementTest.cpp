@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "ModuleFixture.h"
 #include "WinTestSupport.h"
 
 namespace yol::wintest {
@@ -107,7 +108,7 @@ std::set<std::wstring> ValueNames(const std::wstring& keyPath) {
     return names;
 }
 
-class PlacementTest : public ::testing::Test {
+class PlacementTest : public ModuleFixture {
 protected:
     void SetUp() override {
         RegDeleteTreeW(HKEY_CURRENT_USER, kHostKey);
@@ -121,15 +122,12 @@ protected:
         ASSERT_EQ(work.top, 0);
     }
     void TearDown() override {
-        module.Release();
-        Pump(50);
-        EXPECT_TRUE(errors.Take().empty());
+        ModuleFixture::TearDown();
         RegDeleteTreeW(HKEY_CURRENT_USER, kHostKey);
     }
 
     HWND Run() {
-        auto record = HostRecord(&log);
-        HWND w = static_cast<HWND>(module.Run(0, record.get()));
+        HWND w = ModuleFixture::Run();
         Pump(20);
         return w;
     }
@@ -161,10 +159,6 @@ protected:
                   ERROR_SUCCESS);
     }
     std::string Stored(const std::wstring& name) { return RawValue(kSectionKey, name); }
-
-    ErrorBoxWatcher errors;
-    Module module;
-    TestLog log;
 };
 
 TEST_F(PlacementTest, FirstShowWithNothingStoredUsesTheDesignAndCreatesOnlyTheKey) {
