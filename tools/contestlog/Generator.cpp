@@ -95,7 +95,7 @@ std::string LogGenerator::CallOf(const GeneratorCountry& c) {
     }
     const std::string_view first = c.firstLetters;
     call += first[static_cast<std::size_t>(Below(static_cast<int>(first.size())))];
-    for (int i = Below(3); i > 0; --i) call += static_cast<char>('A' + Below(26));
+    for (int i = 1 + Below(2); i > 0; --i) call += static_cast<char>('A' + Below(26));
     return call;
 }
 

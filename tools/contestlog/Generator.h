@@ -16,7 +16,7 @@
 namespace yol::contestlog {
 
 // One country of the generated logs. Its call signs are a stem, a digit
-// where the stem has '#', and one to three letters, the first of them from
+// where the stem has '#', and two or three letters, the first of them from
 // `firstLetters`. Stems, digits and letters are chosen so that the country
 // file (cty.dat) puts every such call in this country: `dxcc` is the host's
 // prefix of that entity ("UA1" for European Russia) and `continent` its
