@@ -162,14 +162,14 @@ std::uint32_t ContactStore::Texts::Intern(std::string_view text) {
         for (const std::uint64_t slot : old) {
             if (slot == 0) continue;
             const std::uint32_t id = static_cast<std::uint32_t>(slot) - 1;
-            std::size_t i = HashText(At(id), 0) & mask;
+            auto i = static_cast<std::size_t>(HashText(At(id), 0) & mask);
             while (slots_[i] != 0) i = (i + 1) & mask;
             slots_[i] = slot;
         }
     }
     const std::uint64_t hash = HashText(text, 0), high = hash & kHighHalf;
     const std::size_t mask = slots_.size() - 1;
-    std::size_t i = hash & mask;
+    auto i = static_cast<std::size_t>(hash & mask);
     for (; slots_[i] != 0; i = (i + 1) & mask) {
         const std::uint64_t slot = slots_[i];
         if ((slot & kHighHalf) == high && At(static_cast<std::uint32_t>(slot) - 1) == text)
@@ -201,14 +201,14 @@ std::uint32_t ContactStore::InternShape(const std::array<std::string_view, 5>& p
         const std::size_t mask = shapeSlots_.size() - 1;
         for (const std::uint64_t slot : old) {
             if (slot == 0) continue;
-            std::size_t i = hashOf(piecesOf(shapes_[static_cast<std::uint32_t>(slot) - 1])) & mask;
+            auto i = static_cast<std::size_t>(hashOf(piecesOf(shapes_[static_cast<std::uint32_t>(slot) - 1])) & mask);
             while (shapeSlots_[i] != 0) i = (i + 1) & mask;
             shapeSlots_[i] = slot;
         }
     }
     const std::uint64_t hash = hashOf(pieces), high = hash & kHighHalf;
     const std::size_t mask = shapeSlots_.size() - 1;
-    std::size_t i = hash & mask;
+    auto i = static_cast<std::size_t>(hash & mask);
     for (; shapeSlots_[i] != 0; i = (i + 1) & mask) {
         const std::uint64_t slot = shapeSlots_[i];
         if ((slot & kHighHalf) == high &&

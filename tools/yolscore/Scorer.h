@@ -16,6 +16,7 @@
 #include "contestlog/Contact.h"
 #include "contestlog/CountryFile.h"
 #include "contestlog/LogReader.h"
+#include "scoring/KeyTables.h"
 #include "scoring/ScoreBook.h"
 
 namespace yol::score {
@@ -163,6 +164,94 @@ std::size_t ScoreContacts(const ContactStore& store, const std::vector<std::uint
                           std::string_view myPrefix, std::string_view myContinent,
                           TScoreBook& book,
                           const std::function<void(const AuditEntry&)>& audit = {});
+
+// The operator as every contact's record carries it.
+struct Operator {
+    std::string prefix, continent;
+    bool operator==(const Operator&) const = default;
+};
+
+// Scores a log in one pass as it is read: each contact stored into one record
+// and evaluated in record mode as it comes (in file order, or sorted within a
+// batch), and the tallies then put in the order call-sign order would have
+// created them. That gives the call-sign order's report, because with a
+// stable sort the first contact of each duplicate group is the same in both
+// orders, points depend on the contact alone, and counts and multiplier sets
+// are sums and sets. A band's tally is
+// created in call-sign order by its contact with the least (call sign, file
+// position): kept per tally as the contacts go by.
+//
+// Where that does not hold the scorer says so (Fallback()) and the log has to
+// be scored the sorted way (ContactStore, CallSignOrder, ScoreContacts):
+//  - a call sign longer than 255 bytes (the record cuts it, the sort does not);
+//  - two band texts equal without regard to letter case (they share
+//    multiplier keys, so which tally counts a multiplier depends on order);
+//  - a band text holding '|' (it would let country keys of two bands meet).
+// The operator is asked for at the first contact, with the log's own call
+// sign seen so far; the caller checks OperatorUsed() against the final one.
+class StreamScorer : public contestlog::LogSink {
+public:
+    using OperatorOf = std::function<Operator(std::string_view station)>;
+    // `concurrent`: the score book is filled on a second thread, fed batches
+    // of `batchSize` contacts; within a batch they are scored in call-sign
+    // order (any order that keeps equal calls in file order gives the same
+    // tallies).
+    StreamScorer(OperatorOf operatorOf, bool concurrent, std::size_t batchSize = 16384);
+    ~StreamScorer() override;
+    StreamScorer(const StreamScorer&) = delete;
+    StreamScorer& operator=(const StreamScorer&) = delete;
+
+    std::function<void(const contestlog::LogProblem&)> onProblem;
+
+    void Station(std::string_view callSign) override;
+    void Contact(const contestlog::LogEntry& entry) override;
+    void Problem(const contestlog::LogProblem& problem) override;
+
+    // After the reading: waits for the scoring; rethrows what stopped it.
+    void Finish();
+
+    // Why these tallies cannot stand for call-sign order's; empty when they can.
+    std::string_view Fallback() const noexcept { return fallback_; }
+    // Set at the first contact.
+    const Operator& OperatorUsed() const noexcept { return operator_; }
+    // The tallies in the order call-sign order creates them (after Finish).
+    std::vector<TStatistic> Tallies() const;
+    std::size_t Duplicates() const noexcept { return duplicates_; }
+
+    std::size_t Size() const noexcept { return size_; }
+    std::size_t ProblemCount() const noexcept { return problems_; }
+    const std::string& StationCall() const noexcept { return station_; }
+    std::size_t WithoutCountry() const noexcept { return withoutCountry_; }
+
+private:
+    struct Batch;
+    struct Queue;
+    void ScoreBatch(Batch& batch);
+    void Score(const contestlog::ContactView& contact, std::size_t index);
+    void Submit();
+    void Work();
+
+    OperatorOf operatorOf_;
+    std::size_t batchSize_;
+    std::string station_;
+    Operator operator_;
+    std::size_t size_ = 0, problems_ = 0, withoutCountry_ = 0;
+    std::string fallback_;
+    // The scoring's own (the scoring thread's while it runs).
+    std::unique_ptr<ContactRecord> record_;
+    std::unique_ptr<TScoreBook> book_;
+    std::size_t duplicates_ = 0;
+    // Per tally, numbered as the book numbers them: the least call sign
+    // among its contacts and that contact's file position.
+    struct Winner {
+        std::string call;
+        std::size_t index;
+    };
+    std::vector<Winner> winners_;
+    TextTable bandIds_, foldedBands_;
+    std::string folded_, scoringFallback_;
+    std::unique_ptr<Queue> queue_;  // concurrent only
+};
 
 // ---- outputs ----------------------------------------------------------------
 

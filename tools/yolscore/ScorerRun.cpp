@@ -1,6 +1,8 @@
 // yolscore's command line: options, reading, scoring and printing.
+#include <functional>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 
 #include "Scorer.h"
 #include "contestlog/CountryFile.h"
@@ -201,6 +203,113 @@ int RunScorer(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
         return sink.problems ? kRejected : kClean;
     }
 
+    // The operator: options first, then the log's own call sign, then UA1/EU.
+    // Messages go to `say` (none when guessing); false when the call sign
+    // needs the country file and it cannot be read.
+    auto chooseOperator = [&](const std::string& station, Operator& chosen,
+                              const std::function<void(const std::string&)>& say) {
+        chosen = {o.myPrefix.value_or(""), o.myContinent.value_or("")};
+        if (o.myPrefix && o.myContinent) return true;
+        const contestlog::Country* country = nullptr;
+        if (!station.empty()) {
+            if (!countries) {
+                say("the log's own call sign " + station +
+                    " needs the country file, which cannot be read (" + ctyError +
+                    "); give --my-prefix and --my-continent or --cty FILE");
+                return false;
+            }
+            country = countries->Lookup(station);
+            if (!country) say("the log's own call sign " + station + " is in no country of " + ctyPath);
+        }
+        if (country) {
+            if (!o.myPrefix) chosen.prefix = country->hostPrefix;
+            if (!o.myContinent) chosen.continent = country->continent;
+        } else {
+            if (!o.myPrefix) chosen.prefix = "UA1";
+            if (!o.myContinent) chosen.continent = "EU";
+            if (station.empty())
+                say("the log names no call sign of its own: scoring as " + chosen.prefix + " in " +
+                    chosen.continent + " (--my-prefix, --my-continent)");
+        }
+        return true;
+    };
+    auto sayTo = [&](const std::string& text) { Say(err, text); };
+    auto withoutCountryError = [&](std::size_t n) {
+        Say(err, o.input + ": " + std::to_string(n) +
+                     " contacts carry no DXCC prefix and the country file cannot be read (" +
+                     ctyError + "); give one with --cty FILE");
+    };
+
+    // Call-sign order without the audit: scored in one pass as the log is
+    // read, unless the log is one where the order of scoring shows.
+    if (!o.audit && o.order == Order::CallSign) {
+        std::optional<StreamScorer> stream;
+        stream.emplace(
+            [&](std::string_view station) {
+                Operator guess;
+                chooseOperator(std::string(station), guess, [](const std::string&) {});
+                return guess;
+            },
+            std::thread::hardware_concurrency() != 1);  // on one core, in the reading thread
+        stream->onProblem = report;
+        try {
+            readInto(*stream);
+            stream->Finish();
+        } catch (const std::exception& e) {
+            Say(err, o.input + ": " + e.what());
+            return kUnreadable;
+        }
+        if (!countries && stream->WithoutCountry() > 0) {
+            withoutCountryError(stream->WithoutCountry());
+            return kUnreadable;
+        }
+        Operator me;
+        if (!chooseOperator(stream->StationCall(), me, sayTo)) return kUnreadable;
+        SummaryInfo info;
+        info.station = stream->StationCall();
+        info.contacts = stream->Size();
+        info.rejected = stream->ProblemCount();
+        std::vector<TStatistic> tallies;
+        // The operator was guessed from the call sign known at the first
+        // contact; the log may name its own later.
+        if (stream->Fallback().empty() && (stream->Size() == 0 || stream->OperatorUsed() == me)) {
+            tallies = stream->Tallies();
+            info.duplicates = stream->Duplicates();
+            stream.reset();
+        } else {
+            stream.reset();
+            ContactStore store(false);  // its problems were told on the first reading
+            try {
+                readInto(store);
+            } catch (const std::exception& e) {
+                Say(err, o.input + ": " + e.what());
+                return kUnreadable;
+            }
+            log.Release();
+            const std::vector<std::uint32_t> order = store.CallSignOrder();
+            TScoreBook book;
+            info.duplicates = ScoreContacts(store, &order, me.prefix, me.continent, book);
+            tallies = book.Tallies();
+        }
+        Say(err, std::to_string(info.contacts) + " contacts scored in call-sign order as " +
+                     me.prefix + " in " + me.continent);
+        if (o.summary) {
+            info.myPrefix = me.prefix;
+            info.myContinent = me.continent;
+            info.logPath = o.input;
+            info.order = o.order;
+            WriteText(out, SummaryText(tallies, info));
+        } else if (o.format == Format::Json) {
+            WriteText(out, "{\"order\":\"" + std::string(OrderName(o.order)) +
+                               "\",\"report\":" + ReportJson(tallies) + "}\n");
+        } else if (o.format == Format::Csv) {
+            WriteText(out, ReportCsv(tallies));
+        } else {
+            WriteText(out, BuildReport(tallies) + "\n");
+        }
+        return info.rejected ? kRejected : kClean;
+    }
+
     ContactStore store(o.audit);
     store.onProblem = report;
     try {
@@ -211,39 +320,13 @@ int RunScorer(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
     }
     log.Release();  // the store holds copies of all it needs
     if (!countries && store.WithoutCountry() > 0) {
-        Say(err, o.input + ": " + std::to_string(store.WithoutCountry()) +
-                     " contacts carry no DXCC prefix and the country file cannot be read (" +
-                     ctyError + "); give one with --cty FILE");
+        withoutCountryError(store.WithoutCountry());
         return kUnreadable;
     }
-
-    // The operator: options first, then the log's own call sign, then UA1/EU.
-    std::string myPrefix = o.myPrefix.value_or(""), myContinent = o.myContinent.value_or("");
-    if (!o.myPrefix || !o.myContinent) {
-        const std::string& station = store.StationCall();
-        const contestlog::Country* country = nullptr;
-        if (!station.empty()) {
-            if (!countries) {
-                Say(err, "the log's own call sign " + station +
-                             " needs the country file, which cannot be read (" + ctyError +
-                             "); give --my-prefix and --my-continent or --cty FILE");
-                return kUnreadable;
-            }
-            country = countries->Lookup(station);
-            if (!country)
-                Say(err, "the log's own call sign " + station + " is in no country of " + ctyPath);
-        }
-        if (country) {
-            if (!o.myPrefix) myPrefix = country->hostPrefix;
-            if (!o.myContinent) myContinent = country->continent;
-        } else {
-            if (!o.myPrefix) myPrefix = "UA1";
-            if (!o.myContinent) myContinent = "EU";
-            if (station.empty())
-                Say(err, "the log names no call sign of its own: scoring as " + myPrefix + " in " +
-                             myContinent + " (--my-prefix, --my-continent)");
-        }
-    }
+    Operator me;
+    if (!chooseOperator(store.StationCall(), me, sayTo)) return kUnreadable;
+    const std::string& myPrefix = me.prefix;
+    const std::string& myContinent = me.continent;
 
     std::vector<std::uint32_t> order;
     if (o.order == Order::CallSign) order = store.CallSignOrder();
