@@ -6,6 +6,18 @@
 
 namespace yol {
 
+namespace {
+
+inline void Prefetch(const void* p) noexcept {
+#if defined(__GNUC__)
+    __builtin_prefetch(p);
+#else
+    (void)p;
+#endif
+}
+
+}  // namespace
+
 ContactList::ContactList() = default;
 ContactList::~ContactList() = default;
 
@@ -67,10 +79,31 @@ ContactList::Position ContactList::LowerBound(std::string_view callSign) const {
         if (below) lo = mid + 1;
         else hi = mid;
     }
+    // The chunk is usually cold in the cache when a contact lands in it, and
+    // halving it would wait for one line of memory at each of its steps. So
+    // the sixteenths of the chunk are fetched at once and searched first,
+    // then the lines of the one sixteenth that holds the place, at once too.
     const auto& chunk = chunks_[lo];
-    const auto entry = std::partition_point(chunk.begin(), chunk.end(),
-                                            [&](const Entry& e) { return Compare(e, key) < 0; });
-    return {lo, static_cast<std::size_t>(entry - chunk.begin())};
+    const Entry* entries = chunk.data();
+    const std::size_t n = chunk.size();
+    constexpr std::size_t kParts = 16;
+    for (std::size_t k = 1; k < kParts; ++k) Prefetch(entries + k * n / kParts);
+    std::size_t part = 1, parts = kParts - 1;  // the first sixteenth not below the key
+    while (parts > 0) {
+        const std::size_t half = parts / 2;
+        if (Compare(entries[(part + half) * n / kParts], key) < 0) {
+            part += half + 1;
+            parts -= half + 1;
+        } else {
+            parts = half;
+        }
+    }
+    const std::size_t first = (part - 1) * n / kParts;
+    const std::size_t last = part < kParts ? part * n / kParts : n;
+    for (const Entry* e = entries + first; e < entries + last; e += 64 / sizeof(Entry)) Prefetch(e);
+    const Entry* entry = std::partition_point(entries + first, entries + last,
+                                              [&](const Entry& e) { return Compare(e, key) < 0; });
+    return {lo, static_cast<std::size_t>(entry - entries)};
 }
 
 bool ContactList::RunContains(Position p, std::string_view callSign, std::uint32_t band,
