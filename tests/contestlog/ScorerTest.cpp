@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "RunScorer.h"
 #include "Scorer.h"
 #include "contestlog/CountryFile.h"
 #include "contestlog/Generator.h"
@@ -30,6 +31,8 @@ namespace {
 namespace fs = std::filesystem;
 using contestlog::Contact;
 using contestlog::LogFormat;
+using test::Ran;
+using test::RunYolscore;
 
 bool HaveDebianCountries() { return fs::exists(contestlog::CountryFile::kDefaultPath); }
 
@@ -72,29 +75,7 @@ void WriteLog(LogFormat format, const std::string& path, const std::vector<Conta
     writer->Finish();
 }
 
-struct Ran {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string Drain(std::FILE* f) {
-    std::string text;
-    std::rewind(f);
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
-    std::fclose(f);
-    return text;
-}
-
-Ran Score(const std::vector<std::string>& args) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    Ran r;
-    r.status = RunScorer(args, out, err);
-    r.out = Drain(out);
-    r.err = Drain(err);
-    return r;
-}
+Ran Score(const std::vector<std::string>& args) { return RunYolscore(args); }
 
 // The window's recalculation over the SQLite log, as the module runs it.
 std::string WindowReport(const std::string& path, std::string_view myPrefix) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "RunScorer.h"
 #include "Scorer.h"
 #include "contestlog/Generator.h"
 #include "contestlog/LogWriter.h"
@@ -21,6 +22,7 @@ namespace yol::score {
 namespace {
 
 using contestlog::Contact;
+using test::Ran;
 
 struct Scored {
     std::string report;
@@ -150,28 +152,8 @@ TEST(StreamScoring, LeftWithoutFinishingItStopsItsThread) {
 
 // ---- through the command line ------------------------------------------------------
 
-struct Ran {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string Drain(std::FILE* f) {
-    std::string text;
-    std::rewind(f);
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
-    std::fclose(f);
-    return text;
-}
-
 Ran RunYolscore(const std::vector<std::string>& args) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    Ran r;
-    r.status = RunScorer(args, out, err, "/nonexistent/cty.dat");
-    r.out = Drain(out);
-    r.err = Drain(err);
-    return r;
+    return test::RunYolscore(args, "/nonexistent/cty.dat");
 }
 
 std::string AdiRecord(const std::string& call, const std::string& station = {}) {
