@@ -1,23 +1,15 @@
-#include "Scorer.h"
+#include "ContactStore.h"
 
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <unordered_map>
 
+#include "scoring/ContactList.h"
 #include "scoring/Report.h"
 
 namespace yol::score {
 namespace {
-
-// The first eight bytes of a call, big-endian, zero-padded: comparing these
-// numbers orders calls as their bytes do, up to the eighth byte.
-std::uint64_t PrefixOf(std::string_view call) noexcept {
-    std::uint64_t prefix = 0;
-    for (std::size_t i = 0; i < 8; ++i)
-        prefix = (prefix << 8) | (i < call.size() ? static_cast<unsigned char>(call[i]) : 0u);
-    return prefix;
-}
 
 // A word at a time: texts here are short.
 std::uint64_t HashText(std::string_view text, std::uint64_t h) noexcept {
@@ -49,99 +41,7 @@ void AppendPiece(std::string& key, std::string_view text) {
     key.append(text);
 }
 
-std::string Num(std::int64_t v) { return std::to_string(v); }
-
-struct Totals {
-    std::int64_t qsos = 0, points = 0, districts = 0, countries = 0;
-    std::int64_t Score() const { return points * (districts + countries); }
-};
-
-Totals Sum(const std::vector<TStatistic>& tallies) {
-    Totals t;
-    for (const TStatistic& s : tallies) {
-        t.qsos += s.QSOs;
-        t.points += s.Points;
-        t.districts += s.Districts;
-        t.countries += s.Countries;
-    }
-    return t;
-}
-
-// Length of the valid UTF-8 sequence at `at` (no overlongs, no surrogates,
-// at most U+10FFFF), or 0.
-std::size_t Utf8Length(std::string_view s, std::size_t at) noexcept {
-    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char c = b(at);
-    std::size_t n = 0;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) n = 2;
-    else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        if (c == 0xE0) lo = 0xA0;
-        if (c == 0xED) hi = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        if (c == 0xF0) lo = 0x90;
-        if (c == 0xF4) hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (at + n > s.size()) return 0;
-    if (b(at + 1) < lo || b(at + 1) > hi) return 0;
-    for (std::size_t i = 2; i < n; ++i)
-        if (b(at + i) < 0x80 || b(at + i) > 0xBF) return 0;
-    return n;
-}
-
 }  // namespace
-
-// ---- reading -------------------------------------------------------------------
-
-LogFile OpenLogFile(const std::string& path) {
-    struct Closer {
-        void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-    };
-    const std::unique_ptr<std::FILE, Closer> in(std::fopen(path.c_str(), "rb"));
-    if (!in) throw std::runtime_error("cannot open " + path);
-    LogFile log;
-    log.path = path;
-    char head[4096];
-    const std::size_t got = std::fread(head, 1, sizeof head, in.get());
-    if (std::ferror(in.get())) throw std::runtime_error("cannot read " + path);
-    log.format = contestlog::DetectFormat(std::string_view(head, got), path);
-    if (log.format == contestlog::LogFormat::Unknown)
-        throw std::runtime_error(path + " is no log this reads (SQLite, Cabrillo, ADIF .adi or .adx)");
-    if (log.format == contestlog::LogFormat::Sqlite) return log;
-    // The size from the end's offset; the bytes then read straight into an
-    // uninitialised buffer (zero-filling 200 MB first costs a third as much
-    // as reading them).
-    if (got < sizeof head) {
-        log.size = got;
-    } else {
-        if (std::fseek(in.get(), 0, SEEK_END) != 0) throw std::runtime_error("cannot read " + path);
-        const long size = std::ftell(in.get());
-        if (size < 0) throw std::runtime_error("cannot read " + path + " (or it is larger than 2 GiB)");
-        if (static_cast<std::uint64_t>(size) >= 0x80000000ull)
-            throw std::runtime_error(path + " is larger than 2 GiB, more than this reads");
-        log.size = static_cast<std::size_t>(size);
-    }
-    log.bytes.reset(new char[log.size ? log.size : 1]);
-    std::memcpy(log.bytes.get(), head, got < log.size ? got : log.size);
-    if (log.size > got) {
-        if (std::fseek(in.get(), static_cast<long>(got), SEEK_SET) != 0)
-            throw std::runtime_error("cannot read " + path);
-        const std::size_t rest = log.size - got;
-        if (std::fread(log.bytes.get() + got, 1, rest, in.get()) != rest)
-            throw std::runtime_error("cannot read all of " + path);
-    }
-    return log;
-}
-
-std::string_view PlaceWord(contestlog::LogFormat format) noexcept {
-    return format == contestlog::LogFormat::Cabrillo || format == contestlog::LogFormat::Adi
-               ? "line"
-               : "record";
-}
 
 ContactStore::ContactStore(bool keepPlaces) : keepPlaces_(keepPlaces) {}
 
@@ -253,18 +153,17 @@ void ContactStore::Contact(const contestlog::LogEntry& e) {
     if (keepPlaces_) places_.push_back(e.place);
 }
 
-std::string_view ContactStore::CallAt(std::size_t index) const noexcept {
-    const Entry& e = EntryAt(index);
+std::string_view ContactStore::CallOf(const Entry& e) const noexcept {
     if (e.callLength <= 8) return {e.head, e.callLength};
     return {blocks_[e.tail >> kBlockBits].get() + (e.tail & ((1u << kBlockBits) - 1)), e.callLength};
 }
 
+std::string_view ContactStore::CallAt(std::size_t index) const noexcept {
+    return CallOf(EntryAt(index));
+}
+
 contestlog::ContactView ContactStore::ViewOf(const Entry& e) const noexcept {
-    const std::string_view call =
-        e.callLength <= 8
-            ? std::string_view(e.head, e.callLength)
-            : std::string_view(blocks_[e.tail >> kBlockBits].get() + (e.tail & ((1u << kBlockBits) - 1)),
-                               e.callLength);
+    const std::string_view call = CallOf(e);
     const Shape& s = shapes_[e.shape];
     return {call,           texts_.At(s[0]), texts_.At(s[1]), texts_.At(e.report),
             texts_.At(s[2]), texts_.At(s[3]), texts_.At(s[4])};
@@ -300,7 +199,7 @@ std::vector<std::uint32_t> ContactStore::CallSignOrder() const {
     std::vector<std::array<std::uint32_t, 256>> counts(8);
     for (auto& c : counts) c.fill(0);
     for (std::size_t i = 0; i < n; ++i) {
-        const std::uint64_t prefix = PrefixOf(std::string_view(EntryAt(i).head, 8));
+        const std::uint64_t prefix = ContactList::KeyOf(CallOf(EntryAt(i))).prefix;
         keys[i] = {prefix, static_cast<std::uint32_t>(i)};
         for (unsigned d = 0; d < 8; ++d) ++counts[d][(prefix >> (8 * d)) & 0xFF];
     }
@@ -339,7 +238,7 @@ std::vector<std::uint32_t> ContactStore::CallSignOrder() const {
     return order;
 }
 
-// ---- scoring -------------------------------------------------------------------
+// ---- scoring -----------------------------------------------------------------
 
 std::size_t ScoreContacts(const ContactStore& store, const std::vector<std::uint32_t>* order,
                           std::string_view myPrefix, std::string_view myContinent,
@@ -361,8 +260,6 @@ std::size_t ScoreContacts(const ContactStore& store, const std::vector<std::uint
     constexpr std::size_t kBatch = 256;
     std::vector<contestlog::ContactView> batch(kBatch);
     std::uint32_t indexes[kBatch];
-    contestlog::ContactView stored;  // what the record holds now
-    bool any = false;
     for (std::size_t n = 0; n < count; ++n) {
         const std::size_t inBatch = n % kBatch;
         if (inBatch == 0) {
@@ -375,27 +272,7 @@ std::size_t ScoreContacts(const ContactStore& store, const std::vector<std::uint
             }
         }
         const std::size_t index = order ? (*order)[n] : n;
-        // As StoreLogRow stores a log row; a text the record holds already
-        // (the same pooled bytes) is not stored again.
-        const contestlog::ContactView& c = batch[inBatch];
-        auto same = [any](std::string_view a, std::string_view b) {
-            return any && a.data() == b.data() && a.size() == b.size();
-        };
-        StoreShortText(record->CallSign, c.call);
-        if (!same(c.band, stored.band)) StoreShortText(record->DigiBand, c.band);
-        if (!same(c.mode, stored.mode)) StoreShortText(record->QSOMode, c.mode);
-        if (!same(c.report, stored.report)) StoreShortText(record->QSOReportRecived, c.report);
-        if (!same(c.dxcc, stored.dxcc)) StoreShortText(record->DXCCPrefix, c.dxcc);
-        if (!same(c.mainPrefix, stored.mainPrefix)) StoreShortText(record->MainPrefix, c.mainPrefix);
-        if (!same(c.continent, stored.continent)) {
-            StoreShortText(record->Continent, c.continent);
-            for (unsigned i = 1; i <= record->Continent.bytes[0]; ++i) {
-                unsigned char& ch = record->Continent.bytes[i];
-                if (ch >= 'a' && ch <= 'z') ch = static_cast<unsigned char>(ch - 'a' + 'A');
-            }
-        }
-        stored = c;
-        any = true;
+        contestlog::StoreLogRow(*record, batch[inBatch]);
         if (!audit) {
             if (book.Evaluate(*record, true) < 0) ++duplicates;
             continue;
@@ -429,147 +306,14 @@ std::size_t ScoreContacts(const ContactStore& store, const std::vector<std::uint
             const TStatistic& after = book.Tallies()[at];
             if (after.Districts > before.Districts)
                 a.newDistrict = DistrictCode(ReadShortText(record->QSOReportRecived), code);
-            if (after.Countries > before.Countries) a.newCountry = ReadShortText(record->DXCCPrefix);
+            if (after.Countries > before.Countries) {
+                a.newCountry = true;
+                a.country = ReadShortText(record->DXCCPrefix);
+            }
         }
         audit(a);
     }
     return duplicates;
-}
-
-// ---- outputs -------------------------------------------------------------------
-
-void WriteText(std::FILE* out, std::string_view text) {
-    if (!text.empty()) std::fwrite(text.data(), 1, text.size(), out);
-}
-
-std::string JsonString(std::string_view text) {
-    static const char* const kHex = "0123456789abcdef";
-    std::string out = "\"";
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-            ++i;
-        } else if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-            ++i;
-        } else if (const std::size_t n = c >= 0x80 ? Utf8Length(text, i) : 0; n > 0) {
-            out.append(text.substr(i, n));
-            i += n;
-        } else {  // a control byte, DEL, or a byte that is not UTF-8
-            out += "\\u00";
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-            ++i;
-        }
-    }
-    return out + '"';
-}
-
-std::string CsvField(std::string_view text) {
-    bool quote = false;
-    for (char ch : text)
-        if (ch == ',' || ch == '"' || static_cast<unsigned char>(ch) < 0x20) quote = true;
-    if (!quote) return std::string(text);
-    std::string out = "\"";
-    for (char ch : text) {
-        if (ch == '"') out += '"';
-        out += ch;
-    }
-    return out + '"';
-}
-
-std::string_view OrderName(Order order) noexcept {
-    return order == Order::CallSign ? "call-sign" : "log";
-}
-
-std::string ReportJson(const std::vector<TStatistic>& tallies) {
-    std::string out = "{\"bands\":[";
-    for (std::size_t i = 0; i < tallies.size(); ++i) {
-        const TStatistic& t = tallies[i];
-        if (i) out += ',';
-        out += "{\"band\":" + JsonString(t.Band) + ",\"qsos\":" + Num(t.QSOs) +
-               ",\"points\":" + Num(t.Points) + ",\"districts\":" + Num(t.Districts) +
-               ",\"countries\":" + Num(t.Countries) + "}";
-    }
-    const Totals s = Sum(tallies);
-    out += "],\"total\":{\"qsos\":" + Num(s.qsos) + ",\"points\":" + Num(s.points) +
-           ",\"districts\":" + Num(s.districts) + ",\"countries\":" + Num(s.countries) +
-           "},\"score\":" + Num(s.Score()) + "}";
-    return out;
-}
-
-std::string ReportCsv(const std::vector<TStatistic>& tallies) {
-    std::string out = "band,qsos,points,districts,countries,score\r\n";
-    for (const TStatistic& t : tallies)
-        out += CsvField(t.Band) + "," + Num(t.QSOs) + "," + Num(t.Points) + "," +
-               Num(t.Districts) + "," + Num(t.Countries) + ",\r\n";
-    const Totals s = Sum(tallies);
-    out += "Total," + Num(s.qsos) + "," + Num(s.points) + "," + Num(s.districts) + "," +
-           Num(s.countries) + "," + Num(s.Score()) + "\r\n";
-    return out;
-}
-
-std::string AuditText(const AuditEntry& a, std::string_view placeWord) {
-    std::string out(placeWord);
-    out += ' ' + Num(static_cast<std::int64_t>(a.place)) + ": ";
-    out.append(a.call).append(" ").append(a.band).append(" ").append(a.mode).append(": ");
-    if (a.points < 0) {
-        out.append("dupe of ").append(placeWord).append(" ");
-        out += Num(static_cast<std::int64_t>(a.dupeOf));
-    } else {
-        out += Num(a.points) + (a.points == 1 ? " point" : " points");
-        if (!a.newDistrict.empty()) out.append(", new district ").append(a.newDistrict);
-        if (!a.newCountry.empty()) out.append(", new country ").append(a.newCountry);
-    }
-    return out + '\n';
-}
-
-std::string AuditJson(const AuditEntry& a) {
-    auto orNull = [](std::string_view v) { return v.empty() ? std::string("null") : JsonString(v); };
-    return "{\"place\":" + Num(static_cast<std::int64_t>(a.place)) +
-           ",\"call\":" + JsonString(a.call) + ",\"band\":" + JsonString(a.band) +
-           ",\"mode\":" + JsonString(a.mode) +
-           ",\"points\":" + (a.points < 0 ? std::string("null") : Num(a.points)) +
-           ",\"dupeOf\":" + (a.points < 0 ? Num(static_cast<std::int64_t>(a.dupeOf)) : "null") +
-           ",\"newDistrict\":" + orNull(a.newDistrict) + ",\"newCountry\":" + orNull(a.newCountry) +
-           "}";
-}
-
-const char* const kAuditCsvHeader = "place,call,band,mode,points,dupe_of,new_district,new_country\r\n";
-
-std::string AuditCsv(const AuditEntry& a) {
-    const bool dupe = a.points < 0;
-    return Num(static_cast<std::int64_t>(a.place)) + "," + CsvField(a.call) + "," +
-           CsvField(a.band) + "," + CsvField(a.mode) + "," + (dupe ? "" : Num(a.points)) + "," +
-           (dupe ? Num(static_cast<std::int64_t>(a.dupeOf)) : "") + "," +
-           CsvField(a.newDistrict) + "," + CsvField(a.newCountry) + "\r\n";
-}
-
-std::string SummaryText(const std::vector<TStatistic>& tallies, const SummaryInfo& info) {
-    auto pad = [](std::string text, std::size_t width) { return PadLeft(std::move(text), width); };
-    std::string out = "YOL contest: claimed score\n";
-    out += "Station:    " + (info.station.empty() ? std::string("(not named in the log)") : info.station) +
-           "\n";
-    out += "Operator:   " + info.myPrefix + ", " + info.myContinent + "\n";
-    out += "Log:        " + info.logPath + " (" + std::to_string(info.contacts) + " contacts, " +
-           std::to_string(info.duplicates) + " duplicates";
-    if (info.rejected) out += ", " + std::to_string(info.rejected) + " lines or records rejected";
-    out += ", scored in " + std::string(OrderName(info.order)) + " order)\n\n";
-    out += "Band      QSOs  Points  Districts  Countries\n";
-    for (const TStatistic& t : tallies) {
-        std::string band = t.Band;
-        if (band.size() < 6) band.append(6 - band.size(), ' ');
-        out += band + pad(Num(t.QSOs), 8) + pad(Num(t.Points), 8) + pad(Num(t.Districts), 11) +
-               pad(Num(t.Countries), 11) + "\n";
-    }
-    const Totals s = Sum(tallies);
-    out += "Total " + pad(Num(s.qsos), 8) + pad(Num(s.points), 8) + pad(Num(s.districts), 11) +
-           pad(Num(s.countries), 11) + "\n\n";
-    out += "Claimed score: " + Num(s.points) + " points x (" + Num(s.districts) + " districts + " +
-           Num(s.countries) + " countries) = " + Num(s.Score()) + "\n";
-    return out;
 }
 
 }  // namespace yol::score
