@@ -49,8 +49,12 @@ void ContactStore::Station(std::string_view callSign) {
     if (station_.empty()) station_.assign(callSign);
 }
 
+void ContactStore::Header(std::string_view name, std::string_view value) {
+    if (name == "CLAIMED-SCORE" && !claimed_) claimed_.emplace(value);
+}
+
 void ContactStore::Problem(const contestlog::LogProblem& problem) {
-    ++problems_;
+    ++(problem.severity == contestlog::Severity::Note ? notes_ : rejected_);
     if (onProblem) onProblem(problem);
 }
 
@@ -124,12 +128,12 @@ std::uint32_t ContactStore::InternShape(const std::array<std::string_view, 5>& p
     return id;
 }
 
-void ContactStore::Contact(const contestlog::LogEntry& e) {
+void ContactStore::Contact(const contestlog::ContactView& e) {
     if (size_ >= 0xFFFFFFFFu) throw std::runtime_error("more than 4,294,967,295 contacts");
     if (size_ % kEntriesPerChunk == 0)
         entries_.push_back(std::unique_ptr<Entry[]>(new Entry[kEntriesPerChunk]));
     Entry& entry = entries_.back()[size_ % kEntriesPerChunk];
-    const std::string_view call = e.callSign.substr(0, 0xFFFF);
+    const std::string_view call = e.call.substr(0, 0xFFFF);
     entry.callLength = static_cast<std::uint16_t>(call.size());
     std::memset(entry.head, 0, sizeof entry.head);
     std::memcpy(entry.head, call.data(), call.size() < 8 ? call.size() : 8);
@@ -147,8 +151,8 @@ void ContactStore::Contact(const contestlog::LogEntry& e) {
         blockUsed_ += call.size();
     }
     entry.report = texts_.Intern(e.report);
-    entry.shape = InternShape({e.digiBand, e.qsoMode, e.dxccPrefix, e.mainPrefix, e.continent});
-    if (e.dxccPrefix.empty()) ++withoutCountry_;
+    entry.shape = InternShape({e.band, e.mode, e.dxcc, e.mainPrefix, e.continent});
+    if (e.dxcc.empty()) ++withoutCountry_;
     ++size_;
     if (keepPlaces_) places_.push_back(e.place);
 }
@@ -163,10 +167,16 @@ std::string_view ContactStore::CallAt(std::size_t index) const noexcept {
 }
 
 contestlog::ContactView ContactStore::ViewOf(const Entry& e) const noexcept {
-    const std::string_view call = CallOf(e);
     const Shape& s = shapes_[e.shape];
-    return {call,           texts_.At(s[0]), texts_.At(s[1]), texts_.At(e.report),
-            texts_.At(s[2]), texts_.At(s[3]), texts_.At(s[4])};
+    contestlog::ContactView view;
+    view.call = CallOf(e);
+    view.band = texts_.At(s[0]);
+    view.mode = texts_.At(s[1]);
+    view.report = texts_.At(e.report);
+    view.dxcc = texts_.At(s[2]);
+    view.mainPrefix = texts_.At(s[3]);
+    view.continent = texts_.At(s[4]);
+    return view;
 }
 
 contestlog::ContactView ContactStore::At(std::size_t index) const noexcept {

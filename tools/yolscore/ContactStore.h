@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,12 +30,17 @@ public:
     std::function<void(const contestlog::LogProblem&)> onProblem;
 
     void Station(std::string_view callSign) override;
-    void Contact(const contestlog::LogEntry& entry) override;
+    void Header(std::string_view name, std::string_view value) override;
+    void Contact(const contestlog::ContactView& contact) override;
     void Problem(const contestlog::LogProblem& problem) override;
 
     std::size_t Size() const noexcept { return size_; }
-    std::size_t ProblemCount() const noexcept { return problems_; }
+    // Lines or records rejected, and notes on contacts read and stored.
+    std::size_t RejectedCount() const noexcept { return rejected_; }
+    std::size_t NoteCount() const noexcept { return notes_; }
     const std::string& StationCall() const noexcept { return station_; }
+    // The log's CLAIMED-SCORE (Cabrillo), as written there.
+    const std::optional<std::string>& ClaimedScore() const noexcept { return claimed_; }
     // Contacts that came without a DXCC prefix (no country data for them).
     std::size_t WithoutCountry() const noexcept { return withoutCountry_; }
 
@@ -100,7 +106,8 @@ private:
     std::vector<Shape> shapes_;
     std::vector<std::uint64_t> shapeSlots_;  // as in Texts
     std::string station_;
-    std::size_t problems_ = 0;
+    std::size_t rejected_ = 0, notes_ = 0;
+    std::optional<std::string> claimed_;
     std::size_t withoutCountry_ = 0;
 };
 

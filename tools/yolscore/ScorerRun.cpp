@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "ContactStore.h"
-#include "LogInput.h"
+#include "contestlog/LogFile.h"
 #include "Outputs.h"
 #include "Scorer.h"
 #include "contestlog/CountryFile.h"
@@ -54,6 +54,19 @@ const char* const kUsage =
     "needs could not be read, 4 the report could not be written.\n";
 
 namespace {
+
+// "line" where a place is a line number (Cabrillo, .adi), else "record".
+std::string_view PlaceWord(contestlog::LogFormat format) noexcept {
+    return format == contestlog::LogFormat::Cabrillo || format == contestlog::LogFormat::Adi
+               ? "line"
+               : "record";
+}
+
+// A format's name with "a" or "an" before it.
+std::string WithArticle(contestlog::LogFormat format) {
+    const std::string name(contestlog::FormatName(format));
+    return (!name.empty() && std::strchr("AEIOU", name[0]) ? "an " : "a ") + name;
+}
 
 // ---- the command line -------------------------------------------------------------
 
@@ -162,6 +175,7 @@ public:
 
 private:
     void Say(const std::string& text) { err_.Write("yolscore: " + text + "\n"); }
+    void OpenLog();
     void LoadCountries();
     contestlog::ReadOptions ReadOptionsFor() const;
     void ReportProblem(const contestlog::LogProblem& p);
@@ -175,9 +189,22 @@ private:
     std::string defaultCountryFile_;
     std::optional<contestlog::CountryFile> countries_;
     std::string ctyPath_, ctyError_;
+    contestlog::LogFile log_;
     contestlog::LogFormat format_ = contestlog::LogFormat::Unknown;
     std::size_t rejected_ = 0, notes_ = 0;
 };
+
+void Run::OpenLog() {
+    log_ = contestlog::LogFile::Open(o_.input);
+    format_ = log_.Format();
+    const bool sqlite = format_ == contestlog::LogFormat::Sqlite;
+    if (o_.dbGiven && !sqlite)
+        throw Stop{kUsageError, o_.input + " is " + WithArticle(format_) +
+                                    " log, not a SQLite database: give it without --db"};
+    if (o_.tableGiven && !sqlite)
+        throw Stop{kUsageError, "--table applies to SQLite logs; " + o_.input + " is " + WithArticle(format_) +
+                                    " log"};
+}
 
 void Run::LoadCountries() {
     // An explicit country file must load; the default one only matters
@@ -193,17 +220,23 @@ void Run::LoadCountries() {
     }
 }
 
+// A SQLite log is the host's table: scored as it stands (nothing filled
+// from the country file) and, in call-sign order, in the order the
+// database's own "order by CallSign" gives, as the window's recalculation.
 contestlog::ReadOptions Run::ReadOptionsFor() const {
     contestlog::ReadOptions read;
-    read.countries = countries_ ? &*countries_ : nullptr;
+    const bool sqlite = format_ == contestlog::LogFormat::Sqlite;
+    read.countries = countries_ && !sqlite ? &*countries_ : nullptr;
     if (o_.tableGiven) read.table = o_.table;
+    read.callSignOrder = sqlite && o_.order == Order::CallSign;
     return read;
 }
 
 void Run::ReportProblem(const contestlog::LogProblem& p) {
-    ++rejected_;
+    const bool note = p.severity == contestlog::Severity::Note;
+    ++(note ? notes_ : rejected_);
     Say(o_.input + ": " + std::string(PlaceWord(format_)) + " " + std::to_string(p.place) + ": " +
-        p.message);
+        (note ? "note: " : "") + p.message);
 }
 
 // Counts what the reader hands over, and nothing else.
@@ -211,14 +244,14 @@ class CountingSink : public contestlog::LogSink {
 public:
     std::function<void(const contestlog::LogProblem&)> onProblem;
     std::size_t contacts = 0;
-    void Contact(const contestlog::LogEntry&) override { ++contacts; }
+    void Contact(const contestlog::ContactView&) override { ++contacts; }
     void Problem(const contestlog::LogProblem& p) override { onProblem(p); }
 };
 
 int Run::ParseOnly() {
     CountingSink sink;
     sink.onProblem = [this](const contestlog::LogProblem& p) { ReportProblem(p); };
-    format_ = ReadLogInput(o_.input, ReadOptionsFor(), sink);
+    contestlog::ReadLog(log_, ReadOptionsFor(), sink);
     out_.Write(std::to_string(sink.contacts) + " contacts read from " + o_.input + " (" +
                std::string(contestlog::FormatName(format_)) + ")\n");
     return rejected_ ? kRejected : kClean;
@@ -226,8 +259,9 @@ int Run::ParseOnly() {
 
 void Run::ReadStore(ContactStore& store) {
     store.onProblem = [this](const contestlog::LogProblem& p) { ReportProblem(p); };
-    format_ = ReadLogInput(o_.input, ReadOptionsFor(), store);
-    if (!countries_ && store.WithoutCountry() > 0)
+    contestlog::ReadLog(log_, ReadOptionsFor(), store);
+    log_.Release();  // the store holds copies of all it needs
+    if (!countries_ && format_ != contestlog::LogFormat::Sqlite && store.WithoutCountry() > 0)
         throw Stop{kUnreadable, o_.input + ": " + std::to_string(store.WithoutCountry()) +
                                     " contacts carry no DXCC prefix and the country file cannot be read (" +
                                     ctyError_ + "); give one with --cty FILE"};
@@ -258,8 +292,9 @@ Operator Run::ChooseOperator(const std::string& station) {
     return chosen;
 }
 
-LogFacts Run::Facts(const ContactStore&) const {
+LogFacts Run::Facts(const ContactStore& store) const {
     LogFacts facts;
+    facts.claimedScore = store.ClaimedScore();
     facts.placeWord = PlaceWord(format_);
     facts.rejected = rejected_;
     facts.notes = notes_;
@@ -267,9 +302,8 @@ LogFacts Run::Facts(const ContactStore&) const {
 }
 
 int Run::Go() {
+    OpenLog();
     LoadCountries();
-    if (std::string wrong = CheckDatabaseOptions(o_.input, o_.dbGiven, o_.tableGiven); !wrong.empty())
-        throw Stop{kUsageError, wrong};
     if (o_.parseOnly) return ParseOnly();
 
     ContactStore store(o_.audit);
@@ -277,9 +311,11 @@ int Run::Go() {
     const Operator me = ChooseOperator(store.StationCall());
 
     // Scored; the audit, where asked for, written as it goes.
+    // A database gave its rows in call-sign order already.
+    const bool sort = o_.order == Order::CallSign && format_ != contestlog::LogFormat::Sqlite;
     std::vector<std::uint32_t> order;
-    if (o_.order == Order::CallSign) order = store.CallSignOrder();
-    const std::vector<std::uint32_t>* scoringOrder = o_.order == Order::CallSign ? &order : nullptr;
+    if (sort) order = store.CallSignOrder();
+    const std::vector<std::uint32_t>* scoringOrder = sort ? &order : nullptr;
     const bool json = o_.format == Format::Json, csv = o_.format == Format::Csv;
     const std::string_view placeWord = PlaceWord(format_);
     TScoreBook book;
