@@ -10,6 +10,7 @@
 
 #include "contestlog/Bands.h"
 #include "contestlog/LogReader.h"
+#include "contestlog/AdifFields.h"
 #include "contestlog/LogReaderImpl.h"
 
 namespace yol::contestlog {
@@ -20,16 +21,6 @@ using detail::AdifField;
 // Longest run of name, length and type characters looked at inside "<...>":
 // a '<' with no tag end within it is plain text.
 constexpr std::size_t kMaxTag = 256;
-
-// Characters of field names: letters, digits and '_'.
-constexpr auto kNameChars = [] {
-    std::array<bool, 256> table{};
-    for (int c = 0; c < 256; ++c)
-        table[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                   c == '_';
-    return table;
-}();
-bool IsNameChar(char c) noexcept { return kNameChars[static_cast<unsigned char>(c)]; }
 
 // How many bytes of an 8-byte word equal the byte in every lane of `pattern`.
 int CountEqual(std::uint64_t word, std::uint64_t pattern) noexcept {
@@ -158,7 +149,7 @@ void ReadAdi(std::string_view text, const ReadOptions& options, LogSink& sink) {
             case Tag::Field: {
                 if (tag.length > n - pos) {
                     mapper.Problem(lines.LineAt(at),
-                                   "field " + detail::Quoted(tag.name) + ": length " +
+                                   "field " + Quoted(tag.name) + ": length " +
                                        std::to_string(tag.length) + " runs past the end of the file (" +
                                        std::to_string(n - pos) + " bytes left): field ignored");
                     break;
@@ -203,9 +194,9 @@ void ReadAdi(std::string_view text, const ReadOptions& options, LogSink& sink) {
                                                          "> has no length: ignored");
                 break;
             case Tag::BadLength:
-                mapper.Problem(lines.LineAt(at), "field " + detail::Quoted(tag.name) +
+                mapper.Problem(lines.LineAt(at), "field " + Quoted(tag.name) +
                                                      ": bad length " +
-                                                     detail::Quoted(tag.lengthText) +
+                                                     Quoted(tag.lengthText) +
                                                      ": field ignored");
                 break;
         }

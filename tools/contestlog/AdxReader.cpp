@@ -11,14 +11,13 @@
 
 #include "contestlog/Bands.h"
 #include "contestlog/LogReader.h"
+#include "contestlog/AdifFields.h"
 #include "contestlog/LogReaderImpl.h"
 
 namespace yol::contestlog {
 namespace {
 
 using detail::AdifField;
-
-bool IsBlank(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // The next "<RECORD" start tag (any case) at or after `from`, or npos.
 std::size_t FindRecordTag(std::string_view text, std::size_t from) noexcept {
@@ -114,7 +113,7 @@ private:
         std::string where = "line " + std::to_string(line);
         std::string message;
         if (badRoot_) {
-            mapper_.Problem(recordNo_, where + ": the root element is " + detail::Quoted(rootName_) +
+            mapper_.Problem(recordNo_, where + ": the root element is " + Quoted(rootName_) +
                                          ", not ADX: the file is not read");
             return std::string_view::npos;
         }

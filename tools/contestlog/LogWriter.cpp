@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "contestlog/Bands.h"
+#include "contestlog/Text.h"
 
 namespace yol::contestlog {
 namespace {
@@ -175,31 +176,21 @@ private:
     }
 };
 
-// Windows-1251 to UTF-8: ASCII and the Cyrillic letters; other bytes of the
-// upper half become '?'.
+// Windows-1251 as UTF-8 XML text: markup characters escaped, control
+// characters XML 1.0 does not allow as '?'.
 void AppendXml(std::string& out, std::string_view text) {
-    for (char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        unsigned code = c;
-        if (c >= 0xC0) code = 0x410 + (c - 0xC0);
-        else if (c == 0xA8) code = 0x401;
-        else if (c == 0xB8) code = 0x451;
-        else if (c >= 0x80) code = '?';
-        switch (code) {
-            case '&': out += "&amp;"; continue;
-            case '<': out += "&lt;"; continue;
-            case '>': out += "&gt;"; continue;
-            default: break;
-        }
-        if (code < 0x20 && code != '\t') {  // not allowed in XML 1.0
-            out += '?';
-        } else if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
+    std::size_t plain = 0;  // start of the run not yet appended
+    auto flush = [&](std::size_t end) { Append1251AsUtf8(text.substr(plain, end - plain), out); };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const char* replacement = c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : nullptr;
+        if (!replacement && static_cast<unsigned char>(c) < 0x20 && c != '\t') replacement = "?";
+        if (!replacement) continue;
+        flush(i);
+        out += replacement;
+        plain = i + 1;
     }
+    flush(text.size());
 }
 
 class AdxWriter final : public AdifWriter {
