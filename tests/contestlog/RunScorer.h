@@ -106,6 +106,18 @@ inline contestlog::Contact Row(std::string call, std::string band, std::string m
     return c;
 }
 
+// A Cabrillo log of UA1AAA: a duplicate (line 5 of line 3), a district
+// already counted on the band (line 6), the same contact on a new band (7).
+inline std::string AuditLog() {
+    return "START-OF-LOG: 3.0\nCALLSIGN: UA1AAA\n"
+           "QSO: 14012 CW 2024-05-04 1200 UA1AAA 599 MO01 DL1ABC 599 12\n"      // line 3
+           "QSO: 14012 CW 2024-05-04 1201 UA1AAA 599 MO01 UA9OAA 599 NS05\n"    // line 4
+           "QSO: 14012 CW 2024-05-04 1202 UA1AAA 599 MO01 DL1ABC 599 13\n"      // line 5: dupe of 3
+           "QSO: 14012 CW 2024-05-04 1203 UA1AAA 599 MO01 UA9ABC 599 NS05\n"    // line 6: district known
+           "QSO: 7012 CW 2024-05-04 1204 UA1AAA 599 MO01 UA9ABC 599 ns05\n"     // line 7: new band
+           "END-OF-LOG:\n";
+}
+
 // The window's recalculation over the SQLite log, as the module runs it.
 inline std::string WindowReport(const std::string& path, std::string_view myPrefix,
                                 std::string_view myContinent = "EU") {

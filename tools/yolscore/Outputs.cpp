@@ -4,6 +4,7 @@
 #include <charconv>
 #include <nlohmann/json.hpp>
 
+#include "contestlog/Text.h"
 #include "scoring/Report.h"
 
 namespace yol::score {
@@ -57,22 +58,12 @@ std::size_t Utf8Length(std::string_view s, std::size_t at) noexcept {
     return n;
 }
 
-// As log problems quote a value: in single quotes, control and non-ASCII
-// bytes as '?', at most 40 bytes. Used where a text would break the audit's
-// lines (it holds a control byte); other texts go out as they are.
+// A text that would break the audit's lines (it holds a control byte) is
+// quoted as the log problems quote a value; other texts go out as they are.
 std::string AuditField(std::string_view text) {
-    bool control = false;
     for (const char ch : text)
-        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) control = true;
-    if (!control) return std::string(text);
-    constexpr std::size_t kMax = 40;
-    std::string out = "'";
-    for (std::size_t i = 0; i < text.size() && i < kMax; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        out.push_back(c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?');
-    }
-    if (text.size() > kMax) out += "...";
-    return out + '\'';
+        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) return contestlog::Quoted(text);
+    return std::string(text);
 }
 
 Json TallyJson(const TStatistic& t) {
