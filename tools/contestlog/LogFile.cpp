@@ -158,9 +158,8 @@ void ReadLog(const LogFile& log, const ReadOptions& options, LogSink& sink) {
         case LogFormat::Adi: ReadAdi(log.Text(), options, sink); return;
         case LogFormat::Adx: ReadAdx(log.Text(), options, sink); return;
         case LogFormat::Sqlite:
-            if (!log.Text().empty())
-                throw LogFileError(log.Path() + ": a SQLite log is read from a file, not from a pipe");
-            ReadSqlite(log.Path(), options, sink);
+            if (log.Text().empty()) ReadSqlite(log.Path(), options, sink);
+            else ReadSqliteBytes(log.Text(), log.Path(), options, sink);
             return;
         case LogFormat::Unknown: break;
     }
