@@ -12,6 +12,7 @@
 #include "contestlog/Bands.h"
 #include "contestlog/LogReader.h"
 #include "contestlog/AdifFields.h"
+#include "contestlog/LineCounter.h"
 #include "contestlog/LogReaderImpl.h"
 
 namespace yol::contestlog {
@@ -32,15 +33,6 @@ std::size_t FindRecordTag(std::string_view text, std::size_t from) noexcept {
     return std::string_view::npos;
 }
 
-std::size_t CountLines(std::string_view text) noexcept {
-    std::size_t lines = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n') ++lines;
-        else if (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')) ++lines;
-    }
-    return lines;
-}
-
 struct ParserDeleter {
     void operator()(XML_Parser p) const noexcept { XML_ParserFree(p); }
 };
@@ -52,6 +44,7 @@ public:
 
     void Read(std::string_view text) {
         text_ = text;
+        lines_ = detail::LineCounter(text);
         std::size_t start = 0;
         bool synthetic = false;  // a restart: the text is fed after "<ADX><RECORDS>"
         while (true) {
@@ -90,10 +83,12 @@ private:
             ok = XML_Parse(parser_, kRestartPrefix.data(), static_cast<int>(kRestartPrefix.size()),
                            XML_FALSE) == XML_STATUS_OK;
         }
+        // In small pieces: expat copies what it is given, so a restart after
+        // an error costs a piece, not the rest of the file.
         const std::string_view rest = text.substr(start);
-        constexpr std::size_t kChunk = std::size_t{1} << 30;
-        for (std::size_t at = 0; ok && (at < rest.size() || at == 0); at += kChunk) {
-            const std::size_t len = rest.size() - at < kChunk ? rest.size() - at : kChunk;
+        constexpr std::size_t kPiece = std::size_t{16} << 10;
+        for (std::size_t at = 0; ok; at += kPiece) {
+            const std::size_t len = rest.size() - at < kPiece ? rest.size() - at : kPiece;
             const bool last = at + len >= rest.size();
             ok = XML_Parse(parser_, rest.data() + at, static_cast<int>(len),
                            last ? XML_TRUE : XML_FALSE) == XML_STATUS_OK;
@@ -103,12 +98,11 @@ private:
 
         // Where it stopped, in the whole text.
         const XML_Index index = XML_GetCurrentByteIndex(parser_);
-        const std::size_t prefix = synthetic ? kRestartPrefix.size() : 0;
         std::size_t at = start;
-        if (index >= 0 && static_cast<std::size_t>(index) >= prefix)
-            at = start + static_cast<std::size_t>(index) - prefix;
+        if (index >= 0 && static_cast<std::size_t>(index) >= prefix_)
+            at = start + static_cast<std::size_t>(index) - prefix_;
         if (at > text.size()) at = text.size();
-        const std::size_t line = CountLines(text.substr(0, at)) + 1;
+        const std::size_t line = lines_.LineAt(at);  // errors come in file order
 
         std::string where = "line " + std::to_string(line);
         std::string message;
@@ -223,6 +217,7 @@ private:
 
     detail::AdifMapper mapper_;
     std::string_view text_;
+    detail::LineCounter lines_{{}};
     std::size_t start_ = 0, prefix_ = 0, recordAt_ = 0;
     bool inHeader_ = false;
     std::string headerName_, headerRaw_;

@@ -1,5 +1,7 @@
 #include "contestlog/LogFile.h"
 
+#include "contestlog/Text.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -144,6 +146,29 @@ LogFile LogFile::Open(const std::string& path) {
     regular = path != "-";
 #endif
     const std::string_view text(bytes->data, bytes->size);
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
+        // UTF-16 with its BOM: .adx goes to expat as it is (expat reads the
+        // BOM); Cabrillo and .adi are read in the host's code page, one byte
+        // a character, so that ADIF lengths still count characters.
+        const bool bigEndian = text[0] == '\xFE';
+        std::string head;
+        AppendUtf16AsUtf8(text.substr(2, 8192), bigEndian, head);
+        log.format_ = DetectFormat(std::string_view(head).substr(0, 4096), path);
+        if (log.format_ == LogFormat::Cabrillo || log.format_ == LogFormat::Adi) {
+            std::string converted;
+            AppendUtf16As1251(text.substr(2), bigEndian, converted);
+            auto owned = std::make_unique<Bytes>();
+            owned->owned.reset(new char[converted.size() ? converted.size() : 1]);
+            std::memcpy(owned->owned.get(), converted.data(), converted.size());
+            owned->data = owned->owned.get();
+            owned->size = converted.size();
+            bytes = std::move(owned);
+        } else if (log.format_ != LogFormat::Adx) {
+            throw LogFileError(path + " is UTF-16 text but no log this reads (Cabrillo, ADIF .adi or .adx)");
+        }
+        log.bytes_ = std::move(bytes);
+        return log;
+    }
     log.format_ = DetectFormat(text.substr(0, 4096), path);
     if (log.format_ == LogFormat::Unknown)
         throw LogFileError(path + " is no log this reads (SQLite, Cabrillo, ADIF .adi or .adx)");
@@ -158,9 +183,8 @@ void ReadLog(const LogFile& log, const ReadOptions& options, LogSink& sink) {
         case LogFormat::Adi: ReadAdi(log.Text(), options, sink); return;
         case LogFormat::Adx: ReadAdx(log.Text(), options, sink); return;
         case LogFormat::Sqlite:
-            if (!log.Text().empty())
-                throw LogFileError(log.Path() + ": a SQLite log is read from a file, not from a pipe");
-            ReadSqlite(log.Path(), options, sink);
+            if (log.Text().empty()) ReadSqlite(log.Path(), options, sink);
+            else ReadSqliteBytes(log.Text(), log.Path(), options, sink);
             return;
         case LogFormat::Unknown: break;
     }

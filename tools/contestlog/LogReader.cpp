@@ -1,7 +1,11 @@
 #include "contestlog/LogReader.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "contestlog/Bands.h"
 #include "contestlog/CountryFile.h"
+#include "contestlog/LineCounter.h"
 #include "contestlog/LogReaderImpl.h"
 
 namespace yol::contestlog {
@@ -105,6 +109,41 @@ LogFormat DetectFormat(std::string_view head, std::string_view path) noexcept {
 }
 
 namespace detail {
+
+namespace {
+// How many bytes of an 8-byte word equal the byte in every lane of `pattern`.
+int CountEqual(std::uint64_t word, std::uint64_t pattern) noexcept {
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+    const std::uint64_t x = word ^ pattern;  // zero bytes where equal
+    const std::uint64_t t = ~(((x & kLow7) + kLow7) | x | kLow7);  // 0x80 in those bytes
+    return static_cast<int>(((t >> 7) * 0x0101010101010101ULL) >> 56);
+}
+}  // namespace
+
+std::size_t CountLineEnds(std::string_view text, std::size_t from, std::size_t to) noexcept {
+    constexpr std::uint64_t kLf = 0x0A0A0A0A0A0A0A0AULL, kCr = 0x0D0D0D0D0D0D0D0DULL;
+    const char* p = text.data();
+    std::size_t i = from, ends = 0, crs = 0;
+    for (; i + 8 <= to; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        ends += static_cast<std::size_t>(CountEqual(word, kLf));
+        crs += static_cast<std::size_t>(CountEqual(word, kCr));
+    }
+    for (; i < to; ++i) {
+        ends += p[i] == '\n';
+        crs += p[i] == '\r';
+    }
+    if (crs != 0) {  // a CR ends a line unless an LF follows it
+        for (std::size_t at = from; at < to; ++at) {
+            const void* cr = std::memchr(p + at, '\r', to - at);
+            if (!cr) break;
+            at = static_cast<std::size_t>(static_cast<const char*>(cr) - p);
+            if (at + 1 >= text.size() || p[at + 1] != '\n') ++ends;
+        }
+    }
+    return ends;
+}
 
 bool FillCountry(const ReadOptions& options, ContactView& contact) {
     if (!options.countries) return true;
