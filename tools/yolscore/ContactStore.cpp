@@ -11,30 +11,6 @@
 namespace yol::score {
 namespace {
 
-// A word at a time: texts here are short.
-std::uint64_t HashText(std::string_view text, std::uint64_t h) noexcept {
-    auto mix = [](std::uint64_t x, std::uint64_t w) {
-        x = (x ^ w) * 0x9E3779B97F4A7C15ULL;
-        return x ^ (x >> 29);
-    };
-    const char* p = text.data();
-    std::size_t n = text.size();
-    h = mix(h, n);
-    for (; n >= 8; p += 8, n -= 8) {
-        std::uint64_t w;
-        std::memcpy(&w, p, 8);
-        h = mix(h, w);
-    }
-    if (n > 0) {
-        std::uint64_t w = 0;
-        for (std::size_t i = 0; i < n; ++i) w = (w << 8) | static_cast<unsigned char>(p[i]);
-        h = mix(h, w);
-    }
-    return h;
-}
-
-constexpr std::uint64_t kHighHalf = 0xFFFFFFFF00000000ULL;
-
 void AppendPiece(std::string& key, std::string_view text) {
     const auto n = static_cast<std::uint32_t>(text.size());
     key.append(reinterpret_cast<const char*>(&n), sizeof n);
@@ -58,73 +34,18 @@ void ContactStore::Problem(const contestlog::LogProblem& problem) {
     if (onProblem) onProblem(problem);
 }
 
-std::uint32_t ContactStore::Texts::Intern(std::string_view text) {
-    if ((spans_.size() + 1) * 2 > slots_.size()) {
-        std::vector<std::uint64_t> old = std::move(slots_);
-        slots_.assign(old.empty() ? 64 : old.size() * 2, 0);
-        const std::size_t mask = slots_.size() - 1;
-        for (const std::uint64_t slot : old) {
-            if (slot == 0) continue;
-            const std::uint32_t id = static_cast<std::uint32_t>(slot) - 1;
-            auto i = static_cast<std::size_t>(HashText(At(id), 0) & mask);
-            while (slots_[i] != 0) i = (i + 1) & mask;
-            slots_[i] = slot;
-        }
-    }
-    const std::uint64_t hash = HashText(text, 0), high = hash & kHighHalf;
-    const std::size_t mask = slots_.size() - 1;
-    auto i = static_cast<std::size_t>(hash & mask);
-    for (; slots_[i] != 0; i = (i + 1) & mask) {
-        const std::uint64_t slot = slots_[i];
-        if ((slot & kHighHalf) == high && At(static_cast<std::uint32_t>(slot) - 1) == text)
-            return static_cast<std::uint32_t>(slot) - 1;
-    }
-    if (spans_.size() >= 0xFFFFFFFEu || pool_.size() + text.size() > 0xFFFFFFFFu)
-        throw std::runtime_error("more than 4 GiB of distinct texts");
-    const auto id = static_cast<std::uint32_t>(spans_.size());
-    spans_.push_back({static_cast<std::uint32_t>(pool_.size()), static_cast<std::uint32_t>(text.size())});
-    pool_.append(text);
-    slots_[i] = high | (id + 1);
-    return id;
-}
-
+// Pieces and shapes are few (a few thousand in a big log): a shape is
+// looked up once per contact by its texts, and only a new one has its
+// pieces numbered.
 std::uint32_t ContactStore::InternShape(const std::array<std::string_view, 5>& pieces) {
-    auto hashOf = [](const std::array<std::string_view, 5>& p) {
-        std::uint64_t h = 0;
-        for (std::string_view piece : p) h = HashText(piece, h);
-        return h;
-    };
-    auto piecesOf = [this](const Shape& shape) {
-        std::array<std::string_view, 5> p;
-        for (std::size_t k = 0; k < 5; ++k) p[k] = texts_.At(shape[k]);
-        return p;
-    };
-    if ((shapes_.size() + 1) * 2 > shapeSlots_.size()) {
-        std::vector<std::uint64_t> old = std::move(shapeSlots_);
-        shapeSlots_.assign(old.empty() ? 64 : old.size() * 2, 0);
-        const std::size_t mask = shapeSlots_.size() - 1;
-        for (const std::uint64_t slot : old) {
-            if (slot == 0) continue;
-            auto i = static_cast<std::size_t>(hashOf(piecesOf(shapes_[static_cast<std::uint32_t>(slot) - 1])) & mask);
-            while (shapeSlots_[i] != 0) i = (i + 1) & mask;
-            shapeSlots_[i] = slot;
-        }
+    shapeKey_.clear();
+    for (const std::string_view piece : pieces) AppendPiece(shapeKey_, piece);
+    const auto [id, added] = shapeKeys_.Intern(shapeKey_);
+    if (added) {
+        Shape shape;
+        for (std::size_t k = 0; k < 5; ++k) shape[k] = texts_.Intern(pieces[k]).first;
+        shapes_.push_back(shape);
     }
-    const std::uint64_t hash = hashOf(pieces), high = hash & kHighHalf;
-    const std::size_t mask = shapeSlots_.size() - 1;
-    auto i = static_cast<std::size_t>(hash & mask);
-    for (; shapeSlots_[i] != 0; i = (i + 1) & mask) {
-        const std::uint64_t slot = shapeSlots_[i];
-        if ((slot & kHighHalf) == high &&
-            piecesOf(shapes_[static_cast<std::uint32_t>(slot) - 1]) == pieces)
-            return static_cast<std::uint32_t>(slot) - 1;
-    }
-    if (shapes_.size() >= 0xFFFFFFFEu) throw std::runtime_error("too many distinct contacts");
-    Shape shape;
-    for (std::size_t k = 0; k < 5; ++k) shape[k] = texts_.Intern(pieces[k]);
-    const auto id = static_cast<std::uint32_t>(shapes_.size());
-    shapes_.push_back(shape);
-    shapeSlots_[i] = high | (id + 1);
     return id;
 }
 
@@ -150,7 +71,7 @@ void ContactStore::Contact(const contestlog::ContactView& e) {
         entry.tail = static_cast<std::uint32_t>((blocks_.size() - 1) << kBlockBits | blockUsed_);
         blockUsed_ += call.size();
     }
-    entry.report = texts_.Intern(e.report);
+    entry.report = texts_.Intern(e.report).first;
     entry.shape = InternShape({e.band, e.mode, e.dxcc, e.mainPrefix, e.continent});
     if (e.dxcc.empty()) ++withoutCountry_;
     ++size_;

@@ -13,6 +13,7 @@
 
 #include "contestlog/Contact.h"
 #include "contestlog/LogReader.h"
+#include "scoring/KeyTables.h"
 #include "scoring/ScoreBook.h"
 
 namespace yol::score {
@@ -67,22 +68,6 @@ private:
         std::uint16_t callLength;  // longer calls are cut here (far beyond the record's 255)
     };
 #pragma pack(pop)
-    // Texts numbered in the order first seen, all in one pool.
-    class Texts {
-    public:
-        std::uint32_t Intern(std::string_view text);
-        std::string_view At(std::uint32_t id) const noexcept {
-            return {pool_.data() + spans_[id].offset, spans_[id].length};
-        }
-
-    private:
-        struct Span {
-            std::uint32_t offset, length;
-        };
-        std::string pool_;
-        std::vector<Span> spans_;
-        std::vector<std::uint64_t> slots_;  // hash's high half | id + 1; 0 is free
-    };
     // band, mode, DXCC prefix, main prefix, continent: ids in texts_
     using Shape = std::array<std::uint32_t, 5>;
     std::uint32_t InternShape(const std::array<std::string_view, 5>& pieces);
@@ -102,9 +87,10 @@ private:
     std::vector<std::size_t> places_;
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::size_t blockUsed_ = std::size_t{1} << kBlockBits;
-    Texts texts_;                       // reports and the shapes' pieces
-    std::vector<Shape> shapes_;
-    std::vector<std::uint64_t> shapeSlots_;  // as in Texts
+    TextTable texts_;            // reports and the shapes' pieces
+    TextTable shapeKeys_;        // a shape's five texts, each after its length
+    std::vector<Shape> shapes_;  // by shapeKeys_ number
+    std::string shapeKey_;
     std::string station_;
     std::size_t rejected_ = 0, notes_ = 0;
     std::optional<std::string> claimed_;
