@@ -9,6 +9,8 @@
 #include <utility>
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <sys/stat.h>
 #else
 #include <fcntl.h>
@@ -137,6 +139,7 @@ LogFile LogFile::Open(const std::string& path) {
             if (f != stdin) std::fclose(f);
         }
     };
+    if (path == "-") _setmode(_fileno(stdin), _O_BINARY);  // no CR LF or Ctrl-Z translation
     std::unique_ptr<std::FILE, Closer> in(path == "-" ? stdin : std::fopen(path.c_str(), "rb"));
     if (!in) throw LogFileError("cannot open " + path);
     // Read to the end; no seek to size a buffer, so that pipes read too. A
