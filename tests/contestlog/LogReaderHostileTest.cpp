@@ -161,6 +161,11 @@ TEST_F(LogFileTest, ClearErrorsForWhatCannotBeRead) {
     const std::string dir = std::filesystem::temp_directory_path().string();
     EXPECT_THROW(ReadLog(dir, ReadOptions{}, sink), LogFileError);
     EXPECT_THROW(ReadLog(Write("binary", std::string("\x01\x02\0\x03", 4)), ReadOptions{}, sink), LogFileError);
+    // Taken for a format by the name or as ADIF header text, but holding
+    // nothing of it: no log, rather than a log whose every line was bad.
+    EXPECT_THROW(ReadLog(Write("plain.log", "a letter, not a log\n"), ReadOptions{}, sink), LogFileError);
+    EXPECT_THROW(ReadLog(Write("plain.adi", "a letter, not a log\n"), ReadOptions{}, sink), LogFileError);
+    EXPECT_THROW(ReadLog(Write("plain.txt", "a letter, not a log\n"), ReadOptions{}, sink), LogFileError);
     EXPECT_TRUE(sink.rows.empty());
 }
 

@@ -454,6 +454,7 @@ TEST(AdxTest, RefusesDoctypesAndOtherRoots) {
     ASSERT_EQ(html.problems.size(), 1u);
     EXPECT_NE(html.problems[0].message.find("'html'"), std::string::npos);
     EXPECT_EQ(Adx("").problems.size(), 1u);
+    EXPECT_EQ(Adx("").problems[0].place, 1u);  // places count from 1, before the first record too
 }
 
 // ---- country data ----------------------------------------------------------------

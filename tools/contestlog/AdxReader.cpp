@@ -64,7 +64,7 @@ private:
     std::size_t ParseFrom(std::string_view text, std::size_t start, bool synthetic) {
         ParserPtr owner(XML_ParserCreate(nullptr));
         if (!owner) {
-            mapper_.Problem(recordNo_, "out of memory for the XML parser: the file is not read");
+            mapper_.Problem(Place(), "out of memory for the XML parser: the file is not read");
             return std::string_view::npos;
         }
         parser_ = owner.get();
@@ -107,7 +107,7 @@ private:
         std::string where = "line " + std::to_string(line);
         std::string message;
         if (badRoot_) {
-            mapper_.Problem(recordNo_, where + ": the root element is " + Quoted(rootName_) +
+            mapper_.Problem(Place(), where + ": the root element is " + Quoted(rootName_) +
                                          ", not ADX: the file is not read");
             return std::string_view::npos;
         }
@@ -119,7 +119,7 @@ private:
         if (inRecord_)
             message += ": record " + std::to_string(recordNo_) + " skipped";
         message += "; reading on at the next <RECORD>";
-        mapper_.Problem(recordNo_, std::move(message));
+        mapper_.Problem(Place(), std::move(message));
         return at;
     }
 
@@ -206,6 +206,10 @@ private:
         self.doctype_ = true;
         XML_StopParser(self.parser_, XML_FALSE);
     }
+
+    // The place of a problem: the record being read, or the last one read;
+    // 1 before the first (places count from 1).
+    std::size_t Place() const noexcept { return recordNo_ > 0 ? recordNo_ : 1; }
 
     // Where the current event starts in the whole text.
     std::size_t Position() const noexcept {

@@ -1,5 +1,6 @@
 #include "contestlog/LogFile.h"
 
+#include "contestlog/LogReaderImpl.h"
 #include "contestlog/Text.h"
 
 #include <cerrno>
@@ -7,7 +8,11 @@
 #include <cstring>
 #include <utility>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -38,17 +43,22 @@ namespace {
 // Grows a buffer while reading a stream whose size is not known.
 class Growing {
 public:
-    char* Room(std::size_t want) {
-        if (size_ + want > capacity_) {
-            std::size_t capacity = capacity_ ? capacity_ * 2 : 65536;
-            while (capacity < size_ + want) capacity *= 2;
-            std::unique_ptr<char[]> bigger(new char[capacity]);
+    // Room for `n` bytes at once, so that a file of known size is read
+    // without a copy.
+    void Reserve(std::size_t n) {
+        if (n > capacity_) {
+            std::unique_ptr<char[]> bigger(new char[n]);
             if (size_) std::memcpy(bigger.get(), buffer_.get(), size_);
             buffer_ = std::move(bigger);
-            capacity_ = capacity;
+            capacity_ = n;
         }
+    }
+    // Where the next bytes go; grows (doubling) only when the buffer is full.
+    char* Room() {
+        if (size_ == capacity_) Reserve(capacity_ ? capacity_ * 2 : 65536);
         return buffer_.get() + size_;
     }
+    std::size_t Free() const noexcept { return capacity_ - size_; }
     void Grew(std::size_t n) noexcept { size_ += n; }
     std::size_t Size() const noexcept { return size_; }
     std::unique_ptr<char[]> Take() noexcept { return std::move(buffer_); }
@@ -109,11 +119,11 @@ LogFile LogFile::Open(const std::string& path) {
         bytes->data = static_cast<const char*>(map);
         bytes->size = size;
         bytes->mapped = true;
-    } else if (!regular) {
+    } else {  // a pipe, a terminal, or a file that claims no size (/proc)
         Growing buffer;
         while (true) {
-            char* room = buffer.Room(65536);
-            const ssize_t got = read(in.fd, room, 65536);
+            char* room = buffer.Room();
+            const ssize_t got = read(in.fd, room, buffer.Free());
             if (got < 0 && errno == EINTR) continue;
             if (got < 0) CannotRead(path);
             if (got == 0) break;
@@ -129,15 +139,21 @@ LogFile LogFile::Open(const std::string& path) {
             if (f != stdin) std::fclose(f);
         }
     };
+    if (path == "-") _setmode(_fileno(stdin), _O_BINARY);  // no CR LF or Ctrl-Z translation
     std::unique_ptr<std::FILE, Closer> in(path == "-" ? stdin : std::fopen(path.c_str(), "rb"));
     if (!in) throw LogFileError("cannot open " + path);
-    // Read to the end; no seek to size a buffer, so that pipes read too.
+    // Read to the end; no seek to size a buffer, so that pipes read too. A
+    // regular file's size makes the buffer right at once.
     Growing buffer;
+    struct _stat64 info {};
+    if (_fstat64(_fileno(in.get()), &info) == 0 && (info.st_mode & _S_IFDIR) != 0) CannotRead(path);
+    if ((info.st_mode & _S_IFREG) != 0 && info.st_size > 0)
+        buffer.Reserve(static_cast<std::size_t>(info.st_size) + 1);
     while (true) {
-        char* room = buffer.Room(1 << 20);
-        const std::size_t got = std::fread(room, 1, 1 << 20, in.get());
+        char* room = buffer.Room();
+        const std::size_t got = std::fread(room, 1, buffer.Free(), in.get());
         buffer.Grew(got);
-        if (got < (1 << 20)) break;
+        if (got == 0) break;
     }
     if (std::ferror(in.get())) CannotRead(path);
     bytes->size = buffer.Size();
@@ -178,6 +194,12 @@ LogFile LogFile::Open(const std::string& path) {
 }
 
 void ReadLog(const LogFile& log, const ReadOptions& options, LogSink& sink) {
+    // Text with nothing of its format in it, taken for one by its name or as
+    // header text, is no log: unreadable, not a log whose lines were all bad.
+    if (log.Format() == LogFormat::Cabrillo && !detail::HasCabrilloLine(log.Text()))
+        throw LogFileError(log.Path() + " is no log this reads: no START-OF-LOG: and no QSO: lines");
+    if (log.Format() == LogFormat::Adi && !detail::HasAdifTag(log.Text()))
+        throw LogFileError(log.Path() + " is no log this reads: no ADIF tags");
     switch (log.Format()) {
         case LogFormat::Cabrillo: ReadCabrillo(log.Text(), options, sink); return;
         case LogFormat::Adi: ReadAdi(log.Text(), options, sink); return;

@@ -110,6 +110,15 @@ LogFormat DetectFormat(std::string_view head, std::string_view path) noexcept {
 
 namespace detail {
 
+bool HasAdifTag(std::string_view text) noexcept { return FindAdifTag(text) != std::string_view::npos; }
+
+bool HasCabrilloLine(std::string_view text) noexcept {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    std::string_view start = text;
+    while (!start.empty() && IsBlank(start.front())) start.remove_prefix(1);
+    return StartsNoCase(start, "START-OF-LOG:") || FindQsoLine(text) != std::string_view::npos;
+}
+
 namespace {
 // How many bytes of an 8-byte word equal the byte in every lane of `pattern`.
 int CountEqual(std::uint64_t word, std::uint64_t pattern) noexcept {
