@@ -183,6 +183,9 @@ private:
     void ReadStore(ContactStore& store);
     Operator ChooseOperator(const std::string& station);
     LogFacts Facts(const ContactStore& store) const;
+    std::size_t Score(const ContactStore& store, const Operator& me, TScoreBook& book);
+    void WriteReport(const ContactStore& store, const Operator& me, const TScoreBook& book,
+                     std::size_t duplicates);
 
     const Options& o_;
     Output &out_, &err_;
@@ -301,43 +304,38 @@ LogFacts Run::Facts(const ContactStore& store) const {
     return facts;
 }
 
-int Run::Go() {
-    OpenLog();
-    LoadCountries();
-    if (o_.parseOnly) return ParseOnly();
-
-    ContactStore store(o_.audit);
-    ReadStore(store);
-    const Operator me = ChooseOperator(store.StationCall());
-
-    // Scored; the audit, where asked for, written as it goes.
+// Scores the stored contacts into the book; the audit, where asked for, is
+// written as it goes. Returns the number of duplicates.
+std::size_t Run::Score(const ContactStore& store, const Operator& me, TScoreBook& book) {
     // A database gave its rows in call-sign order already.
     const bool sort = o_.order == Order::CallSign && format_ != contestlog::LogFormat::Sqlite;
-    std::vector<std::uint32_t> order;
-    if (sort) order = store.CallSignOrder();
+    const std::vector<std::uint32_t> order = sort ? store.CallSignOrder() : std::vector<std::uint32_t>();
     const std::vector<std::uint32_t>* scoringOrder = sort ? &order : nullptr;
-    const bool json = o_.format == Format::Json, csv = o_.format == Format::Csv;
-    const std::string_view placeWord = PlaceWord(format_);
-    TScoreBook book;
     std::size_t duplicates = 0;
     if (o_.audit) {
-        if (json) out_.Write(AuditJsonOpen(o_.order));
-        if (csv) out_.Write(kAuditCsvHeader);
+        const std::string_view placeWord = PlaceWord(format_);
+        if (o_.format == Format::Json) out_.Write(AuditJsonOpen(o_.order));
+        if (o_.format == Format::Csv) out_.Write(kAuditCsvHeader);
         bool first = true;
         duplicates = ScoreContacts(store, scoringOrder, me.prefix, me.continent, book, [&](const AuditEntry& a) {
-            if (json) out_.Write((first ? "\n" : ",\n") + AuditJson(a));
-            else if (csv) out_.Write(AuditCsv(a));
-            else out_.Write(AuditText(a, placeWord));
+            switch (o_.format) {
+                case Format::Json: out_.Write((first ? "\n" : ",\n") + AuditJson(a)); break;
+                case Format::Csv: out_.Write(AuditCsv(a)); break;
+                case Format::Text: out_.Write(AuditText(a, placeWord)); break;
+            }
             first = false;
         });
     } else {
         duplicates = ScoreContacts(store, scoringOrder, me.prefix, me.continent, book);
     }
-    std::vector<std::uint32_t>().swap(order);
     Say(std::to_string(store.Size()) + " contacts scored in " + std::string(OrderName(o_.order)) +
         " order as " + me.prefix + " in " + me.continent);
+    return duplicates;
+}
 
-    // The output.
+// The one output block: the summary, or the report (closing the audit).
+void Run::WriteReport(const ContactStore& store, const Operator& me, const TScoreBook& book,
+                      std::size_t duplicates) {
     const LogFacts facts = Facts(store);
     const std::vector<TStatistic>& tallies = book.Tallies();
     if (o_.summary) {
@@ -351,13 +349,29 @@ int Run::Go() {
         info.duplicates = duplicates;
         info.facts = facts;
         out_.Write(SummaryText(tallies, info));
-    } else if (json) {
-        out_.Write(o_.audit ? AuditJsonClose(tallies, facts) : ReportJson(tallies, o_.order, facts));
-    } else if (csv) {
-        if (!o_.audit) out_.Write(ReportCsv(tallies));
-    } else {
-        out_.Write((o_.audit ? "\n" : "") + BuildReport(tallies) + "\n");
+        return;
     }
+    switch (o_.format) {
+        case Format::Json:
+            out_.Write(o_.audit ? AuditJsonClose(tallies, facts) : ReportJson(tallies, o_.order, facts));
+            break;
+        case Format::Csv:
+            if (!o_.audit) out_.Write(ReportCsv(tallies));
+            break;
+        case Format::Text: out_.Write((o_.audit ? "\n" : "") + BuildReport(tallies) + "\n"); break;
+    }
+}
+
+int Run::Go() {
+    OpenLog();
+    LoadCountries();
+    if (o_.parseOnly) return ParseOnly();
+    ContactStore store(o_.audit);
+    ReadStore(store);
+    const Operator me = ChooseOperator(store.StationCall());
+    TScoreBook book;
+    const std::size_t duplicates = Score(store, me, book);
+    WriteReport(store, me, book, duplicates);
     return rejected_ ? kRejected : kClean;
 }
 
