@@ -24,6 +24,7 @@ add_library(YOLContest SHARED
   host/ModuleState.cpp
   ui/Dpi.cpp
   ui/MainForm.cpp
+  ui/MainFormView.cpp
   ui/res/YOLContest.rc
   ${YOL_DEF}
 )

@@ -7,8 +7,11 @@
 # imports (tests/win/check-exports.sh); its version resource against the
 # version in the zip's name and the release tree's project version; its size
 # (at most 2 MiB) and debug link to the .dll.debug beside the zip; the guide
-# (version filled in, CRLF line ends); yolscore.exe's imports, and for win64
-# its report of a generated log under wine64 against the native yolscore's.
+# (version filled in, CRLF line ends); the country file (Debian's, as it is,
+# its version named in the guide) and its copyright text; yolscore.exe's
+# imports, and for win64 its reports of a generated SQLite log and of a
+# generated Cabrillo log (scored with the cty.dat beside it) under wine64
+# against the native yolscore's.
 # Then SHA256SUMS, and that packing the same build again gives the same bytes.
 # Wine needs a display: an Xvfb one is started when DISPLAY is unset.
 set -uo pipefail
@@ -43,6 +46,10 @@ project_version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' \
 # Whether the release tree of PRESET defines TARGET.
 has_target() { ninja -C "build/$1" -t query "$2" >/dev/null 2>&1; }
 
+# The country file and its copyright text as tools/dist/package.sh takes them.
+cty_source=${YOL_CTY_DAT:-$(dpkg -L hamradio-files 2>/dev/null | grep '/cty\.dat$' | head -n 1)}
+cty_copyright_source=${YOL_CTY_COPYRIGHT:-/usr/share/doc/hamradio-files/copyright}
+
 # yolscore under wine64 needs the native tools for the log and the expected
 # report, a display and a Wine prefix.
 wine_ready=
@@ -61,6 +68,8 @@ prepare_wine() {
     export YOL_WINE_BASE YOL_WINE_BUILD_DIR="$tmp"
     build/native/tools/loggen/yolloggen --db "$tmp/log.sqlite" --rows 500 --seed 5 >/dev/null ||
         return 1
+    build/native/tools/loggen/yolloggen --out "$tmp/log.log" --format cabrillo --rows 500 --seed 6 \
+        >/dev/null || return 1
     wine_ready=1
 }
 
@@ -86,9 +95,9 @@ check_zip() {  # zip
         return
     fi
     entries=$(cd "$dir" && find . -mindepth 1 -printf '%P\n' | sort)
-    expected=$(printf '%s\n' YOLContest.dll operator-guide.txt)
+    expected=$(printf '%s\n' YOLContest.dll cty-copyright.txt cty.dat operator-guide.txt)
     if [ -f "$dir/yolscore.exe" ] || has_target "$preset" yolscore; then
-        expected=$(printf '%s\n' YOLContest.dll operator-guide.txt yolscore.exe)
+        expected=$(printf '%s\n' YOLContest.dll cty-copyright.txt cty.dat operator-guide.txt yolscore.exe)
     else
         echo "note: build/$preset builds no yolscore: the zip carries none"
     fi
@@ -155,6 +164,36 @@ check_zip() {  # zip
         ok "operator-guide.txt: version $version, CRLF"
     fi
 
+    # The country file as Debian ships it, its version (its VER entry, else
+    # the package's) named in the guide, and its copyright text.
+    local cty="$dir/cty.dat" cty_version
+    cty_version=$(grep -o -m 1 '=VER[0-9]\{8\}\b' "$cty" 2>/dev/null | sed 's/^=VER//')
+    if [ -z "$cty_version" ] && [ -z "${YOL_CTY_DAT:-}" ]; then
+        cty_version=$(dpkg-query -W -f='${Version}' hamradio-files 2>/dev/null | sed 's/[^0-9].*//')
+    fi
+    if [ ! -f "$cty" ]; then
+        fail "$base: no cty.dat"
+    elif [ -z "$cty_source" ] || ! cmp -s "$cty" "$cty_source"; then
+        fail "$base: cty.dat is not Debian's ${cty_source:-(hamradio-files is not installed)}"
+    elif [ -z "$cty_version" ]; then
+        fail "$base: cty.dat names no version (=VERyyyymmdd)"
+    elif ! tr -d '\r' <"$guide" | grep -q "cty.dat version $cty_version (of [0-9]"; then
+        fail "$base: operator-guide.txt does not name cty.dat's version $cty_version"
+    else
+        ok "cty.dat: Debian's, version $cty_version, named in the guide"
+    fi
+    local copyright="$dir/cty-copyright.txt"
+    if [ ! -f "$copyright" ]; then
+        fail "$base: no cty-copyright.txt"
+    elif [ ! -f "$cty_copyright_source" ] ||
+         [ "$(tr -d '\r' <"$copyright")" != "$(tr -d '\r' <"$cty_copyright_source")" ]; then
+        fail "$base: cty-copyright.txt is not the text of $cty_copyright_source"
+    elif awk '!/\r$/ { bad = 1 } END { exit bad ? 0 : 1 }' "$copyright"; then
+        fail "$base: cty-copyright.txt has lines without CRLF"
+    else
+        ok "cty-copyright.txt: $cty_copyright_source, CRLF"
+    fi
+
     local exe="$dir/yolscore.exe"
     [ -f "$exe" ] || return
     local dlls bad=
@@ -184,6 +223,22 @@ check_zip() {  # zip
         ok "yolscore.exe under wine64 reports as the native yolscore ($(grep -m1 '^Total' <<<"$want" | tr -s '\t ' ' '))"
     else
         fail "$base: yolscore.exe under wine64 reports differently:"$'\n'"$(diff <(echo "$want") \
+            <(echo "$got"))"$'\n'"its messages:"$'\n'"$(cat "$tmp/wine.err")"
+    fi
+    # A Cabrillo log carries no prefixes: out of the box, yolscore.exe scores
+    # it with the cty.dat beside it, as the native one does with that file.
+    local want_rc got_rc
+    want=$(build/native/tools/yolscore/yolscore --cty "$cty" "$tmp/log.log" 2>"$tmp/native.err" |
+           tr -d '\r'; exit "${PIPESTATUS[0]}")
+    want_rc=$?
+    got=$(yol_wine_run win64 "$exe" "$tmp/log.log" 2>"$tmp/wine.err" | tr -d '\r'; exit "${PIPESTATUS[0]}")
+    got_rc=$?
+    if [ -z "$want" ] || ! grep -q 'Score:' <<<"$want"; then
+        fail "the native yolscore gives no report of the generated Cabrillo log: $(cat "$tmp/native.err")"
+    elif [ "$want" = "$got" ] && [ "$want_rc" = "$got_rc" ]; then
+        ok "yolscore.exe under wine64 scores a Cabrillo log with the shipped cty.dat as the native yolscore ($(grep -m1 '^Total' <<<"$want" | tr -s '\t ' ' '), exit $got_rc)"
+    else
+        fail "$base: yolscore.exe under wine64 scores the Cabrillo log differently (exit $got_rc, native $want_rc):"$'\n'"$(diff <(echo "$want") \
             <(echo "$got"))"$'\n'"its messages:"$'\n'"$(cat "$tmp/wine.err")"
     fi
 }

@@ -5,11 +5,16 @@
 #
 # For win32 (build/mingw32-release) and win64 (build/mingw64-release):
 #   YOLContest-<version>-<arch>.zip        YOLContest.dll (stripped), yolscore.exe
-#                                          (when the tree builds it), operator-guide.txt
+#                                          (when the tree builds it), operator-guide.txt,
+#                                          cty.dat (the country file yolscore.exe reads
+#                                          beside itself) and cty-copyright.txt
 #   YOLContest-<version>-<arch>.dll.debug  the DLL's debug information, named by
 #                                          the DLL's .gnu_debuglink
 # and SHA256SUMS over the zips. The version is the project() version of the
-# configured trees. The same inputs give byte-identical files: binutils keep
+# configured trees. The country file is Debian's (package hamradio-files, or
+# YOL_CTY_DAT and YOL_CTY_COPYRIGHT), shipped as it is, with the package's
+# copyright file; the guide names its version (the file's VER entry, else the
+# package's version). The same inputs give byte-identical files: binutils keep
 # the PE time stamp at zero, zip entries carry one fixed date (UTC), fixed
 # permissions, no extra fields, in sorted order.
 set -euo pipefail
@@ -27,6 +32,19 @@ die() { echo "package: $*" >&2; exit 1; }
 has_target() { ninja -C "build/$1" -t query "$2" >/dev/null 2>&1; }
 
 command -v zip >/dev/null || die "zip is missing (apt-get install zip)"
+
+# The country file and its licence.
+cty=${YOL_CTY_DAT:-$(dpkg -L hamradio-files 2>/dev/null | grep '/cty\.dat$' | head -n 1 || true)}
+cty_copyright=${YOL_CTY_COPYRIGHT:-/usr/share/doc/hamradio-files/copyright}
+[ -n "$cty" ] && [ -f "$cty" ] || die "no cty.dat: install hamradio-files (apt-get install hamradio-files)"
+[ -f "$cty_copyright" ] || die "$cty_copyright is missing: install hamradio-files"
+# The file names its version as an alias of one entity: "=VER20230502".
+cty_version=$(grep -o -m 1 '=VER[0-9]\{8\}\b' "$cty" | sed 's/^=VER//' || true)
+if [ -z "$cty_version" ] && [ -z "${YOL_CTY_DAT:-}" ]; then
+    cty_version=$(dpkg-query -W -f='${Version}' hamradio-files 2>/dev/null | sed 's/[^0-9].*//' || true)
+fi
+[[ "$cty_version" =~ ^[0-9]{8}$ ]] || die "cannot tell the version of $cty (no =VERyyyymmdd entry)"
+cty_date=$(date -u -d "$cty_version" '+%-d %B %Y' 2>/dev/null) || die "$cty: version $cty_version is no date"
 
 version=
 for preset in mingw32-release mingw64-release; do
@@ -73,8 +91,11 @@ for arch in win32 win64; do
         echo "package: build/$preset has no yolscore target: $name.zip goes without yolscore.exe" >&2
     fi
 
-    tr -d '\r' <docs/operator-guide.txt | sed "s/@VERSION@/$version/g; s/\$/\r/" \
+    tr -d '\r' <docs/operator-guide.txt |
+        sed "s/@VERSION@/$version/g; s/@CTY_VERSION@/$cty_version/g; s/@CTY_DATE@/$cty_date/g; s/\$/\r/" \
         >"$dir/operator-guide.txt"
+    cp "$cty" "$dir/cty.dat"
+    tr -d '\r' <"$cty_copyright" | sed 's/$/\r/' >"$dir/cty-copyright.txt"
 
     chmod 0644 "$dir"/*
     touch -d "@$stamp" "$dir"/*

@@ -4,6 +4,7 @@
 #   yol_wine_run ARCH PROGRAM [ARGS...]   run under Wine in a throw-away prefix
 #   yol_wine_base_prefix BUILD_DIR        the build tree's base prefix (made once)
 #   yol_wine_ensure_i386                  let 32-bit programs run (qemu via binfmt)
+#   yol_wine_prefix_has_wow64 PREFIX      whether a prefix has its 32-bit half
 #   yol_xvfb_start / yol_xvfb_stop        a private X display when none is set
 #
 # ARCH is win64 (/usr/lib/wine/wine64) or win32 (/usr/bin/wine). YOL_WINE_DPI
@@ -11,12 +12,20 @@
 # prefix lives in BUILD_DIR/wine/base; YOL_WINE_BASE names a ready prefix to
 # use instead. Every run gets a hard-linked copy of the base (cp -al), removed
 # afterwards together with its wineserver.
+#
+# Where 32-bit Wine is installed, 32-bit programs are made to run before any
+# prefix is made: wineboot fills drive_c/windows/syswow64 only when they can,
+# and a prefix without it (or a copy of one) fails every 32-bit program with
+# "could not load kernel32.dll". A base prefix lacking its 32-bit half is made
+# again; such a YOL_WINE_BASE is refused.
 
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}"
 
 YOL_WINE64=/usr/lib/wine/wine64
 YOL_WINE32=/usr/bin/wine
+# The 32-bit loader: present when 32-bit Wine (wine32:i386) is installed.
+YOL_WINE32_LOADER=/usr/lib/wine/wine
 YOL_WINESERVER=/usr/lib/wine/wineserver
 
 yol_wine_say() { echo "yol-wine: $*" >&2; }
@@ -85,12 +94,37 @@ yol_wine_build_dir() {
     return 1
 }
 
-# Prints the base prefix of BUILD_DIR, creating it first when missing. A
-# concurrent caller waits for the first one's wineboot.
+# Whether PREFIX has its 32-bit half: the 32-bit system DLLs wineboot puts
+# into drive_c/windows/syswow64 when 32-bit programs can run.
+yol_wine_prefix_has_wow64() {
+    [ -s "$1/drive_c/windows/syswow64/kernel32.dll" ]
+}
+
+# Whether prefixes made now must have their 32-bit half: 32-bit Wine is
+# installed and 32-bit programs run (made to run first where the kernel
+# refuses them). Where they cannot run yet, prefixes are 64-bit only and the
+# win32 runs fail in yol_wine_ensure_i386 instead.
+yol_wine_need_wow64() {
+    [ -e "$YOL_WINE32_LOADER" ] || return 1
+    yol_wine_ensure_i386 && return 0
+    yol_wine_say "32-bit Wine cannot run here yet: Wine prefixes get no 32-bit half, only 64-bit programs run in them"
+    return 1
+}
+
+# Prints the base prefix of BUILD_DIR, creating it first when missing or
+# when it lacks a 32-bit half it needs. A concurrent caller waits for the
+# first one's wineboot.
 yol_wine_base_prefix() {
+    local wow64=
+    yol_wine_need_wow64 && wow64=1
     if [ -n "${YOL_WINE_BASE:-}" ]; then
         if [ ! -f "$YOL_WINE_BASE/system.reg" ]; then
             yol_wine_say "YOL_WINE_BASE=$YOL_WINE_BASE is not a Wine prefix"
+            return 1
+        fi
+        if [ -n "$wow64" ] && ! yol_wine_prefix_has_wow64 "$YOL_WINE_BASE"; then
+            yol_wine_say "YOL_WINE_BASE=$YOL_WINE_BASE lacks its 32-bit half (no drive_c/windows/syswow64/kernel32.dll):" \
+                "it was made while 32-bit programs could not run; remove it, or unset YOL_WINE_BASE to make one"
             return 1
         fi
         echo "$YOL_WINE_BASE"
@@ -101,7 +135,12 @@ yol_wine_base_prefix() {
     mkdir -p "$root" || return 1
     (
         flock 9 || exit 1
-        [ -f "$base/system.reg" ] && exit 0
+        if [ -f "$base/system.reg" ]; then
+            [ -z "$wow64" ] || yol_wine_prefix_has_wow64 "$base" && exit 0
+            yol_wine_say "the Wine prefix $base lacks its 32-bit half (no drive_c/windows/syswow64/kernel32.dll):" \
+                "it was made while 32-bit programs could not run; making it again"
+            rm -rf "$base"
+        fi
         rm -rf "$base.new"
         yol_wine_say "creating the Wine prefix $base (wineboot, up to a few minutes)"
         # Made without a display: with one, the desktop process stays and the
@@ -116,6 +155,11 @@ yol_wine_base_prefix() {
         WINEPREFIX="$base.new" "$YOL_WINESERVER" -k >/dev/null 2>&1
         if [ $rc -ne 0 ] || [ ! -f "$base.new/system.reg" ]; then
             yol_wine_say "wineboot failed ($rc) for $base"
+            rm -rf "$base.new"
+            exit 1
+        fi
+        if [ -n "$wow64" ] && ! yol_wine_prefix_has_wow64 "$base.new"; then
+            yol_wine_say "wineboot made $base without its 32-bit half (no drive_c/windows/syswow64/kernel32.dll)"
             rm -rf "$base.new"
             exit 1
         fi

@@ -18,106 +18,27 @@
 // log through the same connection object, (b) the module's recalculation
 // (the "Recalc Statistic" command) and (c) _AddQSO with the book that full.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <memory>
 #include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
-#include "HostLog.h"
+#include "Host.h"
 #include "adosim/AdoSim.h"
-#include "host/DoMain.h"
-#include "logdb/AdoLogQuery.h"
-#include "logdb/Recalc.h"
+#include "contestlog/Generator.h"
+#include "contestlog/LogWriter.h"
 #include "win/ComPtr.h"
 #include "win/SystemError.h"
 #include "win/TextConv.h"
-#include "win/UniqueHandle.h"
 #include "win/WindowText.h"
 
-namespace {
-
-using yol::host::LogContact;
-
-struct Options {
-    std::wstring dll = L"YOLContest.dll";
-    std::string db = ":memory:";
-    std::string table = "Log";
-    std::string myPrefix = "UA1";
-    std::string myContinent = "EU";
-    std::string title = "yolhost";
-    std::string contactsFile;
-    std::size_t generate = 0;
-    std::size_t preload = 0;
-    std::uint32_t seed = 1;
-    int holdMs = 0;
-    bool keepOpen = false;
-    bool keepErrors = false;
-    bool recalc = false;
-    std::size_t bench = 0;
-};
-
-constexpr const char* kUsage =
-    "usage: yolhost [--dll PATH] [--db FILE] [--table Log] [--my-prefix UA1] [--my-continent EU]\n"
-    "               [--title TEXT] [--contacts FILE] [--generate N] [--seed S] [--preload N]\n"
-    "               [--recalc] [--hold-ms N] [--keep-open] [--keep-errors]\n"
-    "       yolhost --bench N [--dll PATH] [--db FILE] [--table Log] [--seed S]\n";
-
-[[noreturn]] void Usage(const std::string& problem) {
-    std::fprintf(stderr, "yolhost: %s\n%s", problem.c_str(), kUsage);
-    std::exit(2);
-}
-
-std::size_t Count(const std::string& option, const std::string& text) {
-    char* end = nullptr;
-    const unsigned long long n = std::strtoull(text.c_str(), &end, 10);
-    if (text.empty() || *end != 0 || text[0] == '-') Usage(option + " needs a number, not '" + text + "'");
-    return static_cast<std::size_t>(n);
-}
-
-Options ParseOptions() {
-    int argc = 0;
-    const yol::LocalMemory<LPWSTR> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
-    std::vector<std::string> args;
-    for (int i = 1; argv && i < argc; ++i) args.push_back(yol::Utf8FromWide(argv.get()[i]));
-
-    Options o;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) Usage(a + " needs a value");
-            return args[++i];
-        };
-        if (a == "--dll") o.dll = yol::WideFromUtf8(value());
-        else if (a == "--db") o.db = value();
-        else if (a == "--table") o.table = value();
-        else if (a == "--my-prefix") o.myPrefix = value();
-        else if (a == "--my-continent") o.myContinent = value();
-        else if (a == "--title") o.title = value();
-        else if (a == "--contacts") o.contactsFile = value();
-        else if (a == "--generate") o.generate = Count(a, value());
-        else if (a == "--preload") o.preload = Count(a, value());
-        else if (a == "--seed") o.seed = static_cast<std::uint32_t>(Count(a, value()));
-        else if (a == "--hold-ms") o.holdMs = static_cast<int>(std::min<std::size_t>(Count(a, value()), 86400000));
-        else if (a == "--bench") o.bench = Count(a, value());
-        else if (a == "--keep-open") o.keepOpen = true;
-        else if (a == "--keep-errors") o.keepErrors = true;
-        else if (a == "--recalc") o.recalc = true;
-        else if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
-            std::exit(0);
-        } else Usage("unknown option " + a);
-    }
-    return o;
-}
+namespace yol::host {
 
 // ---- time -------------------------------------------------------------------
 
@@ -132,12 +53,6 @@ double NowMs() {
     return static_cast<double>(t.QuadPart) / perMs;
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n == 0 ? 0.0 : (n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0);
-}
-
 // ---- messages -----------------------------------------------------------------
 
 void Pump() {
@@ -147,6 +62,8 @@ void Pump() {
         DispatchMessageW(&msg);
     }
 }
+
+namespace {
 
 // Delivers messages for `ms` milliseconds, or until `done` holds.
 template <class Done>
@@ -190,84 +107,7 @@ struct ErrorBoxes {
     }
 };
 
-// ---- the module -----------------------------------------------------------------
-
-class Module {
-public:
-    explicit Module(const std::wstring& path) : handle_(LoadLibraryW(path.c_str())) {
-        if (handle_ == nullptr)
-            throw std::runtime_error("cannot load " + yol::Utf8FromWide(path) + ": " +
-                                     yol::DescribeHResult(HRESULT_FROM_WIN32(GetLastError())));
-        GetInfo = Entry<yol::GetInfoFn>(yol::kExportGetInfo);
-        Run = Entry<yol::RunFn>(yol::kExportRun);
-        GetScore = Entry<yol::GetScoreFn>(yol::kExportGetScore);
-        AddQSO = Entry<yol::AddQSOFn>(yol::kExportAddQSO);
-        GrabNumber = Entry<yol::GrabNumberFn>(yol::kExportGrabNumber);
-        Release = Entry<yol::ReleaseFn>(yol::kExportRelease);
-    }
-    ~Module() { Unload(); }
-    void Unload() {
-        if (handle_ != nullptr) FreeLibrary(std::exchange(handle_, nullptr));
-    }
-    Module(const Module&) = delete;
-    Module& operator=(const Module&) = delete;
-
-    yol::GetInfoFn GetInfo;
-    yol::RunFn Run;
-    yol::GetScoreFn GetScore;
-    yol::AddQSOFn AddQSO;
-    yol::GrabNumberFn GrabNumber;
-    yol::ReleaseFn Release;
-
-private:
-    template <class Fn>
-    Fn Entry(const char* name) {
-        FARPROC p = GetProcAddress(handle_, name);
-        if (p == nullptr) {
-            FreeLibrary(std::exchange(handle_, nullptr));
-            throw std::runtime_error(std::string("the module exports no ") + name);
-        }
-        return reinterpret_cast<Fn>(reinterpret_cast<void*>(p));
-    }
-
-    HMODULE handle_;
-};
-
-// What the host fills in for every call: its table, the operator, the
-// caption text, the connection, and the contact.
-class HostRecords {
-public:
-    HostRecords(const Options& o, IDispatch* connection) : options_(o), connection_(connection) {}
-
-    yol::ContactRecord& For(const LogContact* c) {
-        record_ = std::make_unique<yol::ContactRecord>();
-        yol::ContactRecord& r = *record_;
-        r.ConnectionRef = connection_;
-        Store(r.TableName, options_.table);
-        Store(r.TitleText, options_.title);
-        Store(r.MyDXCCPrefix, options_.myPrefix);
-        Store(r.MyContinent, options_.myContinent);
-        if (c != nullptr) {
-            Store(r.CallSign, c->call);
-            Store(r.DigiBand, c->band);
-            Store(r.QSOMode, c->mode);
-            Store(r.DXCCPrefix, c->dxcc);
-            Store(r.MainPrefix, c->dxcc);
-            Store(r.Continent, c->continent);
-            Store(r.QSOReportRecived, c->report);
-        }
-        return r;
-    }
-
-private:
-    static void Store(yol::ShortText& field, const std::string& utf8) {
-        yol::StoreShortText(field, yol::AnsiFromUtf8(utf8));
-    }
-
-    const Options& options_;
-    IDispatch* connection_;
-    std::unique_ptr<yol::ContactRecord> record_;
-};
+// ---- the window -----------------------------------------------------------------
 
 struct ChildSearch {
     const wchar_t* cls;
@@ -298,6 +138,8 @@ HWND ChildOfClass(HWND parent, const wchar_t* className, const wchar_t* preferre
     return s.preferred != nullptr ? s.preferred : s.first;
 }
 
+}  // namespace
+
 std::string ReportText(HWND window) {
     HWND edit = ChildOfClass(window, L"Edit");
     if (edit == nullptr) return {};
@@ -318,12 +160,16 @@ bool ClickRecalc(HWND window) {
     return true;
 }
 
+namespace {
+
 std::string Line(const LogContact& c) { return c.call + " " + c.band + " " + c.mode; }
 
 void PrintReport(HWND window) {
     std::printf("Caption: %s\n", yol::Utf8FromWide(yol::WindowText(window)).c_str());
     std::printf("--- report ---\n%s\n--- end report ---\n", ReportText(window).c_str());
 }
+
+}  // namespace
 
 // Lets the window go and waits for its destruction to be delivered.
 void ReleaseAndUnload(Module& module, HWND window) {
@@ -335,22 +181,68 @@ void ReleaseAndUnload(Module& module, HWND window) {
     std::printf("FreeLibrary\n");
 }
 
+// ---- the log ----------------------------------------------------------------------
+
+void AppendToLog(sqlite3* db, const std::string& table, const std::vector<LogContact>& contacts) {
+    contestlog::SqliteLogWriter writer(db, table);
+    for (const LogContact& c : contacts) writer.Write(c);
+    writer.Finish();
+}
+
+void PrepareLogTable(sqlite3* db, const std::string& table, bool empty) {
+    contestlog::CreateLogTable(db, table);
+    contestlog::CreateCallSignIndex(db, table);
+    if (empty) contestlog::EmptyLogTable(db, table);
+}
+
+namespace {
+
+// One contact a line, fields separated by tabs: call, band, mode, dxcc,
+// continent, report. Missing trailing fields are empty; empty lines and
+// lines beginning with '#' are skipped; a CR before the line end goes. The
+// main prefix is the dxcc.
+// Throws std::runtime_error naming the line when it has no call sign.
+std::vector<LogContact> ParseContacts(std::istream& in) {
+    std::vector<LogContact> contacts;
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        std::array<std::string, 6> fields;
+        std::size_t field = 0, start = 0;
+        for (;;) {
+            const std::size_t tab = line.find('\t', start);
+            if (field < fields.size()) fields[field++] = line.substr(start, tab - start);
+            if (tab == std::string::npos) break;
+            start = tab + 1;
+        }
+        if (fields[0].empty()) throw std::runtime_error("contacts line " + std::to_string(number) + ": no call sign");
+        contacts.push_back({.call = fields[0], .band = fields[1], .mode = fields[2], .report = fields[5],
+                            .dxcc = fields[3], .mainPrefix = fields[3], .continent = fields[4]});
+    }
+    return contacts;
+}
+
 std::vector<LogContact> ContactsToLog(const Options& o) {
     std::vector<LogContact> contacts;
     if (!o.contactsFile.empty()) {
         std::ifstream in(yol::WideFromUtf8(o.contactsFile).c_str());
         if (!in) throw std::runtime_error("cannot read " + o.contactsFile);
-        contacts = yol::host::ParseContacts(in);
+        contacts = ParseContacts(in);
     }
-    const auto generated = yol::host::GenerateContacts(o.generate, o.seed);
+    const auto generated = contestlog::GenerateContacts(o.generate, o.seed);
     contacts.insert(contacts.end(), generated.begin(), generated.end());
     return contacts;
 }
 
+}  // namespace
+
+// ---- the session ------------------------------------------------------------------
+
 int RunSession(const Options& o, IDispatch* connection, sqlite3* db) {
     const std::vector<LogContact> contacts = ContactsToLog(o);
-    if (o.preload > 0 || !contacts.empty()) yol::host::PrepareLogTable(db, o.table, false);
-    if (o.preload > 0) yol::host::AppendToLog(db, o.table, yol::host::GenerateContacts(o.preload, o.seed + 1000));
+    if (o.preload > 0 || !contacts.empty()) PrepareLogTable(db, o.table, false);
+    if (o.preload > 0) AppendToLog(db, o.table, contestlog::GenerateContacts(o.preload, o.seed + 1000));
 
     Module module(o.dll);
     HostRecords records(o, connection);
@@ -369,7 +261,7 @@ int RunSession(const Options& o, IDispatch* connection, sqlite3* db) {
     for (const LogContact& c : contacts) {
         const std::int32_t score = module.GetScore(&records.For(&c));
         std::printf("GetScore %s -> %d\n", Line(c).c_str(), score);
-        yol::host::AppendToLog(db, o.table, {c});
+        AppendToLog(db, o.table, {c});
         const std::int32_t added = module.AddQSO(&records.For(&c));
         std::printf("AddQSO %s -> %d\n", Line(c).c_str(), added);
         Pump();
@@ -402,103 +294,11 @@ int RunSession(const Options& o, IDispatch* connection, sqlite3* db) {
     return 0;
 }
 
-int RunBench(const Options& o, IDispatch* connection, sqlite3* db) {
-    constexpr int kRuns = 5;
-    constexpr std::size_t kAddCalls = 500;
-    yol::host::PrepareLogTable(db, o.table, true);
-    yol::host::AppendToLog(db, o.table, yol::host::GenerateContacts(o.bench, o.seed));
-    std::printf("bench rows %zu\n", o.bench);
-
-    // (a) The simulator's own walk: the module's query, every column read as
-    // text, nothing scored.
-    std::vector<double> walk;
-    std::size_t bytes = 0, rows = 0;
-    yol::AdoLogQuery query(connection);
-    for (int run = 0; run < kRuns; ++run) {
-        const double start = NowMs();
-        query.SetText(yol::LogQueryText(o.table));
-        query.Open();
-        for (rows = 0; !query.AtEnd(); query.Next(), ++rows)
-            for (std::string_view column : yol::kLogColumns) bytes += query.ColumnAsText(column).size();
-        query.Close();
-        walk.push_back(NowMs() - start);
-    }
-    std::printf("bench walk rows %zu best_ms %.2f median_ms %.2f (%zu bytes read)\n", rows,
-                *std::min_element(walk.begin(), walk.end()), Median(walk), bytes);
-
-    // For telling the module's share apart: the scoring core's recalculation
-    // over the same query, in this process, without a window.
-    std::vector<double> core;
-    {
-        HostRecords coreRecords(o, connection);
-        yol::ContactRecord& current = coreRecords.For(nullptr);
-        yol::TScoreBook book;
-        struct NoEvents : yol::EventPump {
-            void DeliverPendingEvents() override {}
-        } pump;
-        for (int run = 0; run < kRuns; ++run) {
-            const double start = NowMs();
-            yol::RecalcFromLog(query, pump, current, book, {});
-            core.push_back(NowMs() - start);
-        }
-    }
-    std::printf("bench core best_ms %.2f median_ms %.2f (scoring core over the same query, no window)\n",
-                *std::min_element(core.begin(), core.end()), Median(core));
-
-    // (b) The module's recalculation, through the window's command.
-    Module module(o.dll);
-    HostRecords records(o, connection);
-    double start = NowMs();
-    HWND window = static_cast<HWND>(module.Run(0, &records.For(nullptr)));
-    std::printf("bench run_ms %.2f (window creation and first recalculation)\n", NowMs() - start);
-    Pump();
-    if (!IsWindow(window)) {
-        std::printf("bench FAILED: _Run gave no window\n");
-        return 1;
-    }
-    std::vector<double> recalc;
-    for (int run = 0; run < kRuns; ++run) {
-        start = NowMs();
-        if (!ClickRecalc(window)) {
-            std::printf("bench FAILED: no Recalc Statistic button\n");
-            return 1;
-        }
-        recalc.push_back(NowMs() - start);
-        Pump();
-    }
-    const bool reported = ReportText(window).find("Score:") != std::string::npos;
-    std::printf("bench recalc best_ms %.2f median_ms %.2f%s\n", *std::min_element(recalc.begin(), recalc.end()),
-                Median(recalc), reported ? "" : " (NO REPORT)");
-    std::printf("bench ratio %.3f (recalc median / walk median, target <= 1.3)\n", Median(recalc) / Median(walk));
-    std::printf("bench shares walk_ms %.2f scoring_ms %.2f window_ms %.2f (of the recalc median)\n", Median(walk),
-                Median(core) - Median(walk), Median(recalc) - Median(core));
-
-    // (c) _AddQSO with the book holding the log, report rewrite included.
-    // _GetScore beside it tells the report rewrite's share apart.
-    const auto more = yol::host::GenerateContacts(kAddCalls, o.seed + 7);
-    std::vector<double> add, score;
-    for (const LogContact& c : more) {
-        yol::ContactRecord& r = records.For(&c);
-        start = NowMs();
-        module.GetScore(&r);
-        score.push_back((NowMs() - start) * 1000.0);
-        start = NowMs();
-        module.AddQSO(&r);
-        add.push_back((NowMs() - start) * 1000.0);
-        Pump();
-    }
-    std::printf("bench addqso book %zu calls %zu median_us %.1f best_us %.1f\n", o.bench, add.size(), Median(add),
-                *std::min_element(add.begin(), add.end()));
-    std::printf("bench getscore median_us %.1f (no report rewrite)\n", Median(score));
-    std::fflush(stdout);
-    ReleaseAndUnload(module, window);
-    return reported ? 0 : 1;
-}
-
-}  // namespace
+}  // namespace yol::host
 
 int main() {
     SetConsoleOutputCP(CP_UTF8);
+    using namespace yol::host;
     const Options options = ParseOptions();
     yol::ComApartment com;
     if (FAILED(com.result())) {
