@@ -50,6 +50,8 @@ td.line code{display:block;white-space:pre-wrap;word-break:break-all;font-size:.
 td.line .place{display:block;font-size:.8rem;color:var(--muted)}
 td.line{min-width:16rem}
 .none{color:var(--muted);font-style:italic}
+.vh{position:absolute;width:1px;height:1px;overflow:hidden;clip:rect(0 0 0 0);white-space:nowrap}
+table.removed td:first-child{white-space:nowrap}
 @media (max-width:40rem){
  body{padding:0 .6rem 1.5rem;font-size:15px}
  h1{font-size:1.35rem}
@@ -60,8 +62,10 @@ td.line{min-width:16rem}
  table.removed td{border:0;text-align:left;padding:.1rem .3rem}
  table.removed td::before{content:attr(data-label) ": ";font-weight:bold;color:var(--muted)}
  table.removed td.line::before{display:block}
+ table.removed td:nth-child(-n+4){display:inline-block;width:auto;margin-right:.5rem}
+ table.removed td.call::before{font-family:system-ui,"DejaVu Sans",sans-serif}
  td.line{min-width:0}
- svg.plot{min-width:30rem}
+ svg.plot{min-width:34rem}
 }
 @media print{
  body{max-width:none;padding:0;font-size:10pt}

@@ -109,7 +109,8 @@ void Line(Html& h, std::string_view place, std::string_view line) {
 
 void ContactTable(Html& h, std::string_view caption, const std::vector<const RemovedContact*>& rows, bool lost,
                   std::string_view ownHead, std::string_view otherHead) {
-    h << "<div class=\"scroll\"><table class=\"removed\"><caption>" << caption
+    // The heading above says what the table holds; the caption repeats it for screen readers.
+    h << "<div class=\"scroll\"><table class=\"removed\"><caption class=\"vh\">" << caption
       << "</caption><thead><tr><th scope=\"col\">UTC</th><th scope=\"col\">Band</th><th scope=\"col\">Mode</th>"
          "<th scope=\"col\">Call</th><th scope=\"col\">Reason</th>";
     if (lost) h << "<th scope=\"col\" class=\"num\">Points lost</th>";

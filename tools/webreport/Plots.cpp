@@ -272,19 +272,27 @@ void ActivityMap(Html& h, const LogReport& r) {
     }
     h << "</g>";
     // Four shades of one hue, darker for busier; each cell's count is in its tooltip.
-    static constexpr std::array<std::string_view, 4> kShades{"0.25", "0.5", "0.75", "1"};
+    // One group per band; a cell carries its quarter hour (minutes since 1970) and count.
+    static constexpr std::array<std::string_view, 4> kShades{".25", ".5", ".75", "1"};
     const double cellW = std::max(1.0, tl.SlotWidth());
+    std::size_t band = bands.size();
     for (const auto& [key, n] : cells) {
+        if (key.first != band) {
+            if (band != bands.size()) h << "</g>";
+            band = key.first;
+            h << "<g class=\"row\" data-band=\"";
+            h.Text(bands[band]) << "\" fill=\"#0072B2\">";
+        }
         const auto level = std::min<std::size_t>(3, static_cast<std::size_t>((n * 4 - 1) / max));
         const double y = top + rowH * static_cast<double>(key.first);
-        h << "<rect class=\"cell\" data-band=\"";
-        h.Text(bands[key.first]) << "\" data-slot=\"" << UtcText(key.second * 15) << "\" data-count=\"";
+        h << "<rect data-t=\"";
+        h.Int(key.second * 15) << "\" data-count=\"";
         h.Int(n) << "\" x=\"" << Num(tl.X(key.second)) << "\" y=\"" << Num(y + 1) << "\" width=\"" << Num(cellW)
-                 << "\" height=\"" << Num(rowH - 2) << "\" fill=\"#0072B2\" fill-opacity=\"" << kShades[level]
-                 << "\"><title>";
-        h.Text(bands[key.first]) << ' ' << UtcText(key.second * 15) << " UTC: ";
-        h.Int(n) << (n == 1 ? " contact" : " contacts") << "</title></rect>";
+                 << "\" height=\"" << Num(rowH - 2) << "\" fill-opacity=\"" << kShades[level] << "\"><title>";
+        h.Text(bands[key.first]) << ' ' << UtcHourText(key.second * 15) << ": ";
+        h.Int(n) << "</title></rect>";
     }
+    h << "</g>";
     tl.Axis(h, top + gridH);
     h << "<g class=\"legend\" font-size=\"12\"><text x=\"" << Num(kLeft) << "\" y=\"" << Num(legendY)
       << "\">contacts per 15 min:</text>";

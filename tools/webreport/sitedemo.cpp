@@ -30,7 +30,7 @@ std::string PageFile(const std::string& call);
 
 namespace {
 
-constexpr std::int64_t kStart = 29416320;  // 2026-12-05 12:00 UTC, minutes since 1970
+constexpr std::int64_t kStart = 29941200;  // 2026-12-05 12:00 UTC, minutes since 1970
 constexpr std::int64_t kLength = 24 * 60;
 
 struct Options {
