@@ -190,8 +190,8 @@ TEST(WebReportPlots, ActivityCellsScoreAndVerdictsCarryTheLogsNumbers) {
     r.finalScore = r.contacts.back().runningScore;
     const std::string page = wr::LogPage(r);
     EXPECT_EQ(DataOf(page, "activity", "total"), "1000");
-    EXPECT_NE(page.find("<rect data-t=\"29941200\" data-count=\"2\""), std::string::npos);  // 12:00-12:14 on 20m
-    EXPECT_NE(page.find("<rect data-t=\"29941215\" data-count=\"1\""), std::string::npos);
+    // 20m: two contacts 12:00-12:14, one 12:15-12:29.
+    EXPECT_NE(page.find("data-band=\"20m\" data-count=\"3\" data-cells=\"29941200:2 29941215:1\""), std::string::npos);
     EXPECT_EQ(DataOf(page, "score", "final"), std::to_string(r.finalScore));
     EXPECT_EQ(DataOf(page, "score", "points"), "1000");
     // One busted contact in a thousand still gets a visible segment, with a label in the key.

@@ -210,8 +210,12 @@ def check_log_page(browser, page, call, contacts, result, fails):
           return {hour: g.dataset.hour, count: +g.dataset.count,
                   bands: Array.prototype.map.call(g.querySelectorAll('rect'), function (r) { return [r.dataset.band, +r.dataset.count]; })};
         });
-        out.cells = Array.prototype.map.call(document.querySelectorAll('#activity rect[data-t]'), function (r) {
-          return [r.parentNode.dataset.band, +r.dataset.t, +r.dataset.count];
+        out.cells = [];
+        document.querySelectorAll('#activity g.row').forEach(function (g) {
+          g.dataset.cells.split(' ').forEach(function (c) {
+            var p = c.split(':');
+            out.cells.push([g.dataset.band, +p[0], +p[1]]);
+          });
         });
         out.segs = Array.prototype.map.call(document.querySelectorAll('#verdicts g.seg'), function (g) {
           return [g.dataset.verdict, +g.dataset.count];

@@ -60,8 +60,20 @@ table.removed td:first-child{white-space:nowrap}
  table.removed thead{position:absolute;left:-9999px}
  table.removed tr{border:1px solid var(--rule);margin:.5rem 0;padding:.2rem}
  table.removed td{border:0;text-align:left;padding:.1rem .3rem}
- table.removed td::before{content:attr(data-label) ": ";font-weight:bold;color:var(--muted)}
+ table.removed td::before{font-weight:bold;color:var(--muted)}
+ table.removed td:nth-child(1)::before{content:"UTC: "}
+ table.removed td:nth-child(2)::before{content:"Band: "}
+ table.removed td:nth-child(3)::before{content:"Mode: "}
+ table.removed td:nth-child(4)::before{content:"Call: "}
+ table.removed td:nth-child(5)::before{content:"Reason: "}
+ table.removed td:nth-child(6)::before{content:"Points lost: "}
+ table.removed td:nth-child(7)::before{content:"Your line: "}
+ table.removed td:nth-child(8)::before{content:"Other log\2019s line: "}
+ table.removed.others td:nth-child(6)::before{content:"Their line: "}
+ table.removed.others td:nth-child(7)::before{content:"Your line: "}
  table.removed td.line::before{display:block}
+ table.results th:nth-child(3),table.results td:nth-child(3){display:none}
+ td.call{white-space:nowrap}
  table.removed td:nth-child(-n+4){display:inline-block;width:auto;margin-right:.5rem}
  table.removed td.call::before{font-family:system-ui,"DejaVu Sans",sans-serif}
  td.line{min-width:0}

@@ -110,24 +110,26 @@ void Line(Html& h, std::string_view place, std::string_view line) {
 void ContactTable(Html& h, std::string_view caption, const std::vector<const RemovedContact*>& rows, bool lost,
                   std::string_view ownHead, std::string_view otherHead) {
     // The heading above says what the table holds; the caption repeats it for screen readers.
-    h << "<div class=\"scroll\"><table class=\"removed\"><caption class=\"vh\">" << caption
+    h << "<div class=\"scroll\"><table class=\"removed" << (lost ? "" : " others") << "\"><caption class=\"vh\">" << caption
       << "</caption><thead><tr><th scope=\"col\">UTC</th><th scope=\"col\">Band</th><th scope=\"col\">Mode</th>"
          "<th scope=\"col\">Call</th><th scope=\"col\">Reason</th>";
     if (lost) h << "<th scope=\"col\" class=\"num\">Points lost</th>";
     h << "<th scope=\"col\">" << ownHead << "</th><th scope=\"col\">" << otherHead << "</th></tr></thead><tbody>";
+    // On a phone each row becomes a card and each cell is labelled with its column's
+    // name by the style sheet (by position: the names are not repeated in every cell).
     for (const RemovedContact* c : rows) {
-        h << "<tr><td data-label=\"UTC\">" << detail::UtcText(c->utc) << "</td><td data-label=\"Band\">";
-        h.Text(c->band) << "</td><td data-label=\"Mode\">";
-        h.Text(c->mode) << "</td><td data-label=\"Call\" class=\"call\">";
-        h.Text(c->call) << "</td><td data-label=\"Reason\">";
+        h << "<tr><td>" << detail::UtcText(c->utc) << "</td><td>";
+        h.Text(c->band) << "</td><td>";
+        h.Text(c->mode) << "</td><td class=\"call\">";
+        h.Text(c->call) << "</td><td>";
         h.Text(c->reason) << "</td>";
         if (lost) {
-            h << "<td data-label=\"Points lost\" class=\"num\">";
+            h << "<td class=\"num\">";
             h.Int(c->lost) << "</td>";
         }
-        h << "<td data-label=\"" << ownHead << "\" class=\"line\">";
+        h << "<td class=\"line\">";
         Line(h, c->ownPlace, c->ownLine);
-        h << "</td><td data-label=\"" << otherHead << "\" class=\"line\">";
+        h << "</td><td class=\"line\">";
         Line(h, c->otherPlace, c->otherLine);
         h << "</td></tr>";
     }

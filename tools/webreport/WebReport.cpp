@@ -148,13 +148,21 @@ Html& Html::Grouped(std::int64_t v) {
 std::string UtcText(std::int64_t minutes) {
     using namespace std::chrono;
     const std::int64_t days = minutes >= 0 ? minutes / 1440 : -((-minutes + 1439) / 1440);
-    const std::int64_t inDay = minutes - days * 1440;
+    const auto inDay = static_cast<unsigned>(minutes - days * 1440);
     const year_month_day ymd{sys_days{std::chrono::days{days}}};
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02d:%02d", static_cast<int>(ymd.year()),
-                  static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
-                  static_cast<int>(inDay / 60), static_cast<int>(inDay % 60));
-    return buf;
+    const int year = static_cast<int>(ymd.year());
+    if (year < 0 || year > 9999) return "(date out of range)";
+    // Written digit by digit: the site formats millions of these.
+    std::string s = "0000-00-00 00:00";
+    auto put = [&](std::size_t at, unsigned v, int width) {
+        for (int i = width - 1; i >= 0; --i, v /= 10) s[at + static_cast<std::size_t>(i)] = static_cast<char>('0' + v % 10);
+    };
+    put(0, static_cast<unsigned>(year), 4);
+    put(5, static_cast<unsigned>(ymd.month()), 2);
+    put(8, static_cast<unsigned>(ymd.day()), 2);
+    put(11, inDay / 60, 2);
+    put(14, inDay % 60, 2);
+    return s;
 }
 
 std::string UtcHourText(std::int64_t minutes) { return UtcText(minutes).substr(11); }

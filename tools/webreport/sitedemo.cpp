@@ -39,6 +39,7 @@ struct Options {
     int contacts = 300;
     unsigned seed = 1;
     bool csv = true;
+    bool write = true;  // --no-write: pages made but not stored (to time the writer alone)
 };
 
 struct Station {
@@ -249,6 +250,7 @@ int main(int argc, char** argv) {
         else if (a == "--contacts") o.contacts = std::stoi(value());
         else if (a == "--seed") o.seed = static_cast<unsigned>(std::stoul(value()));
         else if (a == "--no-csv") o.csv = false;
+        else if (a == "--no-write") o.write = false;
         else {
             std::cerr << "usage: yolsitedemo --out DIR [--logs N] [--contacts M] [--seed S] [--no-csv]\n";
             return 2;
@@ -314,15 +316,16 @@ int main(int argc, char** argv) {
     std::uintmax_t indexSize = 0, total = 0;
     std::size_t files = 0;
     wr::WriteSite(site, [&](std::string_view name, std::string_view content) {
+        if (name == "index.html") indexSize = content.size();
+        total += content.size();
+        ++files;
+        if (!o.write) return;
         const fs::path path = o.out / fs::path(std::string(name));
         std::FILE* f = std::fopen(path.c_str(), "wb");
         if (!f || std::fwrite(content.data(), 1, content.size(), f) != content.size() || std::fclose(f) != 0) {
             std::cerr << "yolsitedemo: cannot write " << path << "\n";
             std::exit(1);
         }
-        if (name == "index.html") indexSize = content.size();
-        total += content.size();
-        ++files;
     });
     const auto t2 = std::chrono::steady_clock::now();
     // The operator's own page for the first log, as yolscore --html writes it.
