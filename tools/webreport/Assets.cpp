@@ -35,13 +35,16 @@ th[aria-sort=descending] button.sort::after{content:" \25BC";color:var(--ink)}
 th button.sort:focus-visible{outline:2px solid var(--link)}
 form.filter{margin:.8rem 0;display:flex;gap:.5rem;align-items:center;flex-wrap:wrap}
 form.filter input{font:inherit;padding:.3rem .5rem;width:14rem;max-width:100%;border:1px solid #888;border-radius:3px}
+/* A category's table is laid out and painted only when it comes near the screen:
+   an index of thousands of logs opens as fast as its first screen. */
+section.cat{content-visibility:auto;contain-intrinsic-size:auto 40rem}
 nav.cats ul{list-style:none;padding:0;display:flex;flex-wrap:wrap;gap:.3rem 1.2rem}
 table.facts th{font-weight:normal;color:var(--muted)}
 table.facts td{text-align:right}
 figure{margin:1rem 0 1.6rem}
 figcaption{font-weight:bold;margin-bottom:.3rem}
 .plotbox{overflow-x:auto}
-svg.plot{display:block;width:100%;min-width:34rem;height:auto;font-family:system-ui,"DejaVu Sans",sans-serif}
+svg.plot{display:block;width:100%;min-width:34rem;max-width:60rem;height:auto;font-family:system-ui,"DejaVu Sans",sans-serif}
 svg.plot text{fill:#222}
 svg.defs{position:absolute;width:0;height:0;overflow:hidden}
 svg.sw{vertical-align:-3px;flex:none}
@@ -88,6 +91,7 @@ table.removed td:first-child{white-space:nowrap}
  thead th{position:static;background:none;border-bottom:2px solid #000}
  th button.sort::after{content:none}
  figure,tr{break-inside:avoid}
+ section.cat{content-visibility:visible}
  h2,h3{break-after:avoid}
  table.results tbody tr:nth-child(even){background:none}
 }

@@ -269,7 +269,7 @@ std::string IndexPage(const Site& site) {
         std::stable_sort(rows.begin(), rows.end(),
                          [](const ResultRow* a, const ResultRow* b) { return a->finalScore > b->finalScore; });
         const std::string name = order[i].empty() ? "(no category)" : order[i];
-        h << "<section id=\"cat-" << std::to_string(i) << "\"><h2>";
+        h << "<section class=\"cat\" id=\"cat-" << std::to_string(i) << "\"><h2>";
         h.Text(name) << "</h2><div class=\"scroll\"><table class=\"results sortable\"><caption>";
         h.Text(name) << ": ";
         h.Int(static_cast<std::int64_t>(rows.size())) << (rows.size() == 1 ? " log" : " logs")
