@@ -259,3 +259,29 @@ TEST(WebReportPages, EmptyLogStillMakesAPage) {
     EXPECT_NE(page.find("Removed and penalised contacts</h2><p>None"), std::string::npos);
     EXPECT_NE(page.find("</html>"), std::string::npos);
 }
+
+TEST(WebReportSite, ManyPagesComeInOrderAndASinkFailureStopsTheWriting) {
+    wr::Site site;
+    for (int i = 0; i < 300; ++i) {
+        site.logs.push_back(Log("K" + std::to_string(i) + "AA", {{kT0 + i, "20m"}}));
+        site.results.push_back(wr::ResultRowOf(site.logs.back()));
+    }
+    std::vector<std::string> names;
+    wr::WriteSite(site, [&](std::string_view name, std::string_view content) {
+        names.emplace_back(name);
+        if (name.substr(0, 4) == "log/") {
+            EXPECT_NE(content.find("data-call=\"" + std::string(name.substr(4, name.size() - 9)) + "\""), std::string::npos);
+        }
+    });
+    ASSERT_EQ(names.size(), 303u);
+    EXPECT_EQ(names[0], "site.css");
+    EXPECT_EQ(names[2], "index.html");
+    for (int i = 0; i < 300; ++i) EXPECT_EQ(names[3 + static_cast<std::size_t>(i)], "log/K" + std::to_string(i) + "AA.html");
+
+    int calls = 0;
+    EXPECT_THROW(wr::WriteSite(site, [&](std::string_view, std::string_view) {
+                     if (++calls == 50) throw std::runtime_error("disk full");
+                 }),
+                 std::runtime_error);
+    EXPECT_EQ(calls, 50);
+}

@@ -123,7 +123,10 @@ struct Site {
 };
 
 // Receives one written file: a name relative to the site's folder ("index.html",
-// "log/DL1ABC.html") and its content. May be called from one thread only.
+// "log/DL1ABC.html") and its content. Always called on WriteSite's own thread, in
+// order (site.css, site.js, index.html, summary.html, the log pages in the order of
+// Site::logs); the log pages are made on worker threads meanwhile. An exception
+// from the sink stops the writing and leaves WriteSite.
 using FileSink = std::function<void(std::string_view name, std::string_view content)>;
 
 void WriteSite(const Site& site, const FileSink& sink);
