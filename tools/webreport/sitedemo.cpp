@@ -333,8 +333,25 @@ int main(int argc, char** argv) {
     const auto t2 = std::chrono::steady_clock::now();
     // The operator's own page for the first log, as yolscore --html writes it.
     {
+        // The scorer knows no other log: only its own dupes are taken off, nothing is
+        // penalised or quoted from another log.
         wr::LogReport own = site.logs.front();
         own.crossChecked = false;
+        own.othersMiscopied.clear();
+        std::erase_if(own.removed, [](const wr::RemovedContact& c) { return c.verdict != wr::Verdict::Dupe; });
+        std::int64_t score = 0;
+        for (auto& c : own.contacts) {
+            if (c.verdict != wr::Verdict::Dupe) {
+                c.verdict = wr::Verdict::Ok;
+                c.points = 1;
+            }
+            score += c.points;
+            c.runningScore = score;
+        }
+        own.finalScore = score;
+        own.points = score;
+        own.multipliers = 1;
+        own.finalContacts = score;
         std::ofstream(o.out / "own.html", std::ios::binary) << wr::LogPage(own, "YOL Contest 2026");
     }
     if (o.csv) {
