@@ -323,8 +323,10 @@ int main(int argc, char** argv) {
         if (!o.write) return;
         const auto storeStart = std::chrono::steady_clock::now();
         const fs::path path = o.out / fs::path(std::string(name));
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        if (!f || std::fwrite(content.data(), 1, content.size(), f) != content.size() || std::fclose(f) != 0) {
+        std::ofstream f(path, std::ios::binary);
+        f.write(content.data(), static_cast<std::streamsize>(content.size()));
+        f.close();
+        if (!f) {
             std::cerr << "yolsitedemo: cannot write " << path << "\n";
             std::exit(1);
         }
