@@ -19,6 +19,7 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+import audit  # noqa: E402
 import compare  # noqa: E402
 import official_reports as official  # noqa: E402
 
@@ -308,6 +309,24 @@ class Official2017(unittest.TestCase):
         rows = official.verdicts(*self.folders())
         _, _, disagreements = compare.compare(rows, compare.ours(as_verdict_rows(rows)))
         self.assertEqual(disagreements, [])
+
+
+    def test_findings_the_logs_bear_out_and_those_they_do_not(self):
+        counts, _, logs = audit.audit(*self.folders())
+        borne = sum(n for (_, why), n in counts.items() if why in audit.BORNE_OUT)
+        self.assertEqual((borne, sum(counts.values())), (520, 685))
+        self.assertEqual(counts[("NOT_IN_LOG", "the other log has it at the same time on another date")], 90)
+        self.assertEqual(counts[("NO_LOG", "line with one sent serial misread: the call was read "
+                                           "from the serial")], 4)
+        self.assertEqual(sum(n for (v, why), n in counts.items() if v in ("PARTNER_BAD_CALL", "RECEIVE_ERROR")
+                             and why.startswith("the partner's line is its contact")), 59)
+        verdicts = official.verdicts(*self.folders())
+        self.assertEqual(len(audit.repeats(logs, verdicts, only_confirmed=False)), 115)
+        confirmed_only = audit.repeats(logs, verdicts, only_confirmed=True)
+        self.assertEqual(len(confirmed_only), 59)
+        # the six revised reports keep to the 30-minute rule counted from confirmed contacts
+        self.assertFalse({c.log for c in confirmed_only} &
+                         {"LZ0AG", "LZ0DG", "LZ0DJ", "LZ0DV", "LZ0DW", "LZ0DY"})
 
 
 def main(argv: list[str]) -> int:
