@@ -4,6 +4,9 @@
     test_multilog.py unit          hand-made reports, logs and verdict files
     test_multilog.py real DATA     the 2017 logs and reports under DATA (../shared/testdata);
                                    exits 77 (skipped) with a message when they are absent
+    test_multilog.py yolcheck DATA YOLCHECK RULES EXPECT
+                                   yolcheck on the 2017 logs against the official verdicts, held
+                                   to the figures pinned in EXPECT (JSON); skipped likewise
 """
 
 from __future__ import annotations
@@ -13,6 +16,7 @@ import csv
 import io
 import json
 import os
+import subprocess
 import sys
 import tempfile
 import unittest
@@ -329,7 +333,33 @@ class Official2017(unittest.TestCase):
                          {"LZ0AG", "LZ0DG", "LZ0DJ", "LZ0DV", "LZ0DW", "LZ0DY"})
 
 
+def run_yolcheck(data: str, yolcheck: str, rules: str, expect: str) -> int:
+    """yolcheck over the 2017 logs, its verdicts compared with the committee's and held to the
+    figures pinned in `expect`."""
+    d = os.path.join(data, "multilog", "plovdiv-2017")
+    logs = os.path.join(d, "logs")
+    with tempfile.TemporaryDirectory() as out:
+        done = subprocess.run([yolcheck, "--rules", rules, "--out", out, logs],
+                              capture_output=True, text=True)
+        verdicts = os.path.join(out, "verdicts.csv")
+        # status 1 says some input was rejected (four QSO lines carry one sent token)
+        if done.returncode not in (0, 1) or not os.path.exists(verdicts):
+            print(f"yolcheck failed with status {done.returncode}:\n{done.stderr}")
+            return 1
+        print(done.stderr, end="")
+        return compare.main(["--logs", logs, "--reports", os.path.join(d, "official-reports"),
+                             "--revised", os.path.join(d, "official-reports-revised"),
+                             "--verdicts", verdicts, "--markdown", "-", "--expect", expect])
+
+
 def main(argv: list[str]) -> int:
+    if len(argv) >= 2 and argv[1] in ("real", "yolcheck"):
+        data = argv[2] if len(argv) > 2 else ""
+        if not os.path.isdir(os.path.join(data, "multilog", "plovdiv-2017")):
+            print(f"skipped: no multilog test data under {data!r}")
+            return SKIP
+        if argv[1] == "yolcheck":
+            return run_yolcheck(data, *argv[3:6])
     if len(argv) >= 2 and argv[1] == "real":
         data = argv[2] if len(argv) > 2 else ""
         if not os.path.isdir(os.path.join(data, "multilog", "plovdiv-2017")):
