@@ -6,15 +6,16 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "contestlog/Contact.h"
+
 namespace yol::check {
 
-inline constexpr std::int64_t kNoMinute = std::numeric_limits<std::int64_t>::min();
+inline constexpr std::int64_t kNoMinute = contestlog::kNoTime;
 inline constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
 // One contact as the entrant logged it.

@@ -194,7 +194,7 @@ void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, 
                             Num(static_cast<std::int64_t>(logs[v.otherLog].contacts[v.otherContact].place));
             row.clear();
             row += CsvField(log.call) + "," + CsvField(log.file) + "," + Num(static_cast<std::int64_t>(c.place)) + "," +
-                   FormatUtcMinute(c.time) + "," + CsvField(c.band) + "," + CsvField(c.mode) + "," + CsvField(c.call) +
+                   contestlog::UtcText(c.time) + "," + CsvField(c.band) + "," + CsvField(c.mode) + "," + CsvField(c.call) +
                    "," + std::string(VerdictCode(v.verdict)) + "," + std::string(BlameCode(v.blamed)) + "," +
                    CsvField(v.otherCall) + "," + CsvField(otherLine) + "," +
                    (v.minutesOff ? Num(*v.minutesOff) : std::string()) + "," + Num(v.points) + "," +

@@ -1,7 +1,6 @@
 #include "Rules.h"
 
 #include <cctype>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -18,20 +17,7 @@ std::string Upper(std::string_view s) {
     return out;
 }
 
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) noexcept {
-    using namespace std::chrono;
-    return sys_days{year{static_cast<int>(y)} / month{m} / day{d}}.time_since_epoch().count();
-}
 
-bool Digits(std::string_view s, std::size_t at, std::size_t n, unsigned& out) noexcept {
-    if (at + n > s.size()) return false;
-    out = 0;
-    for (std::size_t i = at; i < at + n; ++i) {
-        if (s[i] < '0' || s[i] > '9') return false;
-        out = out * 10 + static_cast<unsigned>(s[i] - '0');
-    }
-    return true;
-}
 
 // Reads one table's keys against a list of known ones, so that an unknown
 // key is an error with its line.
@@ -87,8 +73,13 @@ public:
     std::int64_t Minute(const toml::node& n, const std::string& key) const {
         if (auto dt = n.as_date_time()) {
             const toml::date_time& v = dt->get();
-            std::int64_t m = DaysFromCivil(v.date.year, v.date.month, v.date.day) * 1440 +
-                             v.time.hour * 60 + v.time.minute;
+            char date[16], time[8];
+            std::snprintf(date, sizeof date, "%04u-%02u-%02u", static_cast<unsigned>(v.date.year) % 10000u,
+                          static_cast<unsigned>(v.date.month) % 100u, static_cast<unsigned>(v.date.day) % 100u);
+            std::snprintf(time, sizeof time, "%02u%02u", static_cast<unsigned>(v.time.hour) % 100u,
+                          static_cast<unsigned>(v.time.minute) % 100u);
+            std::int64_t m = contestlog::UtcMinutes(date, time);
+            if (m == kNoMinute) Fail(n.source(), "'" + key + "' is no UTC time");
             if (v.offset) m -= v.offset->minutes;
             return m;
         }
@@ -158,38 +149,13 @@ Rules YolRules() {
 
 std::int64_t ParseUtcMinute(std::string_view s) noexcept {
     // YYYY-MM-DD[ T]HH:MM[:SS][Z]
-    unsigned y, mo, d, h, mi, sec;
-    if (!Digits(s, 0, 4, y) || s.size() < 16 || s[4] != '-' || !Digits(s, 5, 2, mo) || s[7] != '-' ||
-        !Digits(s, 8, 2, d) || (s[10] != ' ' && s[10] != 'T') || !Digits(s, 11, 2, h) ||
-        s[13] != ':' || !Digits(s, 14, 2, mi))
-        return kNoMinute;
-    std::size_t at = 16;
-    if (at < s.size() && s[at] == ':') {
-        if (!Digits(s, at + 1, 2, sec)) return kNoMinute;
-        at += 3;
-    }
-    if (at < s.size() && s[at] == 'Z') ++at;
-    if (at != s.size() || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59) return kNoMinute;
-    using namespace std::chrono;
-    const year_month_day ymd{year{static_cast<int>(y)}, month{mo}, day{d}};
-    if (!ymd.ok()) return kNoMinute;
-    return DaysFromCivil(y, mo, d) * 1440 + h * 60 + mi;
-}
-
-std::string FormatUtcMinute(std::int64_t minute) {
-    if (minute == kNoMinute) return "";
-    using namespace std::chrono;
-    std::int64_t days = minute / 1440, rest = minute % 1440;
-    if (rest < 0) {
-        rest += 1440;
-        --days;
-    }
-    const year_month_day ymd{sys_days{std::chrono::days{days}}};
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02d:%02d", static_cast<int>(ymd.year()),
-                  static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
-                  static_cast<int>(rest / 60), static_cast<int>(rest % 60));
-    return buf;
+    if (!s.empty() && s.back() == 'Z') s.remove_suffix(1);
+    if (s.size() < 16 || (s[10] != ' ' && s[10] != 'T') || s[13] != ':') return kNoMinute;
+    if (s.size() != 16 && (s.size() != 19 || s[16] != ':')) return kNoMinute;
+    std::string time(s.substr(11, 2));
+    time += s.substr(14, 2);
+    if (s.size() == 19) time += s.substr(17, 2);
+    return contestlog::UtcMinutes(s.substr(0, 10), time);
 }
 
 Rules ParseRules(std::string_view text, const std::string& file) {

@@ -66,6 +66,5 @@ Rules ParseRules(std::string_view text, const std::string& file);
 
 // "2026-12-05 12:00" or "2026-12-05T12:00:00Z" -> minutes since 1970; kNoMinute when bad.
 std::int64_t ParseUtcMinute(std::string_view text) noexcept;
-std::string FormatUtcMinute(std::int64_t minute);  // "YYYY-MM-DD HH:MM"
 
 }  // namespace yol::check

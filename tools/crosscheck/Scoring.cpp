@@ -22,15 +22,16 @@ std::string Joined(const std::vector<std::string>& tokens) {
 
 // One contact into the scorer's store, as a reader hands it over.
 void Feed(score::ContactStore& store, const CheckContact& c, const std::string& report) {
-    contestlog::LogEntry e;
-    e.place = 0;
-    e.callSign = c.call;
-    e.digiBand = c.band;
-    e.qsoMode = c.mode;
+    contestlog::ContactView e;
+    e.call = c.call;
+    e.band = c.band;
+    e.mode = c.mode;
     e.report = report;
-    e.dxccPrefix = c.dxcc;
-    e.continent = c.continent;
+    e.dxcc = c.dxcc;
     e.mainPrefix = c.mainPrefix;
+    e.continent = c.continent;
+    e.time = c.time;
+    e.place = c.place;
     store.Contact(e);
 }
 
