@@ -221,6 +221,10 @@ class Comparison(unittest.TestCase):
         # PARTNER_ERROR is among the committee's findings for that contact: still the same verdict
         self.assertEqual(confusion["PARTNER_BAD_CALL"]["PARTNER_ERROR"], 1)
         self.assertEqual(disagreements, [])
+        ghost["verdict"], ghost["detail"] = "CHECKLOG", "BUSTED: logged LZ0DP, the station worked was LZ0AA"
+        self.assertEqual(compare.ours(rows)[("LZ0AA", 4)], "PARTNER_BAD_CALL")  # a checklog busted it
+        ghost["detail"] = "OK"
+        self.assertEqual(compare.ours(rows)[("LZ0AA", 4)], "PARTNER_ERROR")
         partner["other_line"] = ""  # no other row: a partner error
         self.assertEqual(compare.ours(rows)[("LZ0AA", 4)], "PARTNER_ERROR")
 
