@@ -126,9 +126,9 @@ struct Collect : LogSink {
     std::vector<contestlog::Contact> contacts;
     std::vector<LogProblem> problems;
     void Station(std::string_view call) override { station = call; }
-    void Contact(const LogEntry& e) override {
-        contacts.push_back({std::string(e.callSign), std::string(e.digiBand), std::string(e.qsoMode),
-                            std::string(e.report), std::string(e.dxccPrefix), std::string(e.mainPrefix),
+    void Contact(const ContactView& e) override {
+        contacts.push_back({std::string(e.call), std::string(e.band), std::string(e.mode),
+                            std::string(e.report), std::string(e.dxcc), std::string(e.mainPrefix),
                             std::string(e.continent)});
     }
     void Problem(const LogProblem& p) override { problems.push_back(p); }

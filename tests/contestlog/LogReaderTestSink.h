@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "contestlog/LogReader.h"
@@ -16,17 +17,24 @@ struct Row {
 struct CollectingSink : LogSink {
     std::vector<std::string> stations;
     std::vector<Row> rows;
+    std::vector<contestlog::Contact> contacts;  // everything, the new fields too
+    std::vector<std::pair<std::string, std::string>> headers;
     std::vector<LogProblem> problems;
+
+    void Header(std::string_view name, std::string_view value) override {
+        headers.emplace_back(name, value);
+    }
 
     void Station(std::string_view call) override {
         stations.emplace_back(call);
         if (!rows.empty()) stationAfterContact = true;
     }
-    void Contact(const LogEntry& e) override {
-        rows.push_back(Row{e.place, std::string(e.callSign), std::string(e.digiBand),
-                           std::string(e.qsoMode), std::string(e.report),
-                           std::string(e.dxccPrefix), std::string(e.continent),
+    void Contact(const ContactView& e) override {
+        rows.push_back(Row{e.place, std::string(e.call), std::string(e.band),
+                           std::string(e.mode), std::string(e.report),
+                           std::string(e.dxcc), std::string(e.continent),
                            std::string(e.mainPrefix)});
+        contacts.push_back(ToContact(e));
     }
     void Problem(const LogProblem& p) override { problems.push_back(p); }
 

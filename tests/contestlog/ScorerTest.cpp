@@ -226,9 +226,9 @@ TEST(CallSignOrder, ByUnsignedBytesStableLikeAnIndexedOrderBy) {
     }
     ContactStore store(true);
     for (std::size_t i = 0; i < calls.size(); ++i) {
-        contestlog::LogEntry e;
+        contestlog::ContactView e;
         e.place = i + 1;
-        e.callSign = i % 3 ? std::string_view(text).substr(offsets[i], calls[i].size()) : calls[i];
+        e.call = i % 3 ? std::string_view(text).substr(offsets[i], calls[i].size()) : calls[i];
         store.Contact(e);
     }
     std::vector<std::size_t> expected(calls.size());

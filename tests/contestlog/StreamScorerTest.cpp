@@ -33,13 +33,13 @@ struct Scored {
 void Feed(contestlog::LogSink& sink, const std::vector<Contact>& log) {
     std::size_t place = 0;
     for (const Contact& c : log) {
-        contestlog::LogEntry e;
+        contestlog::ContactView e;
         e.place = ++place;
-        e.callSign = c.call;
-        e.digiBand = c.band;
-        e.qsoMode = c.mode;
+        e.call = c.call;
+        e.band = c.band;
+        e.mode = c.mode;
         e.report = c.report;
-        e.dxccPrefix = c.dxcc;
+        e.dxcc = c.dxcc;
         e.mainPrefix = c.mainPrefix;
         e.continent = c.continent;
         sink.Contact(e);

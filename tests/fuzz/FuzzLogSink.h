@@ -16,12 +16,12 @@ public:
         if (++stations_ > 1) __builtin_trap();  // at most once
         Touch(call);
     }
-    void Contact(const LogEntry& e) override {
+    void Contact(const ContactView& e) override {
         // Contacts come in file order and never without call, band or mode.
         if (e.place == 0 || e.place < lastPlace_) __builtin_trap();
-        if (e.callSign.empty() || e.digiBand.empty() || e.qsoMode.empty()) __builtin_trap();
+        if (e.call.empty() || e.band.empty() || e.mode.empty()) __builtin_trap();
         lastPlace_ = e.place;
-        for (std::string_view v : {e.callSign, e.digiBand, e.qsoMode, e.report, e.dxccPrefix,
+        for (std::string_view v : {e.call, e.band, e.mode, e.report, e.dxcc,
                                    e.continent, e.mainPrefix})
             Touch(v);
     }

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "contestlog/Bands.h"
 #include "contestlog/LogReader.h"
@@ -135,6 +137,8 @@ void ReadAdi(std::string_view text, const ReadOptions& options, LogSink& sink) {
     const std::size_t n = text.size();
     std::size_t pos = 0;
     bool sawTag = false;
+    std::vector<std::pair<std::string_view, std::string_view>> headerFields;
+    std::string headerName;
 
     while (pos < n) {
         const void* found = std::memchr(base + pos, '<', n - pos);
@@ -160,6 +164,7 @@ void ReadAdi(std::string_view text, const ReadOptions& options, LogSink& sink) {
                     break;
                 }
                 if (!record.any && inHeader) recordAt = at;
+                if (inHeader) headerFields.emplace_back(tag.name, text.substr(pos, tag.length));
                 record.Set(detail::ClassifyAdifField(tag.name), text.substr(pos, tag.length));
                 pos += tag.length;
                 break;
@@ -168,6 +173,9 @@ void ReadAdi(std::string_view text, const ReadOptions& options, LogSink& sink) {
                 if (inHeader) {
                     inHeader = false;
                     record.Clear();  // header fields are no contact
+                    for (const auto& [name, value] : headerFields)
+                        sink.Header(UpperAscii(name, headerName), TrimBlanks(value));
+                    headerFields.clear();
                 } else {
                     mapper.Problem(lines.LineAt(at),
                                    record.any ? "<EOH> inside the records: the fields before it "
@@ -179,12 +187,14 @@ void ReadAdi(std::string_view text, const ReadOptions& options, LogSink& sink) {
             case Tag::Eor:
                 if (inHeader) {
                     inHeader = false;
+                    headerFields.clear();  // they were the first record's
                     if (!headerless)
                         mapper.Problem(lines.LineAt(at),
                                        "<EOR> before <EOH>: the file has no header end; its "
                                        "fields so far are read as the first record");
                 }
-                if (record.any) mapper.Emit(record, lines.LineAt(recordAt));
+                if (record.any)
+                    mapper.Emit(record, lines.LineAt(recordAt), text.substr(recordAt, tag.end - recordAt));
                 record.Clear();
                 break;
             case Tag::NoLength:

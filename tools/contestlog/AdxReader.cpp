@@ -52,6 +52,7 @@ public:
     AdxReader(const ReadOptions& options, LogSink& sink) : mapper_(options, sink) {}
 
     void Read(std::string_view text) {
+        text_ = text;
         std::size_t start = 0;
         bool synthetic = false;  // a restart: the text is fed after "<ADX><RECORDS>"
         while (true) {
@@ -80,7 +81,9 @@ private:
         XML_SetCharacterDataHandler(parser_, &AdxReader::OnText);
         XML_SetStartDoctypeDeclHandler(parser_, &AdxReader::OnDoctype);
         depth_ = 0;
-        inRecords_ = inRecord_ = false;
+        start_ = start;
+        prefix_ = synthetic ? kRestartPrefix.size() : 0;
+        inRecords_ = inRecord_ = inHeader_ = false;
         doctype_ = badRoot_ = false;
 
         bool ok = true;
@@ -141,9 +144,14 @@ private:
             }
         } else if (depth == 2) {
             self.inRecords_ = EqualNoCase(element, "RECORDS");
+            self.inHeader_ = EqualNoCase(element, "HEADER");
+        } else if (depth == 3 && self.inHeader_) {
+            self.headerName_ = element;
+            self.headerRaw_.clear();
         } else if (depth == 3 && self.inRecords_ && EqualNoCase(element, "RECORD")) {
             self.inRecord_ = true;
             ++self.recordNo_;
+            self.recordAt_ = self.Position();
             self.record_.Clear();
         } else if (depth == 4 && self.inRecord_) {
             AdifField field = detail::ClassifyAdifField(element);
@@ -178,16 +186,26 @@ private:
             self.field_ = AdifField::Other;
         } else if (depth == 3 && self.inRecord_) {
             self.inRecord_ = false;
-            self.mapper_.Emit(self.record_, self.recordNo_);
+            std::size_t end = self.Position() + static_cast<std::size_t>(XML_GetCurrentByteCount(self.parser_));
+            if (end > self.text_.size()) end = self.text_.size();
+            const std::size_t at = self.recordAt_ < end ? self.recordAt_ : end;
+            self.mapper_.Emit(self.record_, self.recordNo_, self.text_.substr(at, end - at));
+        } else if (depth == 3 && self.inHeader_) {
+            std::string value, name;
+            AppendUtf8As1251(self.headerRaw_, value);
+            self.mapper_.Header(UpperAscii(self.headerName_, name), TrimBlanks(value));
         } else if (depth == 2) {
-            self.inRecords_ = false;
+            self.inRecords_ = self.inHeader_ = false;
         }
     }
 
     static void OnText(void* user, const XML_Char* text, int length) {
         AdxReader& self = Self(user);
-        if (self.depth_ == 4 && self.inRecord_ && self.field_ != AdifField::Other && length > 0)
+        if (length <= 0) return;
+        if (self.depth_ == 4 && self.inRecord_ && self.field_ != AdifField::Other)
             self.raw_[static_cast<std::size_t>(self.field_)].append(text, static_cast<std::size_t>(length));
+        else if (self.depth_ == 3 && self.inHeader_)
+            self.headerRaw_.append(text, static_cast<std::size_t>(length));
     }
 
     static void OnDoctype(void* user, const XML_Char*, const XML_Char*, const XML_Char*, int) {
@@ -196,7 +214,19 @@ private:
         XML_StopParser(self.parser_, XML_FALSE);
     }
 
+    // Where the current event starts in the whole text.
+    std::size_t Position() const noexcept {
+        const XML_Index index = XML_GetCurrentByteIndex(parser_);
+        if (index < 0 || static_cast<std::size_t>(index) < prefix_) return start_;
+        const std::size_t at = start_ + static_cast<std::size_t>(index) - prefix_;
+        return at < text_.size() ? at : text_.size();
+    }
+
     detail::AdifMapper mapper_;
+    std::string_view text_;
+    std::size_t start_ = 0, prefix_ = 0, recordAt_ = 0;
+    bool inHeader_ = false;
+    std::string headerName_, headerRaw_;
     XML_Parser parser_ = nullptr;
     int depth_ = 0;
     bool inRecords_ = false, inRecord_ = false, doctype_ = false, badRoot_ = false;

@@ -129,6 +129,47 @@ std::optional<std::uint64_t> ParseHz(std::string_view text, std::uint64_t unitHz
     return whole * unitHz + fraction;
 }
 
+namespace {
+// `digits` with the decimal point moved `shift` places right (positive) or
+// left (negative), canonical: no leading zeros before the point, no trailing
+// zeros after it, no point without digits after it.
+std::string_view ShiftPoint(std::string_view number, int shift, std::string& out) {
+    out.clear();
+    const std::size_t point = number.find('.');
+    const std::string_view whole = number.substr(0, point);
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view() : number.substr(point + 1);
+    if (whole.empty() && fraction.empty()) return {};
+    for (std::string_view part : {whole, fraction})
+        for (char c : part)
+            if (c < '0' || c > '9') return {};
+    std::string digits(whole);
+    digits.append(fraction);
+    // The point stands after `at` digits.
+    std::ptrdiff_t at = static_cast<std::ptrdiff_t>(whole.size()) + shift;
+    if (at < 0) {
+        digits.insert(0, static_cast<std::size_t>(-at), '0');
+        at = 0;
+    }
+    if (static_cast<std::size_t>(at) > digits.size()) digits.append(static_cast<std::size_t>(at) - digits.size(), '0');
+    std::string_view head = std::string_view(digits).substr(0, static_cast<std::size_t>(at));
+    std::string_view tail = std::string_view(digits).substr(static_cast<std::size_t>(at));
+    while (head.size() > 1 && head.front() == '0') head.remove_prefix(1);
+    while (!tail.empty() && tail.back() == '0') tail.remove_suffix(1);
+    out.assign(head.empty() ? std::string_view("0") : head);
+    if (!tail.empty()) out.append(".").append(tail);
+    return out;
+}
+}  // namespace
+
+std::string_view KilohertzOfMegahertz(std::string_view mhz, std::string& buffer) {
+    return ShiftPoint(mhz, 3, buffer);
+}
+
+std::string_view MegahertzOfKilohertz(std::string_view khz, std::string& buffer) {
+    return ShiftPoint(khz, -3, buffer);
+}
+
 std::string_view BandFromCabrillo(std::string_view field) noexcept {
     if (field.empty() || field.size() > 24) return {};
     if (EqualNoCase(field, "LIGHT")) return "LIGHT";

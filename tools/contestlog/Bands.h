@@ -31,6 +31,13 @@ std::string_view BandFromCabrillo(std::string_view field) noexcept;
 // at most one '.', or for values beyond 10^15 Hz.
 std::optional<std::uint64_t> ParseHz(std::string_view text, std::uint64_t unitHz) noexcept;
 
+// A decimal frequency moved three places: MHz as kHz ("14.0125" -> "14012.5",
+// "7" -> "7000") and back ("14012.5" -> "14.0125"), without leading zeros or
+// a trailing '.'. Empty for anything but digits with at most one '.'.
+// `buffer` holds the text.
+std::string_view KilohertzOfMegahertz(std::string_view mhz, std::string& buffer);
+std::string_view MegahertzOfKilohertz(std::string_view khz, std::string& buffer);
+
 // QSOMode of a Cabrillo mode field: CW, PH -> SSB, FM, RY -> RTTY, DG -> DIGI;
 // anything else upper-cased as written. `buffer` holds the text when it had
 // to be changed.

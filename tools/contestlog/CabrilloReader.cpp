@@ -6,6 +6,7 @@
 // The sent and received exchanges have the same number of fields, so a line
 // with 2k+1 fields after the own call splits in the middle; one more field is
 // the transmitter id (0 or 1) of a multi-transmitter log.
+#include <utility>
 #include <vector>
 
 #include "contestlog/Bands.h"
@@ -68,6 +69,35 @@ std::string_view HeaderCall(std::string_view text) {
     return call;
 }
 
+// A header line "TAG: value" (tag of letters, digits, '-' and '_'): its tag
+// and value; an empty tag for anything else.
+std::pair<std::string_view, std::string_view> HeaderLine(std::string_view line) noexcept {
+    std::size_t i = 0;
+    while (i < line.size() && ((line[i] >= 'A' && line[i] <= 'Z') || (line[i] >= 'a' && line[i] <= 'z') ||
+                               (line[i] >= '0' && line[i] <= '9') || line[i] == '-' || line[i] == '_'))
+        ++i;
+    if (i == 0 || i >= line.size() || line[i] != ':') return {};
+    return {line.substr(0, i), TrimSpaces(line.substr(i + 1))};
+}
+
+// Tokens fields[from..from+n) joined by single spaces.
+std::string_view JoinFields(const std::vector<std::string_view>& fields, std::size_t from, std::size_t n,
+                            std::string& out) {
+    out.clear();
+    for (std::size_t k = 0; k < n; ++k) {
+        if (k) out.push_back(' ');
+        out.append(fields[from + k]);
+    }
+    return out;
+}
+
+// The frequency field when it gives kHz (1000 and up); empty for a band
+// designator ("50", "144", "1.2G") or the host's own band name.
+std::string_view Kilohertz(std::string_view field) noexcept {
+    const auto hz = ParseHz(field, 1000);
+    return hz && *hz >= 1'000'000 ? field : std::string_view();
+}
+
 std::string FieldCount(std::size_t n) {
     return std::to_string(n) + (n == 1 ? " field" : " fields");
 }
@@ -80,7 +110,7 @@ void ReadCabrillo(std::string_view text, const ReadOptions& options, LogSink& si
         sink.Problem(LogProblem{line, std::move(message)});
     };
     const std::string_view headerCall = HeaderCall(text);
-    std::string buffer, callBuffer, modeBuffer, report;
+    std::string buffer, callBuffer, modeBuffer, report, sent, ownBuffer, nameBuffer;
     bool stationSent = false, sawStart = false, sawQso = false;
     if (!headerCall.empty()) {
         sink.Station(UpperAscii(headerCall, buffer));
@@ -88,10 +118,14 @@ void ReadCabrillo(std::string_view text, const ReadOptions& options, LogSink& si
     }
     std::vector<std::string_view> fields;
 
-    ForEachLine(text, [&](std::string_view line, std::size_t number) {
-        line = TrimSpaces(line);
+    ForEachLine(text, [&](std::string_view raw, std::size_t number) {
+        std::string_view line = TrimSpaces(raw);
         if (StartsNoCase(line, "START-OF-LOG:")) sawStart = true;
-        if (!StartsNoCase(line, "QSO:")) return true;  // header lines, X-QSO: and the rest
+        if (!StartsNoCase(line, "QSO:")) {  // header lines, X-QSO: and the rest
+            const auto [tag, value] = HeaderLine(line);
+            if (!tag.empty() && !EqualNoCase(tag, "X-QSO")) sink.Header(UpperAscii(tag, nameBuffer), value);
+            return true;
+        }
         sawQso = true;
         Split(line.substr(4), fields);
         // freq mode date time own-call worked-call at the least
@@ -137,29 +171,29 @@ void ReadCabrillo(std::string_view text, const ReadOptions& options, LogSink& si
             return true;
         }
 
-        LogEntry entry;
+        ContactView entry;
         entry.place = number;
-        entry.digiBand = BandFromCabrillo(fields[0]);
-        if (entry.digiBand.empty()) {
+        entry.line = raw;
+        entry.band = BandFromCabrillo(fields[0]);
+        if (entry.band.empty()) {
             problem(number, "QSO: line with the frequency " + detail::Quoted(fields[0]) +
                                 ", which is in no amateur band (kHz below 50 MHz, or a band "
                                 "such as 50, 144, 432, 1.2G): skipped");
             return true;
         }
-        entry.qsoMode = ModeFromCabrillo(fields[1], modeBuffer);
-        entry.callSign = UpperAscii(worked, callBuffer);
-        report.clear();
-        for (std::size_t k = 0; k < exchange; ++k) {
-            if (k) report.push_back(' ');
-            report.append(fields[6 + exchange + k]);
-        }
-        entry.report = report;
+        entry.mode = ModeFromCabrillo(fields[1], modeBuffer);
+        entry.call = UpperAscii(worked, callBuffer);
+        entry.report = JoinFields(fields, 6 + exchange, exchange, report);
+        entry.sent = JoinFields(fields, 5, exchange, sent);
+        entry.time = UtcMinutes(fields[2], fields[3]);
+        entry.frequency = Kilohertz(fields[0]);
+        entry.ownCall = UpperAscii(ownCall, ownBuffer);
         if (!stationSent) {
             sink.Station(UpperAscii(ownCall, buffer));
             stationSent = true;
         }
         if (!detail::FillCountry(options, entry))
-            problem(number, detail::NoCountryMessage(entry.callSign));
+            sink.Problem(LogProblem{number, detail::NoCountryMessage(entry.call), Severity::Note});
         sink.Contact(entry);
         return true;
     });

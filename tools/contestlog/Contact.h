@@ -1,32 +1,57 @@
-// One logged contact as the host's log table holds it: the seven texts the
-// scoring reads, in the host's single-byte code page.
+// One logged contact: the seven texts the host's log table holds (in its
+// single-byte code page), and what a log file adds to them: when, on which
+// frequency, from which own call, the sent exchange and where in the file it
+// stands. One template gives the owning form and the view over a file's bytes.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/Plugin.h"
 
 namespace yol::contestlog {
 
-struct Contact {
-    std::string call;        // CallSign
-    std::string band;        // DigiBand: "1.8", "3.5", "7", "14", "21", "28"
-    std::string mode;        // QSOMode: "CW", "SSB"
-    std::string report;      // QSOReportRecived: "599 MO05"
-    std::string dxcc;        // DXCCPrefix as the host writes it: "UA1", "UA9", "DL", "K"
-    std::string mainPrefix;  // MainPrefix
-    std::string continent;   // Continent: "EU", "AS", ...
+// The time of a contact that has none.
+inline constexpr std::int64_t kNoTime = std::numeric_limits<std::int64_t>::min();
+
+template <class Text>
+struct BasicContact {
+    // The host's seven texts.
+    Text call{};        // CallSign
+    Text band{};        // DigiBand: "1.8", "3.5", "7", "14", "21", "28"
+    Text mode{};        // QSOMode: "CW", "SSB"
+    Text report{};      // QSOReportRecived: the received exchange, tokens joined by single spaces
+    Text dxcc{};        // DXCCPrefix as the host writes it: "UA1", "UA9", "DL", "K"
+    Text mainPrefix{};  // MainPrefix
+    Text continent{};   // Continent: "EU", "AS", ...
+    // What the files add.
+    std::int64_t time = kNoTime;  // UTC, whole minutes since 1970-01-01
+    Text frequency{};             // kHz as logged ("14012"), empty where not given
+    Text ownCall{};               // the call the operator sent on this contact
+    Text sent{};                  // the sent exchange, tokens joined by single spaces ("599 001")
+    std::size_t place = 0;        // line (Cabrillo, .adi) or record number (.adx, SQLite rows)
+    Text line{};                  // the original line or record as in the file, no line end
 };
 
-// The same texts as views, e.g. over a file's bytes.
-struct ContactView {
-    std::string_view call, band, mode, report, dxcc, mainPrefix, continent;
-};
+using Contact = BasicContact<std::string>;           // owning
+using ContactView = BasicContact<std::string_view>;  // views, valid only during a sink's call
 
-inline ContactView View(const Contact& c) noexcept {
-    return {c.call, c.band, c.mode, c.report, c.dxcc, c.mainPrefix, c.continent};
-}
+ContactView View(const Contact& contact) noexcept;
+Contact ToContact(const ContactView& contact);
+
+// The tokens of an exchange text, split on blanks (space, tab, CR, LF).
+std::vector<std::string_view> ExchangeTokens(std::string_view exchange);
+
+// Minutes since 1970-01-01 00:00 UTC of a date ("2024-05-04" or "20240504")
+// and a time ("1207", "12:07", "120730": seconds dropped); kNoTime when either
+// is no valid date or time.
+std::int64_t UtcMinutes(std::string_view date, std::string_view time) noexcept;
+// "YYYY-MM-DD HH:MM" of a time in minutes; empty for kNoTime.
+std::string UtcText(std::int64_t minutes);
 
 // Stores the seven texts into the record's fields as they are (each cut to
 // 255 bytes); every other field keeps its content.

@@ -135,7 +135,10 @@ AdifField ClassifyAdifField(std::string_view name) noexcept {
     const char first = static_cast<char>(name[0] | 0x20);
     auto is = [&](std::string_view lower) { return IsField(name, lower); };
     switch (name.size()) {
-        case 3: return is("srx") ? AdifField::Srx : AdifField::Other;
+        case 3:
+            if (is("srx")) return AdifField::Srx;
+            if (is("stx")) return AdifField::Stx;
+            return AdifField::Other;
         case 4:
             switch (first) {
                 case 'c':
@@ -147,12 +150,24 @@ AdifField ClassifyAdifField(std::string_view name) noexcept {
                 case 'm': return is("mode") ? AdifField::Mode : AdifField::Other;
                 default: return AdifField::Other;
             }
-        case 7: return first == 's' && is("submode") ? AdifField::Submode : AdifField::Other;
-        case 8:
-            if (first == 'r') return is("rst_rcvd") ? AdifField::RstRcvd : AdifField::Other;
-            if (first == 'o') return is("operator") ? AdifField::Operator : AdifField::Other;
+        case 7:
+            if (first == 's') return is("submode") ? AdifField::Submode : AdifField::Other;
+            if (first == 't') return is("time_on") ? AdifField::TimeOn : AdifField::Other;
             return AdifField::Other;
-        case 10: return first == 's' && is("srx_string") ? AdifField::SrxString : AdifField::Other;
+        case 8:
+            if (first == 'r') {
+                if (is("rst_rcvd")) return AdifField::RstRcvd;
+                if (is("rst_sent")) return AdifField::RstSent;
+                return AdifField::Other;
+            }
+            if (first == 'o') return is("operator") ? AdifField::Operator : AdifField::Other;
+            if (first == 'q') return is("qso_date") ? AdifField::QsoDate : AdifField::Other;
+            return AdifField::Other;
+        case 10:
+            if (first != 's') return AdifField::Other;
+            if (is("srx_string")) return AdifField::SrxString;
+            if (is("stx_string")) return AdifField::StxString;
+            return AdifField::Other;
         case 16:
             return first == 's' && is("station_callsign") ? AdifField::StationCallsign
                                                           : AdifField::Other;
@@ -177,15 +192,15 @@ std::string Quoted(std::string_view text) {
     return out;
 }
 
-bool FillCountry(const ReadOptions& options, LogEntry& entry) {
+bool FillCountry(const ReadOptions& options, ContactView& contact) {
     if (!options.countries) return true;
-    if (!entry.dxccPrefix.empty() && !entry.continent.empty() && !entry.mainPrefix.empty())
+    if (!contact.dxcc.empty() && !contact.continent.empty() && !contact.mainPrefix.empty())
         return true;
-    const Country* country = options.countries->Lookup(entry.callSign);
+    const Country* country = options.countries->Lookup(contact.call);
     if (!country) return false;
-    if (entry.dxccPrefix.empty()) entry.dxccPrefix = country->hostPrefix;
-    if (entry.continent.empty()) entry.continent = country->continent;
-    if (entry.mainPrefix.empty()) entry.mainPrefix = country->primaryPrefix;
+    if (contact.dxcc.empty()) contact.dxcc = country->hostPrefix;
+    if (contact.continent.empty()) contact.continent = country->continent;
+    if (contact.mainPrefix.empty()) contact.mainPrefix = country->primaryPrefix;
     return true;
 }
 
@@ -194,63 +209,69 @@ std::string NoCountryMessage(std::string_view call) {
            "DXCCPrefix, Continent and MainPrefix stay empty where the log has none";
 }
 
-void AdifMapper::Emit(const AdifRecord& record, std::size_t place) {
+namespace {
+// Two exchange parts joined by a space, either alone when the other is empty.
+std::string_view Joined(std::string_view a, std::string_view b, std::string& buffer) {
+    if (a.empty()) return b;
+    if (b.empty()) return a;
+    buffer.assign(a).push_back(' ');
+    buffer.append(b);
+    return buffer;
+}
+}  // namespace
+
+void AdifMapper::Emit(const AdifRecord& record, std::size_t place, std::string_view text) {
     auto get = [&](AdifField f) { return TrimBlanks(record.Get(f)); };
-    LogEntry entry;
-    entry.place = place;
+    ContactView contact;
+    contact.place = place;
+    contact.line = text;
     const std::string_view call = get(AdifField::Call);
     if (call.empty()) {
         Problem(place, "record without CALL: skipped");
         return;
     }
-    entry.callSign = UpperAscii(call, call_);
+    contact.call = UpperAscii(call, call_);
 
     const std::string_view band = get(AdifField::Band), freq = get(AdifField::Freq);
-    if (const BandInfo* b = band.empty() ? nullptr : BandFromAdif(band)) entry.digiBand = b->host;
-    if (entry.digiBand.empty() && !freq.empty()) {
+    if (const BandInfo* b = band.empty() ? nullptr : BandFromAdif(band)) contact.band = b->host;
+    if (contact.band.empty() && !freq.empty()) {
         if (const auto hz = ParseHz(freq, 1'000'000))
-            if (const BandInfo* b = BandFromHz(*hz)) entry.digiBand = b->host;
+            if (const BandInfo* b = BandFromHz(*hz)) contact.band = b->host;
     }
-    if (entry.digiBand.empty()) {
+    if (contact.band.empty()) {
         std::string why = band.empty() ? std::string("no BAND") : "unknown BAND " + Quoted(band);
         why += freq.empty() ? std::string(" and no FREQ")
                             : " and FREQ " + Quoted(freq) + " (MHz) is in no amateur band";
-        Problem(place, "record for " + Quoted(entry.callSign) + ": " + why + ": skipped");
+        Problem(place, "record for " + Quoted(contact.call) + ": " + why + ": skipped");
         return;
     }
 
-    entry.qsoMode = ModeFromAdif(get(AdifField::Mode), get(AdifField::Submode), mode_);
-    if (entry.qsoMode.empty()) {
-        Problem(place, "record for " + Quoted(entry.callSign) + ": no MODE: skipped");
+    contact.mode = ModeFromAdif(get(AdifField::Mode), get(AdifField::Submode), mode_);
+    if (contact.mode.empty()) {
+        Problem(place, "record for " + Quoted(contact.call) + ": no MODE: skipped");
         return;
     }
 
-    entry.report = get(AdifField::SrxString);
-    if (entry.report.empty()) {
-        const std::string_view rst = get(AdifField::RstRcvd), srx = get(AdifField::Srx);
-        if (rst.empty() || srx.empty()) {
-            entry.report = rst.empty() ? srx : rst;
-        } else {
-            report_.assign(rst).push_back(' ');
-            report_.append(srx);
-            entry.report = report_;
-        }
-    }
-    entry.dxccPrefix = get(AdifField::YolDxccPrefix);
-    entry.mainPrefix = get(AdifField::YolMainPrefix);
-    entry.continent = get(AdifField::Cont);
+    contact.report = get(AdifField::SrxString);
+    if (contact.report.empty())
+        contact.report = Joined(get(AdifField::RstRcvd), get(AdifField::Srx), report_);
+    contact.sent = get(AdifField::StxString);
+    if (contact.sent.empty()) contact.sent = Joined(get(AdifField::RstSent), get(AdifField::Stx), sent_);
+    contact.dxcc = get(AdifField::YolDxccPrefix);
+    contact.mainPrefix = get(AdifField::YolMainPrefix);
+    contact.continent = get(AdifField::Cont);
+    contact.time = UtcMinutes(get(AdifField::QsoDate), get(AdifField::TimeOn));
+    if (!freq.empty()) contact.frequency = KilohertzOfMegahertz(freq, frequency_);
 
-    if (!stationSent_) {
-        std::string_view station = get(AdifField::StationCallsign);
-        if (station.empty()) station = get(AdifField::Operator);
-        if (!station.empty()) {
-            std::string upper;
-            sink_.Station(UpperAscii(station, upper));
-            stationSent_ = true;
-        }
+    std::string_view own = get(AdifField::StationCallsign);
+    if (own.empty()) own = get(AdifField::Operator);
+    if (!own.empty()) contact.ownCall = UpperAscii(own, ownCall_);
+    if (!stationSent_ && !own.empty()) {
+        sink_.Station(contact.ownCall);
+        stationSent_ = true;
     }
-    if (!FillCountry(options_, entry)) Problem(place, NoCountryMessage(entry.callSign));
-    sink_.Contact(entry);
+    if (!FillCountry(options_, contact)) Problem(place, NoCountryMessage(contact.call), Severity::Note);
+    sink_.Contact(contact);
 }
 
 }  // namespace detail

@@ -5,8 +5,11 @@
 #pragma once
 
 #include <cstddef>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "contestlog/Contact.h"
 
 namespace yol::contestlog {
 
@@ -19,19 +22,14 @@ std::string_view FormatName(LogFormat format) noexcept;
 // where the content does not tell.
 LogFormat DetectFormat(std::string_view head, std::string_view path) noexcept;
 
-// One contact, its texts as the host's record fields would hold them (not
-// yet cut to 255 bytes: storing into the record does that). The views are
-// valid only during the sink's call.
-struct LogEntry {
-    std::size_t place = 0;  // the QSO: line (Cabrillo), the line where the record starts (.adi),
-                            // the record's number (.adx, SQLite rows in file order)
-    std::string_view callSign, digiBand, qsoMode, report, dxccPrefix, continent, mainPrefix;
-};
+// Rejected: the line or record was not read (or only partly). Note: it was
+// read and delivered, but something about it is worth saying.
+enum class Severity { Rejected, Note };
 
-// A line or record that was rejected or only partly read.
 struct LogProblem {
     std::size_t place = 0;  // line, or record number where the format has no lines
     std::string message;
+    Severity severity = Severity::Rejected;
 };
 
 class LogSink {
@@ -41,14 +39,34 @@ public:
     // ADIF STATION_CALLSIGN or OPERATOR); comes before the first contact
     // that needs it, at most once.
     virtual void Station(std::string_view /*callSign*/) {}
-    virtual void Contact(const LogEntry& entry) = 0;
+    // Every header the log carries (Cabrillo "CATEGORY-OPERATOR",
+    // "CLAIMED-SCORE", "CALLSIGN", ...; ADIF header fields), the name
+    // upper-cased without ':', the value trimmed, in file order.
+    virtual void Header(std::string_view /*name*/, std::string_view /*value*/) {}
+    // One contact, its seven texts as the host's record fields would hold
+    // them (not yet cut to 255 bytes: storing into the record does that).
+    virtual void Contact(const ContactView& contact) = 0;
     virtual void Problem(const LogProblem& problem) = 0;
 };
 
 struct ReadOptions {
-    const CountryFile* countries = nullptr;  // fills DXCCPrefix, Continent, MainPrefix the file lacks
-    std::string table = "Log";               // SQLite only
+    // Fills DXCCPrefix, Continent and MainPrefix a Cabrillo or ADIF log lacks
+    // (SQLite logs are read as the host's table stands).
+    const CountryFile* countries = nullptr;
+    std::string table = "Log";   // SQLite only
+    bool callSignOrder = false;  // SQLite: rows as "select * from T order by CallSign" gives them
 };
+
+// A log that cannot be read at all, or is no log: nothing was delivered.
+struct LogFileError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Opens `path` ("-" is standard input; pipes read to the end), detects the
+// format from the content (BOMs honoured) and runs its reader. Throws
+// LogFileError (the message names the path) when the file cannot be read or
+// is no log. Returns the format.
+LogFormat ReadLog(const std::string& path, const ReadOptions& options, LogSink& sink);
 
 // Readers over the file's bytes held in memory. Malformed input is reported
 // to the sink and skipped; they never throw for bad content.

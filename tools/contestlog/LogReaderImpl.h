@@ -1,5 +1,5 @@
 // Internals shared by the log readers: the ADIF fields the readers map, the
-// mapping of one ADIF record (from .adi or .adx) to a LogEntry, and the
+// mapping of one ADIF record (from .adi or .adx) to a contact, and the
 // country data filled in from the country file.
 #pragma once
 
@@ -16,6 +16,7 @@ namespace yol::contestlog::detail {
 // The ADIF fields that feed the host's record; every other field is Other.
 enum class AdifField : std::uint8_t {
     Call, Band, Freq, Mode, Submode, SrxString, RstRcvd, Srx, Cont, StationCallsign, Operator,
+    QsoDate, TimeOn, StxString, RstSent, Stx,
     YolDxccPrefix,  // APP_YOL_DXCCPREFIX
     YolMainPrefix,  // APP_YOL_MAINPREFIX
     Other,
@@ -48,7 +49,7 @@ std::string Quoted(std::string_view text);
 
 // Fills the country fields `entry` lacks from the country file. False when a
 // country file is given, something was missing and the call is not in it.
-bool FillCountry(const ReadOptions& options, LogEntry& entry);
+bool FillCountry(const ReadOptions& options, ContactView& contact);
 // The problem reported for a contact FillCountry could not complete.
 std::string NoCountryMessage(std::string_view call);
 
@@ -57,16 +58,18 @@ std::string NoCountryMessage(std::string_view call);
 class AdifMapper {
 public:
     AdifMapper(const ReadOptions& options, LogSink& sink) : options_(options), sink_(sink) {}
-    void Emit(const AdifRecord& record, std::size_t place);
-    void Problem(std::size_t place, std::string message) {
-        sink_.Problem(LogProblem{place, std::move(message)});
+    // `text`: the record as it stands in the file.
+    void Emit(const AdifRecord& record, std::size_t place, std::string_view text);
+    void Header(std::string_view name, std::string_view value) { sink_.Header(name, value); }
+    void Problem(std::size_t place, std::string message, Severity severity = Severity::Rejected) {
+        sink_.Problem(LogProblem{place, std::move(message), severity});
     }
 
 private:
     const ReadOptions& options_;
     LogSink& sink_;
     bool stationSent_ = false;
-    std::string call_, mode_, report_;
+    std::string call_, mode_, report_, sent_, ownCall_, frequency_;
 };
 
 }  // namespace yol::contestlog::detail

@@ -44,6 +44,18 @@ Stamp StampOf(std::uint64_t minute) {
     return s;
 }
 
+// The contact's own time where it has one, else the next generated one.
+Stamp StampFor(std::int64_t time, std::uint64_t& count) {
+    const std::uint64_t generated = count++;
+    if (time == kNoTime) return StampOf(generated);
+    const std::string text = UtcText(time);  // YYYY-MM-DD HH:MM
+    Stamp s{};
+    std::snprintf(s.date, sizeof s.date, "%.10s", text.c_str());
+    std::snprintf(s.adif, sizeof s.adif, "%.4s%.2s%.2s", text.c_str(), text.c_str() + 5, text.c_str() + 8);
+    std::snprintf(s.time, sizeof s.time, "%.2s%.2s", text.c_str() + 11, text.c_str() + 14);
+    return s;
+}
+
 void Put(std::ostream& out, std::string_view text) {
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
@@ -59,11 +71,12 @@ public:
     }
 
     void Write(const ContactView& c) override {
-        const Stamp s = StampOf(count_++);
-        std::string_view freq = CabrilloFrequency(c.band);
+        const Stamp s = StampFor(c.time, count_);
+        std::string_view freq = c.frequency.empty() ? CabrilloFrequency(c.band) : c.frequency;
         if (freq.empty()) freq = c.band;
-        // The sent exchange has as many words as the received one, so that
-        // the received exchange starts at the same column in every line.
+        // Without a sent exchange of its own, one with as many words as the
+        // received one, so that the received exchange starts at the same
+        // column in every line.
         std::string sent, received;
         std::size_t words = 0;
         for (std::size_t i = 0; i < c.report.size();) {
@@ -77,9 +90,11 @@ public:
             ++words;
             i = end;
         }
+        if (!c.sent.empty()) sent.assign(c.sent);
         line_.assign("QSO: ");
         line_.append(freq).append(" ").append(c.mode == "SSB" ? "PH" : c.mode).append(" ");
-        line_.append(s.date).append(" ").append(s.time).append(" ").append(station_.call);
+        line_.append(s.date).append(" ").append(s.time).append(" ");
+        line_.append(c.ownCall.empty() ? std::string_view(station_.call) : c.ownCall);
         if (!sent.empty()) line_.append(" ").append(sent);
         line_.append(" ").append(c.call);
         if (!received.empty()) line_.append(" ").append(received);
@@ -102,16 +117,18 @@ private:
 class AdifWriter : public LogWriter {
 public:
     void Write(const ContactView& c) final {
-        const Stamp s = StampOf(count_++);
+        const Stamp s = StampFor(c.time, count_);
         BeginRecord();
-        Field("STATION_CALLSIGN", station_.call);
+        Field("STATION_CALLSIGN", c.ownCall.empty() ? std::string_view(station_.call) : c.ownCall);
         Field("CALL", c.call);
         Field("QSO_DATE", s.adif);
         Field("TIME_ON", s.time);
         const BandInfo* b = BandOfHost(c.band);
         Field("BAND", b ? b->adif : c.band);
+        if (!c.frequency.empty()) Field("FREQ", MegahertzOfKilohertz(c.frequency, mhz_));
         Field("MODE", c.mode);
         Field("SRX_STRING", c.report);
+        Field("STX_STRING", c.sent);
         if (station_.hostPrefixes) {
             Field("CONT", c.continent);
             AppField("DXCCPREFIX", c.dxcc);
@@ -133,7 +150,7 @@ protected:
     std::ostream& out_;
     Station station_;
     std::uint64_t count_ = 0;
-    std::string record_;
+    std::string record_, mhz_;
 };
 
 class AdiWriter final : public AdifWriter {

@@ -92,17 +92,17 @@ void ReadSqlite(const std::string& path, const ReadOptions& options, LogSink& si
     std::size_t row = 0;
     int rc;
     while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
-        LogEntry entry;
+        ContactView entry;
         entry.place = ++row;
         entry.report = ColumnText(statement.get(), 0);
-        entry.dxccPrefix = ColumnText(statement.get(), 1);
+        entry.dxcc = ColumnText(statement.get(), 1);
         entry.mainPrefix = ColumnText(statement.get(), 2);
-        entry.callSign = ColumnText(statement.get(), 3);
-        entry.digiBand = ColumnText(statement.get(), 4);
-        entry.qsoMode = ColumnText(statement.get(), 5);
+        entry.call = ColumnText(statement.get(), 3);
+        entry.band = ColumnText(statement.get(), 4);
+        entry.mode = ColumnText(statement.get(), 5);
         entry.continent = ColumnText(statement.get(), 6);
         if (!detail::FillCountry(options, entry))
-            sink.Problem(LogProblem{row, detail::NoCountryMessage(entry.callSign)});
+            sink.Problem(LogProblem{row, detail::NoCountryMessage(entry.call), Severity::Note});
         sink.Contact(entry);
     }
     if (rc != SQLITE_DONE)

@@ -97,46 +97,6 @@ std::size_t Utf8Length(std::string_view s, std::size_t at) noexcept {
 
 // ---- reading -------------------------------------------------------------------
 
-LogFile OpenLogFile(const std::string& path) {
-    struct Closer {
-        void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-    };
-    const std::unique_ptr<std::FILE, Closer> in(std::fopen(path.c_str(), "rb"));
-    if (!in) throw std::runtime_error("cannot open " + path);
-    LogFile log;
-    log.path = path;
-    char head[4096];
-    const std::size_t got = std::fread(head, 1, sizeof head, in.get());
-    if (std::ferror(in.get())) throw std::runtime_error("cannot read " + path);
-    log.format = contestlog::DetectFormat(std::string_view(head, got), path);
-    if (log.format == contestlog::LogFormat::Unknown)
-        throw std::runtime_error(path + " is no log this reads (SQLite, Cabrillo, ADIF .adi or .adx)");
-    if (log.format == contestlog::LogFormat::Sqlite) return log;
-    // The size from the end's offset; the bytes then read straight into an
-    // uninitialised buffer (zero-filling 200 MB first costs a third as much
-    // as reading them).
-    if (got < sizeof head) {
-        log.size = got;
-    } else {
-        if (std::fseek(in.get(), 0, SEEK_END) != 0) throw std::runtime_error("cannot read " + path);
-        const long size = std::ftell(in.get());
-        if (size < 0) throw std::runtime_error("cannot read " + path + " (or it is larger than 2 GiB)");
-        if (static_cast<std::uint64_t>(size) >= 0x80000000ull)
-            throw std::runtime_error(path + " is larger than 2 GiB, more than this reads");
-        log.size = static_cast<std::size_t>(size);
-    }
-    log.bytes.reset(new char[log.size ? log.size : 1]);
-    std::memcpy(log.bytes.get(), head, got < log.size ? got : log.size);
-    if (log.size > got) {
-        if (std::fseek(in.get(), static_cast<long>(got), SEEK_SET) != 0)
-            throw std::runtime_error("cannot read " + path);
-        const std::size_t rest = log.size - got;
-        if (std::fread(log.bytes.get() + got, 1, rest, in.get()) != rest)
-            throw std::runtime_error("cannot read all of " + path);
-    }
-    return log;
-}
-
 std::string_view PlaceWord(contestlog::LogFormat format) noexcept {
     return format == contestlog::LogFormat::Cabrillo || format == contestlog::LogFormat::Adi
                ? "line"
@@ -224,12 +184,12 @@ std::uint32_t ContactStore::InternShape(const std::array<std::string_view, 5>& p
     return id;
 }
 
-void ContactStore::Contact(const contestlog::LogEntry& e) {
+void ContactStore::Contact(const contestlog::ContactView& e) {
     if (size_ >= 0xFFFFFFFFu) throw std::runtime_error("more than 4,294,967,295 contacts");
     if (size_ % kEntriesPerChunk == 0)
         entries_.push_back(std::unique_ptr<Entry[]>(new Entry[kEntriesPerChunk]));
     Entry& entry = entries_.back()[size_ % kEntriesPerChunk];
-    const std::string_view call = e.callSign.substr(0, 0xFFFF);
+    const std::string_view call = e.call.substr(0, 0xFFFF);
     entry.callLength = static_cast<std::uint16_t>(call.size());
     std::memset(entry.head, 0, sizeof entry.head);
     std::memcpy(entry.head, call.data(), call.size() < 8 ? call.size() : 8);
@@ -247,8 +207,8 @@ void ContactStore::Contact(const contestlog::LogEntry& e) {
         blockUsed_ += call.size();
     }
     entry.report = texts_.Intern(e.report);
-    entry.shape = InternShape({e.digiBand, e.qsoMode, e.dxccPrefix, e.mainPrefix, e.continent});
-    if (e.dxccPrefix.empty()) ++withoutCountry_;
+    entry.shape = InternShape({e.band, e.mode, e.dxcc, e.mainPrefix, e.continent});
+    if (e.dxcc.empty()) ++withoutCountry_;
     ++size_;
     if (keepPlaces_) places_.push_back(e.place);
 }

@@ -15,6 +15,7 @@
 
 #include "contestlog/Contact.h"
 #include "contestlog/CountryFile.h"
+#include "contestlog/LogFile.h"
 #include "contestlog/LogReader.h"
 #include "scoring/KeyTables.h"
 #include "scoring/ScoreBook.h"
@@ -39,23 +40,6 @@ enum ExitStatus : int {
 enum class Order { CallSign, Log };
 enum class Format { Text, Json, Csv };
 
-// A log file read into memory (SQLite logs are read through the database).
-struct LogFile {
-    std::string path;
-    contestlog::LogFormat format = contestlog::LogFormat::Unknown;
-    std::unique_ptr<char[]> bytes;  // not zero-filled before reading; none for SQLite
-    std::size_t size = 0;
-    std::string_view Text() const noexcept { return {bytes.get(), size}; }
-    void Release() noexcept {
-        bytes.reset();
-        size = 0;
-    }
-};
-
-// Reads the file and finds its format from the content; throws
-// std::runtime_error when it cannot be read or is no log this reads.
-LogFile OpenLogFile(const std::string& path);
-
 // "line" where a place is a line number (Cabrillo, .adi), else "record".
 std::string_view PlaceWord(contestlog::LogFormat format) noexcept;
 
@@ -72,7 +56,7 @@ public:
     std::function<void(const contestlog::LogProblem&)> onProblem;
 
     void Station(std::string_view callSign) override;
-    void Contact(const contestlog::LogEntry& entry) override;
+    void Contact(const contestlog::ContactView& entry) override;
     void Problem(const contestlog::LogProblem& problem) override;
 
     std::size_t Size() const noexcept { return size_; }
@@ -204,7 +188,7 @@ public:
     std::function<void(const contestlog::LogProblem&)> onProblem;
 
     void Station(std::string_view callSign) override;
-    void Contact(const contestlog::LogEntry& entry) override;
+    void Contact(const contestlog::ContactView& entry) override;
     void Problem(const contestlog::LogProblem& problem) override;
 
     // After the reading: waits for the scoring; rethrows what stopped it.

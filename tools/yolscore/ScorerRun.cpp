@@ -114,7 +114,7 @@ class CountingSink : public contestlog::LogSink {
 public:
     std::function<void(const contestlog::LogProblem&)> onProblem;
     std::size_t contacts = 0, problems = 0;
-    void Contact(const contestlog::LogEntry&) override { ++contacts; }
+    void Contact(const contestlog::ContactView&) override { ++contacts; }
     void Problem(const contestlog::LogProblem& p) override {
         ++problems;
         if (onProblem) onProblem(p);
@@ -140,21 +140,21 @@ int RunScorer(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
         return kClean;
     }
 
-    LogFile log;
+    contestlog::LogFile log;
     try {
-        log = OpenLogFile(o.input);
+        log = contestlog::LogFile::Open(o.input);
     } catch (const std::exception& e) {
         Say(err, e.what());
         return kUnreadable;
     }
-    if (o.dbGiven && log.format != contestlog::LogFormat::Sqlite) {
-        Say(err, o.input + " is a " + std::string(contestlog::FormatName(log.format)) +
+    if (o.dbGiven && log.Format() != contestlog::LogFormat::Sqlite) {
+        Say(err, o.input + " is a " + std::string(contestlog::FormatName(log.Format())) +
                      " log, not a SQLite database: give it without --db");
         return kUsageError;
     }
-    if (o.tableGiven && log.format != contestlog::LogFormat::Sqlite) {
+    if (o.tableGiven && log.Format() != contestlog::LogFormat::Sqlite) {
         Say(err, "--table applies to SQLite logs; " + o.input + " is " +
-                     std::string(contestlog::FormatName(log.format)));
+                     std::string(contestlog::FormatName(log.Format())));
         return kUsageError;
     }
 
@@ -172,22 +172,14 @@ int RunScorer(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
         ctyError = e.what();
     }
 
-    const std::string_view placeWord = PlaceWord(log.format);
+    const std::string_view placeWord = PlaceWord(log.Format());
     auto report = [&](const contestlog::LogProblem& p) {
         Say(err, o.input + ": " + std::string(placeWord) + " " + std::to_string(p.place) + ": " + p.message);
     };
     contestlog::ReadOptions read;
     read.countries = countries ? &*countries : nullptr;
     if (o.tableGiven) read.table = o.table;
-    auto readInto = [&](contestlog::LogSink& sink) {
-        switch (log.format) {
-            case contestlog::LogFormat::Cabrillo: contestlog::ReadCabrillo(log.Text(), read, sink); break;
-            case contestlog::LogFormat::Adi: contestlog::ReadAdi(log.Text(), read, sink); break;
-            case contestlog::LogFormat::Adx: contestlog::ReadAdx(log.Text(), read, sink); break;
-            case contestlog::LogFormat::Sqlite: contestlog::ReadSqlite(log.path, read, sink); break;
-            case contestlog::LogFormat::Unknown: break;
-        }
-    };
+    auto readInto = [&](contestlog::LogSink& sink) { contestlog::ReadLog(log, read, sink); };
 
     if (o.parseOnly) {
         CountingSink sink;
@@ -199,7 +191,7 @@ int RunScorer(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
             return kUnreadable;
         }
         WriteText(out, std::to_string(sink.contacts) + " contacts read from " + o.input + " (" +
-                           std::string(contestlog::FormatName(log.format)) + ")\n");
+                           std::string(contestlog::FormatName(log.Format())) + ")\n");
         return sink.problems ? kRejected : kClean;
     }
 

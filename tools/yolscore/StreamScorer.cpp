@@ -84,11 +84,11 @@ void StreamScorer::Problem(const contestlog::LogProblem& problem) {
     if (onProblem) onProblem(problem);
 }
 
-void StreamScorer::Contact(const contestlog::LogEntry& e) {
+void StreamScorer::Contact(const contestlog::ContactView& e) {
     const std::size_t index = size_++;
-    if (e.dxccPrefix.empty()) ++withoutCountry_;
+    if (e.dxcc.empty()) ++withoutCountry_;
     if (!fallback_.empty()) return;
-    if (e.callSign.size() > 255) {
+    if (e.call.size() > 255) {
         fallback_ = "a call sign longer than 255 bytes";
         return;
     }
@@ -99,8 +99,7 @@ void StreamScorer::Contact(const contestlog::LogEntry& e) {
         StoreShortText(record_->MyContinent, operator_.continent);
     }
     if (!queue_) {
-        Score({e.callSign, e.digiBand, e.qsoMode, e.report, e.dxccPrefix, e.mainPrefix, e.continent},
-              index);
+        Score(e, index);
         if (!scoringFallback_.empty()) fallback_ = scoringFallback_;
         return;
     }
@@ -108,10 +107,10 @@ void StreamScorer::Contact(const contestlog::LogEntry& e) {
     Batch& b = queue_->filling;
     if (b.bytes.size() > 0xFFFFFFFFu - 8 * 256) Submit();  // offsets stay 32-bit
     if (b.keys.empty()) b.first = index;
-    b.keys.push_back({PrefixOf(e.callSign), static_cast<std::uint32_t>(b.bytes.size()),
+    b.keys.push_back({PrefixOf(e.call), static_cast<std::uint32_t>(b.bytes.size()),
                       static_cast<std::uint32_t>(index - b.first)});
-    const std::string_view texts[] = {e.callSign,   e.digiBand,   e.qsoMode,  e.report,
-                                      e.dxccPrefix, e.mainPrefix, e.continent};
+    const std::string_view texts[] = {e.call,   e.band,   e.mode,  e.report,
+                                      e.dxcc, e.mainPrefix, e.continent};
     std::size_t size = std::size(texts);
     for (const std::string_view text : texts) size += std::min<std::size_t>(text.size(), 255);
     const std::size_t at = b.bytes.size();
