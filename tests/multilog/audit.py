@@ -12,6 +12,7 @@ from __future__ import annotations
 
 import argparse
 import collections
+import datetime
 import os
 import sys
 
@@ -133,6 +134,14 @@ def audit(logs_dir: str, reports_dir: str, revised_dir: str | None):
     return counts, listed, logs
 
 
+def _day(text: str) -> int:
+    """Days since 0001-01-01 of "YYYY-MM-DD" (0 where it is no date)."""
+    try:
+        return datetime.date.fromisoformat(text).toordinal()
+    except ValueError:
+        return 0
+
+
 def repeats(logs, verdicts: list[official.Verdict], only_confirmed: bool) -> list[Contact]:
     """Contacts the committee confirmed that come less than DUPE_AFTER minutes after the last
     contact with the same call in the same log that counts: any earlier contact not itself such
@@ -144,10 +153,10 @@ def repeats(logs, verdicts: list[official.Verdict], only_confirmed: bool) -> lis
         for c in contacts:
             if not c.readable:
                 continue
-            minute = c.minute + (0 if c.day == contacts[0].day else 100000)
+            minute = c.minute + 1440 * _day(c.day)
             v = verdict.get((call, c.number))
             prev = last.get(c.call)
-            if prev is not None and minute - prev < DUPE_AFTER:
+            if prev is not None and abs(minute - prev) < DUPE_AFTER:
                 if v == official.CONFIRMED:
                     found.append(c)
                 continue

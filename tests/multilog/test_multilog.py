@@ -329,7 +329,7 @@ class Official2017(unittest.TestCase):
         self.assertEqual(sum(n for (v, why), n in counts.items() if v in ("PARTNER_BAD_CALL", "RECEIVE_ERROR")
                              and why.startswith("the partner's line is its contact")), 59)
         verdicts = official.verdicts(*self.folders())
-        self.assertEqual(len(audit.repeats(logs, verdicts, only_confirmed=False)), 115)
+        self.assertEqual(len(audit.repeats(logs, verdicts, only_confirmed=False)), 85)
         confirmed_only = audit.repeats(logs, verdicts, only_confirmed=True)
         self.assertEqual(len(confirmed_only), 59)
         # the six revised reports keep to the 30-minute rule counted from confirmed contacts
