@@ -268,6 +268,9 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
     }
 
     // ---- period and dupes ---------------------------------------------------------
+    // A contact outside the period still takes part in the exact matching: where
+    // the other side has it inside, the minute is given the benefit of the doubt.
+    std::vector<bool> outside(total, false), dupe(total, false);
     for (std::size_t L = 0; L < nLogs; ++L) {
         const std::size_t n = logs[L].contacts.size();
         std::vector<std::uint32_t> order;
@@ -276,22 +279,17 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
             if (!w.eligible[g]) continue;
             if ((rules.start != kNoMinute && w.time[g] < rules.start) ||
                 (rules.end != kNoMinute && w.time[g] >= rules.end)) {
-                ContactVerdict& v = result.logs[L].verdicts[i];
-                v.verdict = Verdict::Period;
-                v.blamed = Blame::Self;
-                v.detail = "outside the contest period";
-                w.eligible[g] = false;
+                outside[g] = true;
                 continue;
             }
             order.push_back(static_cast<std::uint32_t>(g));
         }
-        std::stable_sort(order.begin(), order.end(),
-                         [&](std::uint32_t a, std::uint32_t b) { return w.time[a] < w.time[b]; });
+        // In the log's own order: the later line repeats the earlier.
         std::unordered_map<std::uint64_t, std::uint32_t> last;  // key -> last counted contact
         for (std::uint32_t g : order) {
             auto [it, added] = last.try_emplace(Key(0, w.call[g], w.band[g], w.mode[g]), g);
             if (added) continue;
-            if (rules.dupeAfter > 0 && w.time[g] - w.time[it->second] >= rules.dupeAfter) {
+            if (rules.dupeAfter > 0 && std::llabs(w.time[g] - w.time[it->second]) >= rules.dupeAfter) {
                 it->second = g;
                 continue;
             }
@@ -300,6 +298,7 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
             v.blamed = Blame::Self;
             v.detail = "repeats the contact at line " + std::to_string(w.C(it->second).place);
             w.eligible[g] = false;
+            dupe[g] = true;
         }
     }
 
@@ -313,6 +312,40 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
             if (P == kNo || P <= L) continue;
             auto it = index.find(Key(P, w.logCall[L], w.band[g], w.mode[g]));
             if (it == index.end()) continue;
+            auto [lo, hi] = around(it->second, w.time[g], rules.window);
+            for (auto p = lo; p != hi; ++p)
+                pairs.emplace_back(std::llabs(w.time[*p] - w.time[g]), static_cast<std::uint32_t>(g), *p);
+        }
+        std::sort(pairs.begin(), pairs.end());
+        for (const auto& [d, a, b] : pairs) {
+            if (w.match[a] != kNo || w.match[b] != kNo) continue;
+            w.match[a] = b;
+            w.match[b] = a;
+        }
+    }
+
+    for (std::size_t g = 0; g < total; ++g) {
+        if (!outside[g] || (w.match[g] != kNo && !outside[w.match[g]])) continue;
+        ContactVerdict& v = result.logs[w.logOf[g]].verdicts[g - w.base[w.logOf[g]]];
+        v.verdict = Verdict::Period;
+        v.blamed = Blame::Self;
+        v.detail = "outside the contest period";
+        w.eligible[g] = false;
+    }
+    for (std::size_t g = 0; g < total; ++g)
+        if (w.match[g] != kNo && (!w.eligible[g] || !w.eligible[w.match[g]])) w.match[g] = kNo;
+
+    // A repeat in the other log still confirms a contact this log has once
+    // (where this log left out or busted the first one).
+    {
+        auto repeats = buildIndex(true, [&](std::size_t g) { return dupe[g]; });
+        std::vector<std::tuple<std::int64_t, std::uint32_t, std::uint32_t>> pairs;
+        for (std::size_t g = 0; g < total; ++g) {
+            if (!w.eligible[g] || w.match[g] != kNo) continue;
+            const std::uint32_t L = w.logOf[g], P = partnerOf(g);
+            if (P == kNo || P == L) continue;
+            auto it = repeats.find(Key(P, w.logCall[L], w.band[g], w.mode[g]));
+            if (it == repeats.end()) continue;
             auto [lo, hi] = around(it->second, w.time[g], rules.window);
             for (auto p = lo; p != hi; ++p)
                 pairs.emplace_back(std::llabs(w.time[*p] - w.time[g]), static_cast<std::uint32_t>(g), *p);
