@@ -2,7 +2,9 @@
 // error found with the right verdict, blamed side and true call where the
 // logs hold the evidence, no clean contact penalised, every clock offset
 // within a minute.
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 
 #include <gtest/gtest.h>
@@ -218,6 +220,31 @@ TEST(SimulatedContest, EveryErrorWithEvidenceIsFound) {
         for (const auto& [why, n] : t.unexplained) unexplained += n;
         EXPECT_EQ(unexplained, 0u) << "seed " << seed;
     }
+}
+
+}  // namespace
+}  // namespace yol::check
+
+namespace yol::check {
+namespace {
+
+// A size probe, run by hand: --gtest_also_run_disabled_tests, YOL_SIM_STATIONS.
+TEST(SimulatedContest, DISABLED_Size) {
+    contestlog::SimOptions options;
+    options.stations = std::getenv("YOL_SIM_STATIONS") ? std::stoul(std::getenv("YOL_SIM_STATIONS")) : 1000;
+    const auto t0 = std::chrono::steady_clock::now();
+    const ContestSim sim(options);
+    Simulated s = Build(sim);
+    std::size_t contacts = 0;
+    for (const auto& log : s.logs) contacts += log.contacts.size();
+    s.lines.clear();
+    s.lines.shrink_to_fit();
+    const auto t1 = std::chrono::steady_clock::now();
+    const CheckResult r = CrossCheck(s.logs, YolRules());
+    const auto t2 = std::chrono::steady_clock::now();
+    std::printf("%zu logs, %zu contacts: built in %.2f s, checked in %.2f s\n", s.logs.size(), contacts,
+                std::chrono::duration<double>(t1 - t0).count(), std::chrono::duration<double>(t2 - t1).count());
+    EXPECT_EQ(r.logs.size(), s.logs.size());
 }
 
 }  // namespace
