@@ -242,8 +242,6 @@ Rules ParseRules(std::string_view text, const std::string& file) {
         r.Fail(root.source(), "'exchange.sent' and 'exchange.received' must name as many tokens");
     if (!rules.multiplierToken.empty() && rules.ReceivedIndex(rules.multiplierToken) == kNone)
         r.Fail(multiplierAt, "'scoring.multiplier' names no received token: '" + rules.multiplierToken + "'");
-    if (rules.scoring == Scoring::PerContact && rules.multiplierToken.empty())
-        r.Fail(root.source(), "per-contact scoring needs 'scoring.multiplier'");
     if (rules.offsetWindow < rules.window) rules.offsetWindow = rules.window;
     return rules;
 }

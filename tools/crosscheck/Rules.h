@@ -44,7 +44,7 @@ struct Rules {
     bool blameBoth = false;          // the other side loses the contact too
     Scoring scoring = Scoring::Yol;
     std::int64_t pointsConfirmed = 1, pointsMiscopied = 0;  // per-contact scoring
-    std::string multiplierToken;                           // per-contact: received token name
+    std::string multiplierToken;  // per-contact: received token name; empty: score = points
     std::int64_t busyCallCount = 20;  // a probable busted call needs a log with this many contacts
 
     // The index of a received token by name, or kNone.
