@@ -167,6 +167,8 @@ TEST(CrossCheckPolicy, CallsWithoutALogByTheUniquePolicy) {
     EXPECT_NE(V(r, 0, 2).detail.find("probable busted call of UA3BBB"), std::string::npos);
     rules.uniqueMinLogs = 1;
     EXPECT_EQ(V(CrossCheck(logs, rules), 0, 1).verdict, Verdict::NoLog);
+    rules.creditNoLog = false;
+    EXPECT_EQ(V(CrossCheck(logs, rules), 0, 0).verdict, Verdict::Unique);
 }
 
 TEST(CrossCheckPolicy, DupesPeriodBandsModesAndChecklogs) {

@@ -31,6 +31,7 @@ struct Simulated {
     std::vector<std::size_t> station;              // per log: the station
     std::vector<std::vector<SimLine>> lines;       // per log: the lines written, in order
     std::vector<std::size_t> logOfStation;         // per station: its log or kNone
+    std::vector<int> clockOffset;                  // per log: the station's clock
 };
 
 Simulated Build(const ContestSim& sim) {
@@ -61,6 +62,7 @@ Simulated Build(const ContestSim& sim) {
         s.logOfStation[st] = s.logs.size();
         s.logs.push_back(std::move(log));
         s.station.push_back(st);
+        s.clockOffset.push_back(station.clockOffset);
         s.lines.push_back(std::move(written));
     }
     return s;
@@ -84,20 +86,15 @@ Expected Expect(const Simulated& s, std::size_t mine, const SimLine& line,
     if (otherLog != kNone)
         for (const SimLine& o : s.lines[otherLog])
             if (o.qso == line.qso) otherError = o.error;
+    // The period applies to the time logged, corrected only for a clock off
+    // by more than the window.
+    const int offset = s.clockOffset[mine];
+    const std::int64_t t = line.loggedTime - (std::abs(offset) > 3 ? offset : 0);
+    if (t < contestlog::kSimStart || t >= contestlog::kSimStart + contestlog::kSimMinutes)
+        return {Verdict::Period, true, ""};
     SimError error = line.error;
-    if (error == SimError::Dupe) {
-        // A repeat only where this log holds the first contact as logged.
-        bool first = false;
-        for (const SimLine* o = &line; o != s.lines[mine].data() && !first;) {
-            --o;
-            first = o->call == line.call && o->band == line.band && o->mode == line.mode &&
-                    o->error != SimError::Period;
-        }
-        if (first) return {Verdict::Dupe, true, ""};
-        error = SimError::None;
-    }
+    if (error == SimError::Dupe || error == SimError::Period) error = SimError::None;  // judged by the logs
     switch (error) {
-        case SimError::Period: return {Verdict::Period, true, ""};
         case SimError::BustedCall:
             // Where no log holds the station really worked, the busted call is
             // a call with no log like any other: the unique policy decides.
@@ -110,6 +107,7 @@ Expected Expect(const Simulated& s, std::size_t mine, const SimLine& line,
             if (otherError == SimError::Missing) return {Verdict::Nil, true, ""};
             return {Verdict::Exchange, true, ""};
         case SimError::Dupe:
+        case SimError::Period:
         case SimError::None:
         case SimError::Missing:
             break;
@@ -150,6 +148,8 @@ Tallies CheckSimulated(const contestlog::SimOptions& options) {
             ++t.offsetsOff;
             ADD_FAILURE() << st.call << " clock " << st.clockOffset << " estimated " << r.logs[L].clockOffset;
         }
+        // A repeat of a contact that counted, in the log's order, is a dupe.
+        std::map<std::string, bool> counted;
         for (std::size_t i = 0; i < s.lines[L].size(); ++i) {
             const SimLine& line = s.lines[L][i];
             const ContactVerdict& v = r.logs[L].verdicts[i];
@@ -157,7 +157,10 @@ Tallies CheckSimulated(const contestlog::SimOptions& options) {
                 EXPECT_EQ(v.verdict, Verdict::Checklog);
                 continue;
             }
-            const Expected e = Expect(s, L, line, logsWith);
+            Expected e = Expect(s, L, line, logsWith);
+            const std::string key = line.call + "|" + std::string(line.band) + "|" + std::string(line.mode);
+            if (e.verdict != Verdict::Period && counted[key]) e = {Verdict::Dupe, true, ""};
+            else if (e.verdict == Verdict::Ok || e.verdict == Verdict::NoLog) counted[key] = true;
             const std::string want(VerdictCode(e.verdict)), got(VerdictCode(v.verdict));
             ++t.confusion[{want, got}];
             if (want != got) {
@@ -173,7 +176,8 @@ Tallies CheckSimulated(const contestlog::SimOptions& options) {
             }
             const bool clean = line.error == SimError::None;
             const bool credited = v.verdict == Verdict::Ok || v.verdict == Verdict::NoLog;
-            if (clean && e.verdict != Verdict::Nil && e.verdict != Verdict::Unique && !credited) {
+            // A clean line the rules leave standing must be credited.
+            if (clean && (e.verdict == Verdict::Ok || e.verdict == Verdict::NoLog) && !credited) {
                 ++t.cleanPenalised;
                 ADD_FAILURE() << s.logs[L].call << " line " << i + 1 << " clean, found " << got << ": " << v.detail;
             }

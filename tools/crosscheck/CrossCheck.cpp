@@ -331,38 +331,33 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
         }
     }
 
-    // ---- period and dupes ---------------------------------------------------------
-    // A contact outside the period still takes part in the exact matching: where
-    // the other side has it inside, the minute is given the benefit of the doubt.
-    std::vector<bool> outside(total, false), dupe(total, false);
+    // ---- period, and the log's own repeats ------------------------------------------
+    // The period applies to the time logged; a clock off by more than the
+    // window is corrected first. A contact outside the period, or a repeat,
+    // still takes part in the matching: it costs its own log the contact but
+    // is evidence for the other side. Which repeats are dupes is decided after
+    // the matching, from the contacts that counted (see below); `ownRepeat`
+    // is the log's own view, for the raw score.
+    std::vector<bool> outside(total, false), ownRepeat(total, false);
     for (std::size_t L = 0; L < nLogs; ++L) {
         const std::size_t n = logs[L].contacts.size();
-        std::vector<std::uint32_t> order;
+        const bool correct = std::llabs(w.offset[L]) > rules.window;
+        std::unordered_map<std::uint64_t, std::uint32_t> last;  // key -> last counted contact
         for (std::size_t i = 0; i < n; ++i) {
             const std::size_t g = w.base[L] + i;
             if (!w.eligible[g]) continue;
-            if ((rules.start != kNoMinute && w.time[g] < rules.start) ||
-                (rules.end != kNoMinute && w.time[g] >= rules.end)) {
+            const std::int64_t t = correct ? w.time[g] : logs[L].contacts[i].time;
+            if ((rules.start != kNoMinute && t < rules.start) || (rules.end != kNoMinute && t >= rules.end)) {
                 outside[g] = true;
                 continue;
             }
-            order.push_back(static_cast<std::uint32_t>(g));
-        }
-        // In the log's own order: the later line repeats the earlier.
-        std::unordered_map<std::uint64_t, std::uint32_t> last;  // key -> last counted contact
-        for (std::uint32_t g : order) {
-            auto [it, added] = last.try_emplace(Key(0, w.call[g], w.band[g], w.mode[g]), g);
+            auto [it, added] = last.try_emplace(Key(0, w.call[g], w.band[g], w.mode[g]), static_cast<std::uint32_t>(g));
             if (added) continue;
             if (rules.dupeAfter > 0 && std::llabs(w.time[g] - w.time[it->second]) >= rules.dupeAfter) {
-                it->second = g;
+                it->second = static_cast<std::uint32_t>(g);
                 continue;
             }
-            ContactVerdict& v = result.logs[L].verdicts[g - w.base[L]];
-            v.verdict = Verdict::Dupe;
-            v.blamed = Blame::Self;
-            v.detail = "repeats the contact at line " + std::to_string(w.C(it->second).place);
-            w.eligible[g] = false;
-            dupe[g] = true;
+            ownRepeat[g] = true;
         }
     }
 
@@ -387,39 +382,24 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
     }
 
     for (std::size_t g = 0; g < total; ++g) {
-        if (!outside[g] || (w.match[g] != kNo && !outside[w.match[g]])) continue;
+        if (!outside[g]) continue;
         ContactVerdict& v = result.logs[w.logOf[g]].verdicts[g - w.base[w.logOf[g]]];
         v.verdict = Verdict::Period;
         v.blamed = Blame::Self;
         v.detail = "outside the contest period";
-        w.eligible[g] = false;
-    }
-    for (std::size_t g = 0; g < total; ++g)
-        if (w.match[g] != kNo && (!w.eligible[g] || !w.eligible[w.match[g]])) w.match[g] = kNo;
-
-    // A repeat in the other log still confirms a contact this log has once
-    // (where this log left out or busted the first one).
-    {
-        std::vector<std::tuple<std::int64_t, std::uint32_t, std::uint32_t>> pairs;
-        for (std::size_t g = 0; g < total; ++g) {
-            if (!w.eligible[g] || w.match[g] != kNo) continue;
-            const std::uint32_t L = w.logOf[g], P = partnerOf(g);
-            if (P == kNo || P == L) continue;
-            auto [lo, hi] = around(index.Find(Key(P, w.logCall[L], w.band[g], w.mode[g])), w.time[g], rules.window);
-            for (auto p = lo; p != hi; ++p)
-                if (dupe[*p]) pairs.emplace_back(std::llabs(w.time[*p] - w.time[g]), static_cast<std::uint32_t>(g), *p);
+        if (w.match[g] != kNo) {
+            const std::uint32_t o = w.match[g];
+            v.otherLog = w.logOf[o];
+            v.otherContact = o - w.base[w.logOf[o]];
+            v.otherCall = w.calls.Text(w.logCall[w.logOf[o]]);
         }
-        std::sort(pairs.begin(), pairs.end());
-        for (const auto& [d, a, b] : pairs) {
-            if (w.match[a] != kNo || w.match[b] != kNo) continue;
-            w.match[a] = b;
-            w.match[b] = a;
-        }
+        w.eligible[g] = false;  // its partner keeps the pair
     }
 
     // ---- busted calls -------------------------------------------------------------------
     {
         auto open = buildIndex(false, [&](std::size_t g) { return w.eligible[g] && w.match[g] == kNo; });
+        // (contacts out of the period are no busted-call evidence: they are set aside)
         std::vector<std::tuple<double, std::uint32_t, std::uint32_t>> pairs;
         for (std::size_t g = 0; g < total; ++g) {
             if (!w.eligible[g] || w.match[g] != kNo) continue;
@@ -552,7 +532,7 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
             continue;
         }
         const std::uint32_t n = logsWith[w.call[g]];
-        if (n >= static_cast<std::uint64_t>(rules.uniqueMinLogs)) {
+        if (rules.creditNoLog && n >= static_cast<std::uint64_t>(rules.uniqueMinLogs)) {
             v.verdict = Verdict::NoLog;
             v.detail = worked + " sent no log; in " + std::to_string(n) + " logs";
         } else {
@@ -566,6 +546,28 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
             }
         }
     }
+    // Dupes: a repeat within the rules' interval of a contact that counted
+    // (confirmed, or credited without a log), in the log's own order. A dupe
+    // costs its own log the contact and nothing more; it still confirmed the
+    // other side's contact above.
+    for (std::size_t L = 0; L < nLogs; ++L) {
+        std::unordered_map<std::uint64_t, std::uint32_t> counted;  // key -> last contact that counted
+        for (std::size_t g = w.base[L]; g < w.base[L] + logs[L].contacts.size(); ++g) {
+            if (!w.eligible[g]) continue;
+            ContactVerdict& v = result.logs[L].verdicts[g - w.base[L]];
+            const std::uint64_t key = Key(0, w.call[g], w.band[g], w.mode[g]);
+            auto it = counted.find(key);
+            if (it != counted.end() && (rules.dupeAfter == 0 || w.time[g] - w.time[it->second] < rules.dupeAfter)) {
+                v.verdict = Verdict::Dupe;
+                v.blamed = Blame::Self;
+                v.detail = "repeats the contact at line " + std::to_string(w.C(it->second).place);
+                w.eligible[g] = false;
+                continue;
+            }
+            if (v.verdict == Verdict::Ok || v.verdict == Verdict::NoLog) counted[key] = static_cast<std::uint32_t>(g);
+        }
+    }
+
     // Both sides lose where the rules say so.
     if (rules.blameBoth) {
         for (std::size_t g = 0; g < total; ++g) {
@@ -600,9 +602,9 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
             std::vector<std::size_t> rawIncluded, finalIncluded;
             std::vector<std::int64_t> rawPoints(n, 0), finalPoints(n, 0);
             for (std::size_t i = 0; i < n; ++i) {
-                if (!w.eligible[w.base[L] + i]) continue;
-                rawIncluded.push_back(i);
                 const Verdict v = r.verdicts[i].verdict;
+                const bool setAside = v == Verdict::Invalid || v == Verdict::Period;
+                if (!setAside && !ownRepeat[w.base[L] + i]) rawIncluded.push_back(i);
                 const bool credited = v == Verdict::Ok || v == Verdict::NoLog ||
                                       (v == Verdict::Exchange && rules.scoring == Scoring::PerContact);
                 if (credited) finalIncluded.push_back(i);

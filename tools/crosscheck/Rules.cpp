@@ -218,6 +218,11 @@ Rules ParseRules(std::string_view text, const std::string& file) {
              [&](const toml::node& n, const std::string& k) {
                  r.Keys(r.Table(n, k), k,
                         {{"min_logs", [&](const toml::node& v, const std::string& kk) { rules.uniqueMinLogs = r.Integer(v, kk, 1); }},
+                         {"credit", [&](const toml::node& v, const std::string& kk) {
+                              auto b = v.as_boolean();
+                              if (!b) r.Fail(v.source(), "'" + kk + "' must be true or false");
+                              rules.creditNoLog = b->get();
+                          }},
                          {"busy_log", [&](const toml::node& v, const std::string& kk) {
                               rules.busyCallCount = r.Integer(v, kk, 0);
                           }}});

@@ -41,6 +41,7 @@ struct Rules {
     double bustedPenalty = 0;        // k: a busted call costs the contact and k times its points
     double nilPenalty = 0;           // k for not-in-log
     std::int64_t uniqueMinLogs = 1;  // a call with no log is credited when in at least N logs
+    bool creditNoLog = true;         // false: a call with no log is never credited
     bool blameBoth = false;          // the other side loses the contact too
     Scoring scoring = Scoring::Yol;
     std::int64_t pointsConfirmed = 1, pointsMiscopied = 0;  // per-contact scoring
