@@ -167,6 +167,8 @@ TEST(CrossCheckPolicy, CallsWithoutALogByTheUniquePolicy) {
     EXPECT_NE(V(r, 0, 2).detail.find("probable busted call of UA3BBB"), std::string::npos);
     rules.uniqueMinLogs = 1;
     EXPECT_EQ(V(CrossCheck(logs, rules), 0, 1).verdict, Verdict::NoLog);
+    rules.creditNoLog = false;
+    EXPECT_EQ(V(CrossCheck(logs, rules), 0, 0).verdict, Verdict::Unique);
 }
 
 TEST(CrossCheckPolicy, DupesPeriodBandsModesAndChecklogs) {
@@ -225,6 +227,13 @@ TEST(CrossCheckScore, PerContactPointsMultipliersAndReduction) {
     EXPECT_EQ(a.counts[static_cast<std::size_t>(Verdict::Exchange)], 1);
     EXPECT_EQ(r.summary.contacts, 6u);
     EXPECT_EQ(r.summary.confirmed, 5u);
+    // Without a multiplier token the score is the points.
+    Rules plain = PerContactRules();
+    plain.multiplierToken.clear();
+    const CheckResult p = CrossCheck(logs, plain);
+    EXPECT_EQ(p.logs[0].raw.score, 6);
+    EXPECT_EQ(p.logs[0].final.score, 5);
+    EXPECT_EQ(p.logs[2].final.multipliers, 1);
 }
 
 TEST(CrossCheckScore, YolScoringGoesThroughTheScoringCore) {

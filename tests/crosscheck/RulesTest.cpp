@@ -71,6 +71,7 @@ nil = 0.5
 [unique]
 min_logs = 4
 busy_log = 50
+credit = false
 [scoring]
 method = "per-contact"
 confirmed = 3
@@ -91,6 +92,7 @@ multiplier = "nr"
     EXPECT_EQ(r.nilPenalty, 0.5);
     EXPECT_EQ(r.uniqueMinLogs, 4);
     EXPECT_EQ(r.busyCallCount, 50);
+    EXPECT_FALSE(r.creditNoLog);
     EXPECT_EQ(r.pointsConfirmed, 3);
     EXPECT_EQ(r.pointsMiscopied, 0);
     EXPECT_EQ(r.multiplierToken, "nr");
@@ -111,6 +113,7 @@ TEST(Rules, ErrorsNameTheFileAndTheLine) {
     EXPECT_EQ(ErrorOf("[period]\nstart = \"yesterday\"\n"),
               "r.toml:2: 'period.start' is no UTC time (YYYY-MM-DD HH:MM)");
     EXPECT_EQ(ErrorOf("[penalty]\nnil = \"one\"\n"), "r.toml:2: 'penalty.nil' must be a number");
+    EXPECT_EQ(ErrorOf("[unique]\ncredit = 1\n"), "r.toml:2: 'unique.credit' must be true or false");
     // Not TOML at all.
     EXPECT_EQ(ErrorOf("name = \n").rfind("r.toml:1: ", 0), 0u);
     // Exchanges of different lengths.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <span>
 #include <string>
 #include <tuple>
 #include <unordered_map>
@@ -16,32 +17,37 @@ namespace {
 
 constexpr std::uint32_t kNo = 0xFFFFFFFFu;
 
-std::string Upper(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
+// Upper case without blanks, into `out`.
+const std::string& Upper(std::string_view s, std::string& out) {
+    out.clear();
     for (char c : s) {
         if (c == ' ' || c == '\t') continue;
         out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
     return out;
 }
+std::string Upper(std::string_view s) {
+    std::string out;
+    return Upper(s, out);
+}
 
 class Interner {
 public:
     std::uint32_t Id(std::string_view text) {
-        auto [it, added] = ids_.try_emplace(std::string(text), static_cast<std::uint32_t>(texts_.size()));
-        if (added) texts_.push_back(&it->first);
+        if (auto it = ids_.find(text); it != ids_.end()) return it->second;
+        auto [it, added] = ids_.emplace(std::string(text), static_cast<std::uint32_t>(texts_.size()));
+        texts_.push_back(&it->first);
         return it->second;
-    }
-    std::uint32_t Find(const std::string& text) const {
-        auto it = ids_.find(text);
-        return it == ids_.end() ? kNo : it->second;
     }
     const std::string& Text(std::uint32_t id) const { return *texts_[id]; }
     std::size_t Size() const { return texts_.size(); }
 
 private:
-    std::unordered_map<std::string, std::uint32_t> ids_;
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> ids_;
     std::vector<const std::string*> texts_;
 };
 
@@ -50,6 +56,59 @@ std::uint64_t Key(std::uint32_t log, std::uint32_t call, std::uint32_t band, std
     return (static_cast<std::uint64_t>(log & 0xFFFFFF) << 40) | (static_cast<std::uint64_t>(call & 0xFFFFFF) << 16) |
            (static_cast<std::uint64_t>(band & 0xFF) << 8) | (mode & 0xFF);
 }
+
+// Contacts grouped by a key, each group in time order: one sorted array and an
+// open-addressing table from key to group.
+class FlatIndex {
+public:
+    struct Entry {
+        std::uint64_t key;
+        std::int64_t time;
+        std::uint32_t id;
+    };
+    explicit FlatIndex(std::vector<Entry> entries) {
+        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+            return a.key != b.key ? a.key < b.key : a.time != b.time ? a.time < b.time : a.id < b.id;
+        });
+        ids_.resize(entries.size());
+        std::size_t groups = 0;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            ids_[i] = entries[i].id;
+            groups += i == 0 || entries[i].key != entries[i - 1].key;
+        }
+        std::size_t size = 16;
+        while (size < groups * 2) size *= 2;
+        slots_.assign(size, Slot{0, 0, 0});
+        mask_ = size - 1;
+        for (std::size_t i = 0; i < entries.size();) {
+            std::size_t j = i;
+            while (j < entries.size() && entries[j].key == entries[i].key) ++j;
+            std::size_t at = Hash(entries[i].key) & mask_;
+            while (slots_[at].count != 0) at = (at + 1) & mask_;
+            slots_[at] = Slot{entries[i].key, static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j - i)};
+            i = j;
+        }
+    }
+    std::span<const std::uint32_t> Find(std::uint64_t key) const {
+        for (std::size_t at = Hash(key) & mask_; slots_[at].count != 0; at = (at + 1) & mask_)
+            if (slots_[at].key == key) return {ids_.data() + slots_[at].begin, slots_[at].count};
+        return {};
+    }
+
+private:
+    struct Slot {
+        std::uint64_t key;
+        std::uint32_t begin, count;
+    };
+    static std::size_t Hash(std::uint64_t k) {
+        k ^= k >> 31;
+        k *= 0x9E3779B97F4A7C15ULL;
+        return static_cast<std::size_t>(k ^ (k >> 29));
+    }
+    std::vector<std::uint32_t> ids_;
+    std::vector<Slot> slots_;
+    std::size_t mask_ = 0;
+};
 
 bool ParseInt(std::string_view s, long long& out) {
     if (s.empty() || s.size() > 15) return false;
@@ -125,12 +184,15 @@ ExchangeCheck CompareExchange(const Rules& rules, const CheckContact& mine, cons
 
 bool TokenAgrees(std::string_view received, std::string_view sent, TokenCheck check) {
     if (check == TokenCheck::None) return true;
-    const std::string a = Upper(received), b = Upper(sent);
     if (check == TokenCheck::Number) {
         long long x, y;
-        if (ParseInt(a, x) && ParseInt(b, y)) return x == y;
+        if (ParseInt(received, x) && ParseInt(sent, y)) return x == y;
     }
-    return a == b;
+    if (received.size() != sent.size()) return false;
+    for (std::size_t i = 0; i < sent.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(received[i])) != std::toupper(static_cast<unsigned char>(sent[i])))
+            return false;
+    return true;
 }
 
 CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules) {
@@ -164,6 +226,7 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
         return list.empty() || std::find(list.begin(), list.end(), v) != list.end();
     };
 
+    std::string scratch;
     for (std::size_t L = 0; L < nLogs; ++L) {
         LogResult& r = result.logs[L];
         r.call = logs[L].call;
@@ -175,10 +238,12 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
             const std::size_t g = w.base[L] + i;
             const CheckContact& c = logs[L].contacts[i];
             w.logOf[g] = static_cast<std::uint32_t>(L);
-            const std::string callText = Upper(c.call), bandText = Upper(c.band), modeText = Upper(c.mode);
-            w.call[g] = w.calls.Id(callText);
-            w.band[g] = w.bands.Id(bandText);
-            w.mode[g] = w.modes.Id(modeText);
+            w.call[g] = w.calls.Id(Upper(c.call, scratch));
+            w.band[g] = w.bands.Id(Upper(c.band, scratch));
+            w.mode[g] = w.modes.Id(Upper(c.mode, scratch));
+            const std::string& callText = w.calls.Text(w.call[g]);
+            const std::string& bandText = w.bands.Text(w.band[g]);
+            const std::string& modeText = w.modes.Text(w.mode[g]);
             w.time[g] = c.time;
             ContactVerdict& v = r.verdicts[i];
             v.otherCall = callText;
@@ -208,20 +273,18 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
         throw std::runtime_error("too many distinct bands, modes, calls or logs for one check");
 
     // Index: (log, worked call, band, mode) -> that log's contacts, by time.
+    // Built once: a log's times all shift by its one offset, so the order
+    // within a group stays; contacts set aside later are skipped by the users.
     auto buildIndex = [&](bool withLog, auto&& include) {
-        std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> index;
-        for (std::size_t g = 0; g < total; ++g) {
-            if (!include(g)) continue;
-            index[Key(withLog ? w.logOf[g] : 0, w.call[g], w.band[g], w.mode[g])].push_back(
-                static_cast<std::uint32_t>(g));
-        }
-        for (auto& [k, list] : index)
-            std::stable_sort(list.begin(), list.end(),
-                             [&](std::uint32_t a, std::uint32_t b) { return w.time[a] < w.time[b]; });
-        return index;
+        std::vector<FlatIndex::Entry> entries;
+        for (std::size_t g = 0; g < total; ++g)
+            if (include(g))
+                entries.push_back({Key(withLog ? w.logOf[g] : 0, w.call[g], w.band[g], w.mode[g]), w.time[g],
+                                   static_cast<std::uint32_t>(g)});
+        return FlatIndex(std::move(entries));
     };
     // The range of `list` within `radius` minutes of `t`.
-    auto around = [&](const std::vector<std::uint32_t>& list, std::int64_t t, std::int64_t radius) {
+    auto around = [&](std::span<const std::uint32_t> list, std::int64_t t, std::int64_t radius) {
         auto lo = std::lower_bound(list.begin(), list.end(), t - radius,
                                    [&](std::uint32_t g, std::int64_t v) { return w.time[g] < v; });
         auto hi = std::upper_bound(lo, list.end(), t + radius,
@@ -230,10 +293,11 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
     };
     auto partnerOf = [&](std::size_t g) { return w.logOfCall[w.call[g]]; };
 
+    const FlatIndex index = buildIndex(true, [&](std::size_t g) { return w.eligible[g]; });
+
     // ---- clock offsets ----------------------------------------------------------
     {
         const std::vector<std::int64_t> raw = w.time;
-        auto index = buildIndex(true, [&](std::size_t g) { return w.eligible[g]; });
         std::vector<std::int64_t> prev(nLogs, 0), next(nLogs, 0), diffs;
         for (int round = 0; round < 2; ++round) {
             for (std::size_t L = 0; L < nLogs; ++L) {
@@ -242,11 +306,11 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
                     if (!w.eligible[g]) continue;
                     const std::uint32_t P = partnerOf(g);
                     if (P == kNo || P == L) continue;
-                    auto it = index.find(Key(P, w.logCall[L], w.band[g], w.mode[g]));
-                    if (it == index.end()) continue;
+                    const auto list = index.Find(Key(P, w.logCall[L], w.band[g], w.mode[g]));
+                    if (list.empty()) continue;
                     // Nearest on the corrected scale of both logs.
                     const std::int64_t target = raw[g] - prev[L] + prev[P];
-                    auto [lo, hi] = around(it->second, target, rules.offsetWindow);
+                    auto [lo, hi] = around(list, target, rules.offsetWindow);
                     std::int64_t best = 0;
                     bool found = false;
                     for (auto p = lo; p != hi; ++p) {
@@ -267,55 +331,47 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
         }
     }
 
-    // ---- period and dupes ---------------------------------------------------------
+    // ---- period, and the log's own repeats ------------------------------------------
+    // The period applies to the time logged; a clock off by more than the
+    // window is corrected first. A contact outside the period, or a repeat,
+    // still takes part in the matching: it costs its own log the contact but
+    // is evidence for the other side. Which repeats are dupes is decided after
+    // the matching, from the contacts that counted (see below); `ownRepeat`
+    // is the log's own view, for the raw score.
+    std::vector<bool> outside(total, false), ownRepeat(total, false);
     for (std::size_t L = 0; L < nLogs; ++L) {
         const std::size_t n = logs[L].contacts.size();
-        std::vector<std::uint32_t> order;
+        const bool correct = std::llabs(w.offset[L]) > rules.window;
+        std::unordered_map<std::uint64_t, std::uint32_t> last;  // key -> last counted contact
         for (std::size_t i = 0; i < n; ++i) {
             const std::size_t g = w.base[L] + i;
             if (!w.eligible[g]) continue;
-            if ((rules.start != kNoMinute && w.time[g] < rules.start) ||
-                (rules.end != kNoMinute && w.time[g] >= rules.end)) {
-                ContactVerdict& v = result.logs[L].verdicts[i];
-                v.verdict = Verdict::Period;
-                v.blamed = Blame::Self;
-                v.detail = "outside the contest period";
-                w.eligible[g] = false;
+            const std::int64_t t = correct ? w.time[g] : logs[L].contacts[i].time;
+            if ((rules.start != kNoMinute && t < rules.start) || (rules.end != kNoMinute && t >= rules.end)) {
+                outside[g] = true;
                 continue;
             }
-            order.push_back(static_cast<std::uint32_t>(g));
-        }
-        std::stable_sort(order.begin(), order.end(),
-                         [&](std::uint32_t a, std::uint32_t b) { return w.time[a] < w.time[b]; });
-        std::unordered_map<std::uint64_t, std::uint32_t> last;  // key -> last counted contact
-        for (std::uint32_t g : order) {
-            auto [it, added] = last.try_emplace(Key(0, w.call[g], w.band[g], w.mode[g]), g);
+            auto [it, added] = last.try_emplace(Key(0, w.call[g], w.band[g], w.mode[g]), static_cast<std::uint32_t>(g));
             if (added) continue;
-            if (rules.dupeAfter > 0 && w.time[g] - w.time[it->second] >= rules.dupeAfter) {
-                it->second = g;
+            if (rules.dupeAfter > 0 && std::llabs(w.time[g] - w.time[it->second]) >= rules.dupeAfter) {
+                it->second = static_cast<std::uint32_t>(g);
                 continue;
             }
-            ContactVerdict& v = result.logs[L].verdicts[g - w.base[L]];
-            v.verdict = Verdict::Dupe;
-            v.blamed = Blame::Self;
-            v.detail = "repeats the contact at line " + std::to_string(w.C(it->second).place);
-            w.eligible[g] = false;
+            ownRepeat[g] = true;
         }
     }
 
     // ---- exact pairs ----------------------------------------------------------------
-    auto index = buildIndex(true, [&](std::size_t g) { return w.eligible[g]; });
     {
         std::vector<std::tuple<std::int64_t, std::uint32_t, std::uint32_t>> pairs;
         for (std::size_t g = 0; g < total; ++g) {
             if (!w.eligible[g]) continue;
             const std::uint32_t L = w.logOf[g], P = partnerOf(g);
             if (P == kNo || P <= L) continue;
-            auto it = index.find(Key(P, w.logCall[L], w.band[g], w.mode[g]));
-            if (it == index.end()) continue;
-            auto [lo, hi] = around(it->second, w.time[g], rules.window);
+            auto [lo, hi] = around(index.Find(Key(P, w.logCall[L], w.band[g], w.mode[g])), w.time[g], rules.window);
             for (auto p = lo; p != hi; ++p)
-                pairs.emplace_back(std::llabs(w.time[*p] - w.time[g]), static_cast<std::uint32_t>(g), *p);
+                if (w.eligible[*p])
+                    pairs.emplace_back(std::llabs(w.time[*p] - w.time[g]), static_cast<std::uint32_t>(g), *p);
         }
         std::sort(pairs.begin(), pairs.end());
         for (const auto& [d, a, b] : pairs) {
@@ -325,17 +381,33 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
         }
     }
 
+    for (std::size_t g = 0; g < total; ++g) {
+        if (!outside[g]) continue;
+        ContactVerdict& v = result.logs[w.logOf[g]].verdicts[g - w.base[w.logOf[g]]];
+        v.verdict = Verdict::Period;
+        v.blamed = Blame::Self;
+        v.detail = "outside the contest period";
+        if (w.match[g] != kNo) {
+            const std::uint32_t o = w.match[g];
+            v.otherLog = w.logOf[o];
+            v.otherContact = o - w.base[w.logOf[o]];
+            v.otherCall = w.calls.Text(w.logCall[w.logOf[o]]);
+        }
+        w.eligible[g] = false;  // its partner keeps the pair
+    }
+
     // ---- busted calls -------------------------------------------------------------------
     {
         auto open = buildIndex(false, [&](std::size_t g) { return w.eligible[g] && w.match[g] == kNo; });
+        // (contacts out of the period are no busted-call evidence: they are set aside)
         std::vector<std::tuple<double, std::uint32_t, std::uint32_t>> pairs;
         for (std::size_t g = 0; g < total; ++g) {
             if (!w.eligible[g] || w.match[g] != kNo) continue;
             const std::uint32_t L = w.logOf[g];
-            auto it = open.find(Key(0, w.logCall[L], w.band[g], w.mode[g]));
-            if (it == open.end()) continue;
+            const auto list = open.Find(Key(0, w.logCall[L], w.band[g], w.mode[g]));
+            if (list.empty()) continue;
             const std::string& logged = w.calls.Text(w.call[g]);
-            auto [lo, hi] = around(it->second, w.time[g], rules.window);
+            auto [lo, hi] = around(list, w.time[g], rules.window);
             for (auto p = lo; p != hi; ++p) {
                 const std::uint32_t C = w.logOf[*p];
                 if (C == L || w.logCall[C] == w.call[g] || w.logOfCall[w.logCall[C]] != C) continue;
@@ -442,12 +514,11 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
             v.verdict = Verdict::Nil;
             v.blamed = Blame::Self;
             v.detail = "not in " + worked + "'s log";
-            auto it = index.find(Key(P, w.logCall[L], w.band[g], w.mode[g]));
-            if (it != index.end()) {
+            {
                 std::int64_t best = 0;
                 std::uint32_t at = kNo;
-                for (std::uint32_t b : it->second)
-                    if (w.match[b] == kNo && w.bustPartner[b] == kNo &&
+                for (std::uint32_t b : index.Find(Key(P, w.logCall[L], w.band[g], w.mode[g])))
+                    if (w.eligible[b] && w.match[b] == kNo && w.bustPartner[b] == kNo &&
                         (at == kNo || std::llabs(w.time[b] - w.time[g]) < std::llabs(best)))
                         best = w.time[b] - w.time[g], at = b;
                 if (at != kNo) {
@@ -461,7 +532,7 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
             continue;
         }
         const std::uint32_t n = logsWith[w.call[g]];
-        if (n >= static_cast<std::uint64_t>(rules.uniqueMinLogs)) {
+        if (rules.creditNoLog && n >= static_cast<std::uint64_t>(rules.uniqueMinLogs)) {
             v.verdict = Verdict::NoLog;
             v.detail = worked + " sent no log; in " + std::to_string(n) + " logs";
         } else {
@@ -475,6 +546,28 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
             }
         }
     }
+    // Dupes: a repeat within the rules' interval of a contact that counted
+    // (confirmed, or credited without a log), in the log's own order. A dupe
+    // costs its own log the contact and nothing more; it still confirmed the
+    // other side's contact above.
+    for (std::size_t L = 0; L < nLogs; ++L) {
+        std::unordered_map<std::uint64_t, std::uint32_t> counted;  // key -> last contact that counted
+        for (std::size_t g = w.base[L]; g < w.base[L] + logs[L].contacts.size(); ++g) {
+            if (!w.eligible[g]) continue;
+            ContactVerdict& v = result.logs[L].verdicts[g - w.base[L]];
+            const std::uint64_t key = Key(0, w.call[g], w.band[g], w.mode[g]);
+            auto it = counted.find(key);
+            if (it != counted.end() && (rules.dupeAfter == 0 || w.time[g] - w.time[it->second] < rules.dupeAfter)) {
+                v.verdict = Verdict::Dupe;
+                v.blamed = Blame::Self;
+                v.detail = "repeats the contact at line " + std::to_string(w.C(it->second).place);
+                w.eligible[g] = false;
+                continue;
+            }
+            if (v.verdict == Verdict::Ok || v.verdict == Verdict::NoLog) counted[key] = static_cast<std::uint32_t>(g);
+        }
+    }
+
     // Both sides lose where the rules say so.
     if (rules.blameBoth) {
         for (std::size_t g = 0; g < total; ++g) {
@@ -509,9 +602,9 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
             std::vector<std::size_t> rawIncluded, finalIncluded;
             std::vector<std::int64_t> rawPoints(n, 0), finalPoints(n, 0);
             for (std::size_t i = 0; i < n; ++i) {
-                if (!w.eligible[w.base[L] + i]) continue;
-                rawIncluded.push_back(i);
                 const Verdict v = r.verdicts[i].verdict;
+                const bool setAside = v == Verdict::Invalid || v == Verdict::Period;
+                if (!setAside && !ownRepeat[w.base[L] + i]) rawIncluded.push_back(i);
                 const bool credited = v == Verdict::Ok || v == Verdict::NoLog ||
                                       (v == Verdict::Exchange && rules.scoring == Scoring::PerContact);
                 if (credited) finalIncluded.push_back(i);

@@ -218,6 +218,11 @@ Rules ParseRules(std::string_view text, const std::string& file) {
              [&](const toml::node& n, const std::string& k) {
                  r.Keys(r.Table(n, k), k,
                         {{"min_logs", [&](const toml::node& v, const std::string& kk) { rules.uniqueMinLogs = r.Integer(v, kk, 1); }},
+                         {"credit", [&](const toml::node& v, const std::string& kk) {
+                              auto b = v.as_boolean();
+                              if (!b) r.Fail(v.source(), "'" + kk + "' must be true or false");
+                              rules.creditNoLog = b->get();
+                          }},
                          {"busy_log", [&](const toml::node& v, const std::string& kk) {
                               rules.busyCallCount = r.Integer(v, kk, 0);
                           }}});
@@ -242,8 +247,6 @@ Rules ParseRules(std::string_view text, const std::string& file) {
         r.Fail(root.source(), "'exchange.sent' and 'exchange.received' must name as many tokens");
     if (!rules.multiplierToken.empty() && rules.ReceivedIndex(rules.multiplierToken) == kNone)
         r.Fail(multiplierAt, "'scoring.multiplier' names no received token: '" + rules.multiplierToken + "'");
-    if (rules.scoring == Scoring::PerContact && rules.multiplierToken.empty())
-        r.Fail(root.source(), "per-contact scoring needs 'scoring.multiplier'");
     if (rules.offsetWindow < rules.window) rules.offsetWindow = rules.window;
     return rules;
 }

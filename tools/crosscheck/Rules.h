@@ -41,10 +41,11 @@ struct Rules {
     double bustedPenalty = 0;        // k: a busted call costs the contact and k times its points
     double nilPenalty = 0;           // k for not-in-log
     std::int64_t uniqueMinLogs = 1;  // a call with no log is credited when in at least N logs
+    bool creditNoLog = true;         // false: a call with no log is never credited
     bool blameBoth = false;          // the other side loses the contact too
     Scoring scoring = Scoring::Yol;
     std::int64_t pointsConfirmed = 1, pointsMiscopied = 0;  // per-contact scoring
-    std::string multiplierToken;                           // per-contact: received token name
+    std::string multiplierToken;  // per-contact: received token name; empty: score = points
     std::int64_t busyCallCount = 20;  // a probable busted call needs a log with this many contacts
 
     // The index of a received token by name, or kNone.

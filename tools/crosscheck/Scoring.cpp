@@ -76,7 +76,8 @@ Tally ScorePerContact(const SubmittedLog& log, const Rules& rules,
         for (char& ch : value) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
         multipliers.emplace(c.band, value);
     }
-    t.multipliers = static_cast<std::int64_t>(multipliers.size());
+    // Without a multiplier token the score is the points.
+    t.multipliers = token == kNone ? (t.points > 0 ? 1 : 0) : static_cast<std::int64_t>(multipliers.size());
     t.score = t.points * t.multipliers;
     return t;
 }
