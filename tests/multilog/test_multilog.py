@@ -345,18 +345,6 @@ def run_yolcheck(data: str, yolcheck: str, rules: str, expect: str) -> int:
     with tempfile.TemporaryDirectory() as out:
         done = subprocess.run([yolcheck, "--rules", rules, "--out", out, logs],
                               capture_output=True, text=True)
-        if "per-contact scoring needs 'scoring.multiplier'" in done.stderr:
-            # This contest has no multipliers; until yolcheck takes per-contact scoring without
-            # one, check with a token named as multiplier: the verdicts do not depend on it.
-            print("note: yolcheck wants a multiplier; checking with multiplier = \"nr\"")
-            with open(rules, encoding="utf-8") as f:
-                text = f.read()
-            rules = os.path.join(out, "rules.toml")
-            with open(rules, "w", encoding="utf-8") as f:
-                f.write(text.replace("\nmiscopied = 0\n", "\nmiscopied = 0\nmultiplier = \"nr\"\n"))
-            out = os.path.join(out, "out")
-            done = subprocess.run([yolcheck, "--rules", rules, "--out", out, logs],
-                                  capture_output=True, text=True)
         verdicts = os.path.join(out, "verdicts.csv")
         # status 1 says some input was rejected (four QSO lines carry one sent token)
         if done.returncode not in (0, 1) or not os.path.exists(verdicts):
