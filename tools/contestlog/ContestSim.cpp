@@ -209,7 +209,8 @@ void ContestSim::MakeStations() {
         st.log = u < options_.noLog                      ? SimLogKind::NoLog
                  : u < options_.noLog + options_.checkLog ? SimLogKind::CheckLog
                                                          : SimLogKind::Log;
-        st.adif = rng.Uniform() < options_.adif;
+        // ADIF has no category: checklogs come as Cabrillo.
+        st.adif = rng.Uniform() < options_.adif && st.log != SimLogKind::CheckLog;
         if (rng.Uniform() < options_.clock) st.clockOffset = (1 + rng.Below(10)) * (rng.Below(2) ? 1 : -1);
         // Two stations in five stay the whole contest; the rest operate 3 to 18 hours.
         if (rng.Below(5) >= 2) {
@@ -297,7 +298,8 @@ void ContestSim::AddRepeatsAndOutside() {
             Qso again = c;
             again.minute = static_cast<std::int16_t>(c.minute + 1 + rng.Below(to - c.minute - 1));
             again.band |= kRepeat;
-            qsos_.push_back(again);
+            c.band |= kRepeated;
+            qsos_.push_back(again);  // c is no longer valid
         }
     }
 }
@@ -362,7 +364,8 @@ std::vector<SimLine> ContestSim::Log(std::size_t s) const {
         line.other = sideB ? q.a : q.b;
         line.error = (q.band & kRepeat)    ? SimError::Dupe
                      : (q.band & kOutside) ? SimError::Period
-                                           : SideError(id, sideB);
+                     : (q.band & kRepeated) ? SimError::None
+                                            : SideError(id, sideB);
         line.time = kSimStart + q.minute;
         const double jitter = Unit(Hash(id, sideB ? 22 : 21));
         const int off = jitter < options_.jitter / 2 ? -1 : jitter < options_.jitter ? 1 : 0;

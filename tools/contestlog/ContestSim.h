@@ -99,10 +99,12 @@ private:
     struct Qso {                // 12 bytes: millions of them
         std::uint32_t a, b;     // stations, a < b
         std::int16_t minute;    // true time, minutes from the start
-        std::uint8_t band;      // index into the bands; kRepeat, kOutside flags above
+        std::uint8_t band;      // index into the bands; the flags below above it
         std::uint8_t mode;      // 0 CW, 1 SSB
     };
-    static constexpr std::uint8_t kRepeat = 0x40, kOutside = 0x80, kBandMask = 0x0F;
+    // kRepeated: made again later (kRepeat), and logged without error on both
+    // sides, so that the repeat is a dupe in both logs.
+    static constexpr std::uint8_t kRepeated = 0x20, kRepeat = 0x40, kOutside = 0x80, kBandMask = 0x0F;
 
     void MakeStations();
     void MakeContacts();

@@ -398,6 +398,8 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
 
     // ---- busted calls -------------------------------------------------------------------
     {
+        const bool checkedExchange = std::any_of(rules.received.begin(), rules.received.end(),
+                                                 [](const ExchangeToken& t) { return t.check != TokenCheck::None; });
         auto open = buildIndex(false, [&](std::size_t g) { return w.eligible[g] && w.match[g] == kNo; });
         // (contacts out of the period are no busted-call evidence: they are set aside)
         std::vector<std::tuple<double, std::uint32_t, std::uint32_t>> pairs;
@@ -414,7 +416,14 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
                 const std::string& real = w.calls.Text(w.logCall[C]);
                 const double d = CallDistance(logged, real);
                 if (d > 2.0 || d * 2 >= static_cast<double>(std::max(logged.size(), real.size()))) continue;
-                pairs.emplace_back(d * 100 + static_cast<double>(std::llabs(w.time[*p] - w.time[g])),
+                // Where the exchange is checked, the pair must fit at least one
+                // way (what one received is what the other sent); both ways is better.
+                int fits = 2;
+                if (checkedExchange) {
+                    fits = !CompareExchange(rules, w.C(g), w.C(*p)).bad + !CompareExchange(rules, w.C(*p), w.C(g)).bad;
+                    if (fits == 0) continue;
+                }
+                pairs.emplace_back(d * 100 + (2 - fits) * 10 + static_cast<double>(std::llabs(w.time[*p] - w.time[g])),
                                    static_cast<std::uint32_t>(g), *p);
             }
         }
