@@ -1,25 +1,37 @@
 // Writes a realistic YOL contest log: into a SQLite table with the columns
 // the recalculation reads, or as a Cabrillo or ADIF file holding the same
-// contacts. Seeded, so the same arguments give the same log.
+// contacts. Seeded, so the same arguments give the same log. With --contest,
+// a whole simulated contest instead: every station's log and the truth of
+// what went wrong in them (docs/contest-sim.md).
 #include <sqlite3.h>
 
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "contestlog/ContestSim.h"
+#include "contestlog/ContestSimWrite.h"
 #include "contestlog/Generator.h"
 #include "contestlog/LogWriter.h"
+
+#ifndef YOL_VERSION
+#define YOL_VERSION "unknown"
+#endif
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: yolloggen --db FILE [--table Log] [--rows N] [--seed S] [--no-mainprefix] [--append]\n"
     "       yolloggen --format cabrillo|adi|adx --out FILE [--rows N] [--seed S] [--call CALL]\n"
+    "       yolloggen --contest DIR [--stations N] [--seed S] [rates]\n"
     "  --format F       sqlite (default), cabrillo, adi or adx; the same seed gives the same\n"
     "                   contacts in every format\n"
     "  --db FILE        the SQLite database (--format sqlite); --out is the same\n"
@@ -28,96 +40,169 @@ constexpr const char* kUsage =
     "  --rows N         contacts (default 5000)\n"
     "  --seed S         the generator's seed (default 1)\n"
     "  --no-mainprefix  a table without the MainPrefix column, as older logs have\n"
-    "  --call CALL      the log's own call sign in Cabrillo and ADIF (default UA1AAA)\n";
+    "  --call CALL      the log's own call sign in Cabrillo and ADIF (default UA1AAA)\n"
+    "  --version        the program's version\n"
+    "A simulated contest (2026-12-12 12:00 to 2026-12-13 12:00 UTC): DIR/logs/ holds a\n"
+    "Cabrillo (.log) or ADIF (.adi) log per station that sent one, DIR/truth.csv every\n"
+    "true contact and every error put into the logs (docs/contest-sim.md).\n"
+    "  --contest DIR          write the contest into DIR\n"
+    "  --stations N           stations (default 100)\n"
+    "  --contacts-per-log X   mean contacts a log aims at (default 650)\n"
+    "  shares of log lines:   --busted-call R (0.02)  --exchange-error R (0.02)\n"
+    "                         --missing R (0.01)  --jitter R (0.1, a minute early or late)\n"
+    "  shares of contacts:    --dupe R (0.005)  --outside R (0.002, outside the period)\n"
+    "  shares of stations:    --clock R (0.05, clock 1 to 10 minutes off)  --no-log R (0.05)\n"
+    "                         --checklog R (0.02)  --adif R (0.15)  --portable R (0.03)\n";
 
-[[noreturn]] void Usage(const std::string& message) {
+constexpr int kUsageError = 2;
+
+// Whole numbers from 0 up to `most`, as the options always took them.
+CLI::Validator Count(std::uint64_t most) {
+    return CLI::Validator(
+        [most](std::string& text) -> std::string {
+            std::uint64_t n = 0;
+            const char* end = text.data() + text.size();
+            const auto [at, error] = std::from_chars(text.data(), end, n);
+            if (text.empty() || error != std::errc() || at != end || n > most) return "not a number: " + text;
+            return {};
+        },
+        "N");
+}
+
+int UsageError(const std::string& message) {
     std::fprintf(stderr, "yolloggen: %s\n%s", message.c_str(), kUsage);
-    std::exit(2);
+    return kUsageError;
+}
+
+int WriteSingleLog(const std::string& path, const std::string& table, const std::string& format,
+                   long long rows, std::uint32_t seed, bool withMain, bool append,
+                   const yol::contestlog::Station& station) {
+    using namespace yol::contestlog;
+    LogFormat kind = LogFormat::Sqlite;
+    if (format == "cabrillo") kind = LogFormat::Cabrillo;
+    else if (format == "adi") kind = LogFormat::Adi;
+    else if (format == "adx") kind = LogFormat::Adx;
+    else if (format != "sqlite") return UsageError("--format is sqlite, cabrillo, adi or adx, not " + format);
+
+    LogGenerator generator(seed);
+    if (kind == LogFormat::Sqlite) {
+        sqlite3* db = nullptr;
+        if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) {
+            std::fprintf(stderr, "yolloggen: cannot open %s: %s\n", path.c_str(), sqlite3_errmsg(db));
+            sqlite3_close(db);
+            return 1;
+        }
+        std::unique_ptr<sqlite3, int (*)(sqlite3*)> close(db, sqlite3_close);
+        sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+        if (!append) DropLogTable(db, table);
+        CreateLogTable(db, table, {.mainPrefix = withMain});
+        {
+            SqliteLogWriter writer(db, table, {.mainPrefix = withMain});
+            for (long long n = 0; n < rows; ++n) writer.Write(generator.Next());
+            writer.Finish();
+        }
+        // The recalculation reads in call-sign order; an index keeps that cheap.
+        CreateCallSignIndex(db, table);
+        std::printf("%s: %lld rows in table %s (seed %u)\n", path.c_str(), rows, table.c_str(), seed);
+        return 0;
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        std::fprintf(stderr, "yolloggen: cannot write %s\n", path.c_str());
+        return 1;
+    }
+    const auto writer = MakeFileLogWriter(kind, out, station);
+    for (long long n = 0; n < rows; ++n) writer->Write(generator.Next());
+    writer->Finish();
+    out.flush();
+    if (!out) {
+        std::fprintf(stderr, "yolloggen: writing %s failed\n", path.c_str());
+        return 1;
+    }
+    std::printf("%s: %lld contacts as %s (seed %u)\n", path.c_str(), rows,
+                std::string(FormatName(kind)).c_str(), seed);
+    return 0;
+}
+
+int WriteContest(const std::string& dir, const yol::contestlog::SimOptions& options) {
+    using namespace yol::contestlog;
+    const auto start = std::chrono::steady_clock::now();
+    const ContestSim sim(options);
+    const SimWritten written = yol::contestlog::WriteContest(sim, dir);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%s: %zu stations, %zu true contacts, %zu logs with %zu contact lines, truth.csv %zu rows "
+                "(seed %llu, %.1f s)\n",
+                dir.c_str(), sim.Stations().size(), sim.ContactCount(), written.logs, written.lines,
+                written.truthRows, static_cast<unsigned long long>(options.seed), seconds);
+    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    using namespace yol::contestlog;
-    std::string path, table = "Log", format = "sqlite";
+    std::string path, table = "Log", format = "sqlite", contest;
     long long rows = 5000;
-    std::uint32_t seed = 1;
-    bool withMain = true, append = false;
-    Station station;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view a = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc) Usage(std::string(a) + " needs a value");
-            return argv[++i];
-        };
-        auto number = [&](const std::string& text) {
-            char* end = nullptr;
-            const long long n = std::strtoll(text.c_str(), &end, 10);
-            if (text.empty() || *end != '\0' || n < 0) Usage(std::string(a) + ": not a number: " + text);
-            return n;
-        };
-        if (a == "--db" || a == "--out") path = value();
-        else if (a == "--table") table = value();
-        else if (a == "--format") format = value();
-        else if (a == "--rows") rows = number(value());
-        else if (a == "--seed") seed = static_cast<std::uint32_t>(number(value()));
-        else if (a == "--call") station.call = value();
-        else if (a == "--no-mainprefix") withMain = false;
-        else if (a == "--append") append = true;
-        else if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else Usage("unknown option " + std::string(a));
-    }
-    if (path.empty()) Usage("--db FILE or --out FILE is required");
+    std::uint64_t seed = 1;
+    bool withMain = true, append = false, help = false, version = false;
+    yol::contestlog::Station station;
+    yol::contestlog::SimOptions sim;
 
-    LogFormat kind = LogFormat::Sqlite;
-    if (format == "cabrillo") kind = LogFormat::Cabrillo;
-    else if (format == "adi") kind = LogFormat::Adi;
-    else if (format == "adx") kind = LogFormat::Adx;
-    else if (format != "sqlite") Usage("--format is sqlite, cabrillo, adi or adx, not " + format);
+    CLI::App app("yolloggen", "yolloggen");
+    app.set_help_flag();  // the usage text below is the help
+    app.add_flag("-h,--help", help);
+    app.add_flag("--version", version);
+    auto* db = app.add_option("--db", path);
+    auto* out = app.add_option("--out", path)->excludes(db);
+    auto* tableOption = app.add_option("--table", table);
+    auto* formatOption = app.add_option("--format", format);
+    auto* rowsOption = app.add_option("--rows", rows)->check(Count(std::numeric_limits<long long>::max()));
+    app.add_option("--seed", seed)->check(Count(std::numeric_limits<std::uint64_t>::max()));
+    auto* callOption = app.add_option("--call", station.call);
+    auto* noMain = app.add_flag("--no-mainprefix", [&](std::int64_t) { withMain = false; });
+    auto* appendOption = app.add_flag("--append", append);
 
-    LogGenerator generator(seed);
+    auto* contestOption = app.add_option("--contest", contest);
+    for (CLI::Option* single : {db, out, tableOption, formatOption, rowsOption, callOption, noMain, appendOption})
+        contestOption->excludes(single);
+    std::vector<CLI::Option*> contestOnly;
+    contestOnly.push_back(app.add_option("--stations", sim.stations)->check(CLI::Range(2, 1'000'000)));
+    contestOnly.push_back(
+        app.add_option("--contacts-per-log", sim.contactsPerLog)->check(CLI::Range(1.0, 100000.0)));
+    const std::pair<const char*, double*> rates[] = {
+        {"--busted-call", &sim.bustedCall}, {"--exchange-error", &sim.exchange}, {"--missing", &sim.missing},
+        {"--jitter", &sim.jitter},          {"--dupe", &sim.dupe},               {"--outside", &sim.outside},
+        {"--clock", &sim.clock},            {"--no-log", &sim.noLog},            {"--checklog", &sim.checkLog},
+        {"--adif", &sim.adif},              {"--portable", &sim.portable},
+    };
+    for (const auto& [name, value] : rates) contestOnly.push_back(app.add_option(name, *value)->check(CLI::Range(0.0, 1.0)));
+    for (CLI::Option* option : contestOnly) option->needs(contestOption);
+
     try {
-        if (kind == LogFormat::Sqlite) {
-            sqlite3* db = nullptr;
-            if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) {
-                std::fprintf(stderr, "yolloggen: cannot open %s: %s\n", path.c_str(), sqlite3_errmsg(db));
-                sqlite3_close(db);
-                return 1;
-            }
-            std::unique_ptr<sqlite3, int (*)(sqlite3*)> close(db, sqlite3_close);
-            sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
-            if (!append) DropLogTable(db, table);
-            CreateLogTable(db, table, {.mainPrefix = withMain});
-            {
-                SqliteLogWriter writer(db, table, {.mainPrefix = withMain});
-                for (long long n = 0; n < rows; ++n) writer.Write(generator.Next());
-                writer.Finish();
-            }
-            // The recalculation reads in call-sign order; an index keeps that cheap.
-            CreateCallSignIndex(db, table);
-            std::printf("%s: %lld rows in table %s (seed %u)\n", path.c_str(), rows, table.c_str(), seed);
-        } else {
-            std::ofstream out(path, std::ios::binary | std::ios::trunc);
-            if (!out) {
-                std::fprintf(stderr, "yolloggen: cannot write %s\n", path.c_str());
-                return 1;
-            }
-            const auto writer = MakeFileLogWriter(kind, out, station);
-            for (long long n = 0; n < rows; ++n) writer->Write(generator.Next());
-            writer->Finish();
-            out.flush();
-            if (!out) {
-                std::fprintf(stderr, "yolloggen: writing %s failed\n", path.c_str());
-                return 1;
-            }
-            std::printf("%s: %lld contacts as %s (seed %u)\n", path.c_str(), rows,
-                        std::string(FormatName(kind)).c_str(), seed);
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return UsageError(e.what());
+    }
+    if (help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (version) {
+        std::printf("yolloggen %s\n", YOL_VERSION);
+        return 0;
+    }
+    try {
+        if (!contest.empty()) {
+            if (sim.bustedCall + sim.exchange + sim.missing > 1)
+                return UsageError("--busted-call, --exchange-error and --missing add up to more than 1");
+            if (sim.noLog + sim.checkLog > 1) return UsageError("--no-log and --checklog add up to more than 1");
+            sim.seed = seed;
+            return WriteContest(contest, sim);
         }
+        if (path.empty()) return UsageError("--db FILE, --out FILE or --contest DIR is required");
+        return WriteSingleLog(path, table, format, rows, static_cast<std::uint32_t>(seed), withMain, append,
+                              station);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "yolloggen: %s\n", e.what());
         return 1;
     }
-    return 0;
 }

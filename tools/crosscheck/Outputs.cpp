@@ -1,0 +1,207 @@
+#include "Outputs.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+#include "Scorer.h"
+
+namespace yol::check {
+namespace {
+
+using score::CsvField;
+
+std::string Num(std::int64_t v) { return std::to_string(v); }
+
+std::string Fixed(double v, int digits) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", digits, v);
+    return buf;
+}
+
+std::string Signed(std::int64_t v) { return (v > 0 ? "+" : "") + Num(v); }
+
+std::string Claimed(const LogResult& r) { return r.claimed ? Num(*r.claimed) : std::string(); }
+
+// The order the report lists removed and penalised contacts in.
+constexpr Verdict kReported[] = {Verdict::Busted, Verdict::Nil,     Verdict::Exchange, Verdict::Unique,
+                                 Verdict::Dupe,   Verdict::Period,  Verdict::Invalid,  Verdict::Partner};
+
+}  // namespace
+
+const char* const kVerdictsCsvHeader =
+    "log,file,line,utc,band,mode,call,verdict,blamed,other_call,other_line,minutes_off,points,detail\r\n";
+
+std::vector<std::size_t> ResultsOrder(const CheckResult& result) {
+    std::vector<std::size_t> order(result.logs.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const LogResult &x = result.logs[a], &y = result.logs[b];
+        if (x.checklog != y.checklog) return !x.checklog;
+        if (x.category != y.category) return x.category < y.category;
+        if (x.final.score != y.final.score) return x.final.score > y.final.score;
+        return x.call < y.call;
+    });
+    return order;
+}
+
+std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& result, std::size_t index,
+                      const Rules& rules) {
+    const LogResult& r = result.logs[index];
+    const SubmittedLog& log = logs[index];
+    std::string out;
+    out += rules.name + " cross-check report\n\n";
+    out += "Station:        " + r.call + "\n";
+    out += "Category:       " + (r.checklog ? std::string("CHECKLOG") : r.category) + "\n";
+    out += "Log file:       " + log.file + "\n";
+    out += "Claimed score:  " + (r.claimed ? Num(*r.claimed) : std::string("not given")) + "\n";
+    out += "Raw score:      " + Num(r.raw.score) + "  (" + Num(r.raw.contacts) + " contacts, " + Num(r.raw.points) +
+           " points, " + Num(r.raw.multipliers) + " multipliers)\n";
+    out += "Final score:    " + Num(r.final.score) + "  (" + Num(r.final.contacts) + " contacts, " +
+           Num(r.final.points) + " points, " + Num(r.final.multipliers) + " multipliers)\n";
+    out += "Reduction:      " + Fixed(r.reductionPercent, 1) + " %\n";
+    out += "Error rate:     " + Fixed(100.0 * r.errorRate, 1) + " %\n";
+    out += "Clock offset:   " + Signed(r.clockOffset) + " minutes" +
+           (r.clockOffset != 0 ? " (your log's times were corrected by this before matching)" : "") + "\n\n";
+    out += "Contacts by verdict:";
+    for (std::size_t v = 0; v < kVerdictCount; ++v)
+        if (r.counts[v] > 0) out += " " + std::string(VerdictCode(static_cast<Verdict>(v))) + " " + Num(r.counts[v]);
+    out += "\n";
+
+    auto quoteOther = [&](const ContactVerdict& v) -> std::string {
+        if (v.otherLog == kNone) return "";
+        const SubmittedLog& other = logs[v.otherLog];
+        const CheckContact& c = other.contacts[v.otherContact];
+        return "    " + other.call + "'s log, line " + Num(static_cast<std::int64_t>(c.place)) + ": " + c.line + "\n";
+    };
+    for (Verdict heading : kReported) {
+        const std::int64_t count = r.counts[static_cast<std::size_t>(heading)];
+        if (count == 0) continue;
+        out += "\n" + std::string(VerdictHeading(heading)) + " (" + Num(count) + ")\n";
+        for (std::size_t i = 0; i < r.verdicts.size(); ++i) {
+            const ContactVerdict& v = r.verdicts[i];
+            if (v.verdict != heading) continue;
+            const CheckContact& c = log.contacts[i];
+            out += "  line " + Num(static_cast<std::int64_t>(c.place)) + ": " + c.line + "\n";
+            out += "    " + v.detail;
+            if (v.penalty > 0) out += " (penalty " + Num(v.penalty) + " points)";
+            out += "\n" + quoteOther(v);
+        }
+    }
+    if (!r.miscopiedBy.empty()) {
+        out += "\nOthers who miscopied your call (" + Num(static_cast<std::int64_t>(r.miscopiedBy.size())) +
+               "; for information, " + (rules.blameBoth ? "taken off by the rules" : "you keep these") + ")\n";
+        for (const MiscopiedBy& m : r.miscopiedBy) {
+            const CheckContact& c = log.contacts[m.contact];
+            const SubmittedLog& other = logs[m.otherLog];
+            const CheckContact& oc = other.contacts[m.otherContact];
+            out += "  line " + Num(static_cast<std::int64_t>(c.place)) + ": " + c.line + "\n";
+            out += "    " + other.call + " logged you as " + m.loggedAs + ", line " +
+                   Num(static_cast<std::int64_t>(oc.place)) + ": " + oc.line + "\n";
+        }
+    }
+    return out;
+}
+
+std::string ResultsCsv(const CheckResult& result) {
+    std::string out = "call,category,claimed,raw_contacts,raw_points,raw_multipliers,raw_score,final_contacts,"
+                      "final_points,final_multipliers,final_score,reduction_percent,error_rate_percent,clock_offset";
+    for (std::size_t v = 0; v < kVerdictCount; ++v) {
+        std::string code(VerdictCode(static_cast<Verdict>(v)));
+        std::transform(code.begin(), code.end(), code.begin(), [](char c) { return static_cast<char>(std::tolower(c)); });
+        out += "," + code;
+    }
+    out += "\r\n";
+    for (std::size_t i : ResultsOrder(result)) {
+        const LogResult& r = result.logs[i];
+        out += CsvField(r.call) + "," + CsvField(r.checklog ? "CHECKLOG" : r.category) + "," + Claimed(r) + "," +
+               Num(r.raw.contacts) + "," + Num(r.raw.points) + "," + Num(r.raw.multipliers) + "," + Num(r.raw.score) +
+               "," + Num(r.final.contacts) + "," + Num(r.final.points) + "," + Num(r.final.multipliers) + "," +
+               Num(r.final.score) + "," + Fixed(r.reductionPercent, 1) + "," + Fixed(100.0 * r.errorRate, 1) + "," +
+               Num(r.clockOffset);
+        for (std::int64_t n : r.counts) out += "," + Num(n);
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::string ResultsJson(const CheckResult& result, const Rules& rules) {
+    using nlohmann::json;
+    auto tally = [](const Tally& t) {
+        return json{{"contacts", t.contacts}, {"points", t.points}, {"multipliers", t.multipliers}, {"score", t.score}};
+    };
+    json rows = json::array();
+    for (std::size_t i : ResultsOrder(result)) {
+        const LogResult& r = result.logs[i];
+        json counts = json::object();
+        for (std::size_t v = 0; v < kVerdictCount; ++v)
+            counts[std::string(VerdictCode(static_cast<Verdict>(v)))] = r.counts[v];
+        rows.push_back({{"call", r.call},
+                        {"category", r.checklog ? std::string("CHECKLOG") : r.category},
+                        {"checklog", r.checklog},
+                        {"claimed", r.claimed ? json(*r.claimed) : json(nullptr)},
+                        {"raw", tally(r.raw)},
+                        {"final", tally(r.final)},
+                        {"reduction_percent", std::round(r.reductionPercent * 10) / 10},
+                        {"error_rate_percent", std::round(r.errorRate * 1000) / 10},
+                        {"clock_offset", r.clockOffset},
+                        {"verdicts", counts}});
+    }
+    json doc = {{"contest", rules.name}, {"results", rows}};
+    return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+std::string SummaryText(const CheckResult& result, const Rules& rules) {
+    const CheckSummary& s = result.summary;
+    auto share = [&](std::size_t n, std::size_t of) {
+        return of == 0 ? std::string("0.0 %") : Fixed(100.0 * static_cast<double>(n) / static_cast<double>(of), 1) + " %";
+    };
+    auto count = [&](Verdict v) { return s.counts[static_cast<std::size_t>(v)]; };
+    std::string out = rules.name + " cross-check summary\n\n";
+    out += "Logs:                  " + Num(static_cast<std::int64_t>(s.logs)) + " (" +
+           Num(static_cast<std::int64_t>(s.checklogs)) + " checklogs)\n";
+    out += "Contacts:              " + Num(static_cast<std::int64_t>(s.contacts)) + "\n";
+    out += "Cross-checked:         " + Num(static_cast<std::int64_t>(s.crossChecked)) + " (" +
+           share(s.crossChecked, s.contacts) + " of all contacts)\n";
+    out += "Confirmed:             " + Num(static_cast<std::int64_t>(s.confirmed)) + " (" +
+           share(s.confirmed, s.crossChecked) + " of those cross-checked)\n";
+    const std::pair<const char*, Verdict> lines[] = {
+        {"Busted calls:         ", Verdict::Busted},  {"Not in log:           ", Verdict::Nil},
+        {"Miscopied exchanges:  ", Verdict::Exchange}, {"Uniques:              ", Verdict::Unique},
+        {"No log, credited:     ", Verdict::NoLog},   {"Dupes:                ", Verdict::Dupe},
+        {"Outside the period:   ", Verdict::Period},  {"Band/mode not allowed:", Verdict::Invalid},
+        {"Partner erred:        ", Verdict::Partner}, {"Checklog contacts:    ", Verdict::Checklog},
+    };
+    for (const auto& [label, v] : lines)
+        out += std::string(label) + " " + Num(static_cast<std::int64_t>(count(v))) + "\n";
+    out += "Time taken:            " + Fixed(s.seconds, 2) + " s\n";
+    return out;
+}
+
+void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, const CheckResult& result) {
+    out << kVerdictsCsvHeader;
+    std::string row;
+    for (std::size_t L = 0; L < logs.size(); ++L) {
+        const SubmittedLog& log = logs[L];
+        const LogResult& r = result.logs[L];
+        for (std::size_t i = 0; i < log.contacts.size(); ++i) {
+            const CheckContact& c = log.contacts[i];
+            const ContactVerdict& v = r.verdicts[i];
+            std::string otherLine;
+            if (v.otherLog != kNone)
+                otherLine = logs[v.otherLog].file + ":" +
+                            Num(static_cast<std::int64_t>(logs[v.otherLog].contacts[v.otherContact].place));
+            row.clear();
+            row += CsvField(log.call) + "," + CsvField(log.file) + "," + Num(static_cast<std::int64_t>(c.place)) + "," +
+                   contestlog::UtcText(c.time) + "," + CsvField(c.band) + "," + CsvField(c.mode) + "," + CsvField(c.call) +
+                   "," + std::string(VerdictCode(v.verdict)) + "," + std::string(BlameCode(v.blamed)) + "," +
+                   CsvField(v.otherCall) + "," + CsvField(otherLine) + "," +
+                   (v.minutesOff ? Num(*v.minutesOff) : std::string()) + "," + Num(v.points) + "," +
+                   CsvField(v.detail) + "\r\n";
+            out << row;
+        }
+    }
+}
+
+}  // namespace yol::check

@@ -1,0 +1,32 @@
+// What the check writes, as text: the report sent to each entrant, the
+// results table (CSV, JSON), the summary of the whole check and the
+// per-contact verdict file. No files here: the caller writes the texts.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "CheckTypes.h"
+#include "Rules.h"
+
+namespace yol::check {
+
+// The logs in results order: by category, then final score, highest first,
+// then call.
+std::vector<std::size_t> ResultsOrder(const CheckResult& result);
+
+// The plain-text report for logs[index].
+std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& result,
+                      std::size_t index, const Rules& rules);
+
+std::string ResultsCsv(const CheckResult& result);
+std::string ResultsJson(const CheckResult& result, const Rules& rules);
+std::string SummaryText(const CheckResult& result, const Rules& rules);
+
+// verdicts.csv: the header, then one row per contact of every log, logs in
+// input order, contacts in file order.
+extern const char* const kVerdictsCsvHeader;
+void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, const CheckResult& result);
+
+}  // namespace yol::check

@@ -1,0 +1,85 @@
+#include "Scoring.h"
+
+#include <cctype>
+#include <set>
+#include <string>
+#include <utility>
+
+#include "Scorer.h"
+#include "scoring/ScoreBook.h"
+
+namespace yol::check {
+namespace {
+
+std::string Joined(const std::vector<std::string>& tokens) {
+    std::string out;
+    for (const std::string& t : tokens) {
+        if (!out.empty()) out += ' ';
+        out += t;
+    }
+    return out;
+}
+
+// One contact into the scorer's store, as a reader hands it over.
+void Feed(score::ContactStore& store, const CheckContact& c, const std::string& report) {
+    contestlog::ContactView e;
+    e.call = c.call;
+    e.band = c.band;
+    e.mode = c.mode;
+    e.report = report;
+    e.dxcc = c.dxcc;
+    e.mainPrefix = c.mainPrefix;
+    e.continent = c.continent;
+    e.time = c.time;
+    e.place = c.place;
+    store.Contact(e);
+}
+
+}  // namespace
+
+Tally ScoreYol(const SubmittedLog& log, const std::vector<std::size_t>& included,
+               std::vector<std::int64_t>& points) {
+    score::ContactStore store(true);
+    std::string report;
+    for (std::size_t i : included) {
+        report = Joined(log.contacts[i].received);
+        Feed(store, log.contacts[i], report);
+    }
+    TScoreBook book;
+    std::size_t n = 0;
+    // The audit hands the contacts over in the order scored: the included order.
+    score::ScoreContacts(store, nullptr, log.myPrefix, log.myContinent, book,
+                         [&](const score::AuditEntry& entry) { points[included[n++]] = entry.points; });
+    Tally t;
+    for (const TStatistic& s : book.Tallies()) {
+        t.contacts += s.QSOs;
+        t.points += s.Points;
+        t.multipliers += s.Districts + s.Countries;
+    }
+    t.score = t.points * t.multipliers;
+    return t;
+}
+
+Tally ScorePerContact(const SubmittedLog& log, const Rules& rules,
+                      const std::vector<std::size_t>& included,
+                      const std::vector<std::int64_t>& points,
+                      const std::vector<bool>& countMultiplier) {
+    const std::size_t token = rules.ReceivedIndex(rules.multiplierToken);
+    std::set<std::pair<std::string, std::string>> multipliers;
+    Tally t;
+    for (std::size_t i : included) {
+        const CheckContact& c = log.contacts[i];
+        ++t.contacts;
+        t.points += points[i];
+        if (points[i] <= 0 || !countMultiplier[i] || token == kNone || token >= c.received.size()) continue;
+        std::string value = c.received[token];
+        for (char& ch : value) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        multipliers.emplace(c.band, value);
+    }
+    // Without a multiplier token the score is the points.
+    t.multipliers = token == kNone ? (t.points > 0 ? 1 : 0) : static_cast<std::int64_t>(multipliers.size());
+    t.score = t.points * t.multipliers;
+    return t;
+}
+
+}  // namespace yol::check

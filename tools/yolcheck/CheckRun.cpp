@@ -1,0 +1,297 @@
+#include "CheckRun.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+#include <CLI/CLI.hpp>
+
+#include "CrossCheck.h"
+#include "Outputs.h"
+#include "Rules.h"
+#include "contestlog/CountryFile.h"
+
+#ifndef YOL_VERSION
+#define YOL_VERSION "0"
+#endif
+
+namespace yol::check {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Upper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::vector<std::string> Tokens(std::string_view text) {
+    std::vector<std::string> out;
+    for (std::string_view t : contestlog::ExchangeTokens(text)) out.emplace_back(t);
+    return out;
+}
+
+class Loader : public contestlog::LogSink {
+public:
+    Loader(LoadedLog& into, const std::string& path) : into_(into), path_(path) { into_.log.file = path; }
+
+    void Station(std::string_view call) override {
+        if (into_.log.call.empty()) into_.log.call = Upper(call);
+    }
+    void Header(std::string_view name, std::string_view value) override {
+        if (name == "CALLSIGN" && into_.log.call.empty()) into_.log.call = Upper(value);
+        if (name.starts_with("CATEGORY")) {
+            if (Upper(value).find("CHECKLOG") != std::string::npos) into_.log.checklog = true;
+            if (name == "CATEGORY-OPERATOR" || name == "CATEGORY-BAND" || name == "CATEGORY-MODE" ||
+                name == "CATEGORY-POWER" || name == "CATEGORY-ASSISTED" || name == "CATEGORY-TRANSMITTER" ||
+                name == "CATEGORY-OVERLAY" || name == "CATEGORY") {
+                if (!value.empty()) {
+                    if (!into_.log.category.empty()) into_.log.category += ' ';
+                    into_.log.category += Upper(value);
+                }
+            }
+        }
+        if (name == "CLAIMED-SCORE") {
+            std::string digits;
+            for (char c : value)
+                if (c >= '0' && c <= '9') digits += c;
+                else if (c != ',' && c != '.' && c != ' ') return;
+            if (!digits.empty() && digits.size() < 18) into_.log.claimed = std::stoll(digits);
+        }
+    }
+    void Contact(const contestlog::ContactView& v) override {
+        CheckContact c;
+        c.time = v.time;
+        c.band.assign(v.band);
+        c.mode.assign(v.mode);
+        c.frequency.assign(v.frequency);
+        c.ownCall.assign(v.ownCall);
+        c.call.assign(v.call);
+        c.sent = Tokens(v.sent);
+        c.received = Tokens(v.report);
+        c.dxcc.assign(v.dxcc);
+        c.mainPrefix.assign(v.mainPrefix);
+        c.continent.assign(v.continent);
+        c.place = v.place;
+        c.line.assign(v.line);
+        if (c.time == kNoMinute) {
+            into_.messages.push_back(path_ + ":" + std::to_string(c.place) + ": the contact's time does not parse");
+            ++into_.rejected;
+        }
+        into_.log.contacts.push_back(std::move(c));
+    }
+    void Problem(const contestlog::LogProblem& p) override {
+        if (p.severity == contestlog::Severity::Note) return;  // read and kept: nothing lost
+        into_.messages.push_back(path_ + ":" + std::to_string(p.place) + ": " + p.message);
+        ++into_.rejected;
+    }
+
+private:
+    LoadedLog& into_;
+    const std::string& path_;
+};
+
+std::string FileName(std::string call) {
+    for (char& c : call)
+        if (c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|')
+            c = '_';
+    return call;
+}
+
+bool WriteFile(const fs::path& path, std::string_view text, std::FILE* err) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    if (!out) {
+        std::fprintf(err, "yolcheck: cannot write %s\n", path.string().c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+LoadedLog LoadLog(const std::string& path, const contestlog::ReadOptions& options) {
+    LoadedLog loaded;
+    Loader sink(loaded, path);
+    contestlog::ReadLog(path, options, sink);
+    return loaded;
+}
+
+int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, const std::string& countryFile) {
+    CLI::App app{"Cross-checks every submitted log of a contest against all the others and writes the\n"
+                 "committee's reports, results and per-contact verdicts into --out DIR.",
+                 "yolcheck"};
+    std::string rulesPath, outDir, ctyPath;
+    std::vector<std::string> inputs;
+    bool parseOnly = false;
+    app.add_option("--rules", rulesPath, "contest rules (TOML); the YOL rules when not given");
+    app.add_option("--out", outDir, "folder for reports/<CALL>.txt, results.csv, results.json, summary.txt, verdicts.csv");
+    app.add_option("--cty", ctyPath, "country file for the YOL scoring (default: Debian's hamradio-files cty.dat)");
+    app.add_flag("--parse-only", parseOnly, "read and parse every log, check nothing");
+    app.set_version_flag("--version", std::string("yolcheck ") + YOL_VERSION);
+    app.add_option("logs", inputs, "log files, or a folder holding them")->required();
+    app.footer(
+        "Exit status: 0 everything read and checked, 1 something was rejected (logs, lines or\n"
+        "contacts; each named with file and line on stderr; the rest checked), 2 usage error,\n"
+        "3 the rules file, the output folder or every log unreadable.");
+
+    std::vector<std::string> argv{"yolcheck"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<const char*> cargv;
+    for (const auto& a : argv) cargv.push_back(a.c_str());
+    try {
+        app.parse(static_cast<int>(cargv.size()), cargv.data());
+        if (!parseOnly && outDir.empty()) throw CLI::RequiredError("--out");
+    } catch (const CLI::ParseError& e) {
+        std::ostringstream o, er;
+        const int code = app.exit(e, o, er);
+        std::fputs(o.str().c_str(), out);
+        std::fputs(er.str().c_str(), err);
+        return code == 0 ? kCheckClean : kCheckUsage;
+    }
+
+    const auto started = std::chrono::steady_clock::now();
+    Rules rules = YolRules();
+    if (!rulesPath.empty()) {
+        std::ifstream in(rulesPath, std::ios::binary);
+        if (!in) {
+            std::fprintf(err, "yolcheck: cannot read the rules file %s\n", rulesPath.c_str());
+            return kCheckUnreadable;
+        }
+        std::stringstream text;
+        text << in.rdbuf();
+        try {
+            rules = ParseRules(text.str(), rulesPath);
+        } catch (const RulesError& e) {
+            std::fprintf(err, "%s\n", e.what());
+            return kCheckUnreadable;
+        }
+    }
+
+    // The files: each argument a log or a folder of them (its files, by name).
+    std::vector<std::string> paths;
+    for (const std::string& input : inputs) {
+        std::error_code ec;
+        if (fs::is_directory(input, ec)) {
+            std::vector<std::string> inDir;
+            for (const auto& entry : fs::directory_iterator(input, ec)) {
+                const std::string name = entry.path().filename().string();
+                if (!name.empty() && name[0] != '.' && entry.is_regular_file(ec)) inDir.push_back(entry.path().string());
+            }
+            std::sort(inDir.begin(), inDir.end());
+            paths.insert(paths.end(), inDir.begin(), inDir.end());
+        } else {
+            paths.push_back(input);
+        }
+    }
+
+    std::optional<contestlog::CountryFile> countries;
+    contestlog::ReadOptions options;
+    if (rules.scoring == Scoring::Yol && !parseOnly) {
+        try {
+            countries = contestlog::CountryFile::Load(ctyPath.empty() ? countryFile : ctyPath);
+            options.countries = &*countries;
+        } catch (const std::exception& e) {
+            std::fprintf(err, "yolcheck: %s: contacts without a country are scored as the log gives them\n", e.what());
+        }
+    }
+
+    std::vector<SubmittedLog> logs;
+    std::map<std::string, std::string> fileOfCall;
+    std::size_t rejected = 0, unreadable = 0, contacts = 0;
+    for (const std::string& path : paths) {
+        LoadedLog loaded;
+        try {
+            loaded = LoadLog(path, options);
+        } catch (const std::exception& e) {
+            std::fprintf(err, "%s\n", e.what());
+            ++rejected;
+            ++unreadable;
+            continue;
+        }
+        for (const std::string& m : loaded.messages) std::fprintf(err, "%s\n", m.c_str());
+        rejected += loaded.rejected;
+        SubmittedLog& log = loaded.log;
+        if (log.call.empty()) {
+            std::fprintf(err, "%s:1: the log names no call of its own (CALLSIGN:, STATION_CALLSIGN): not checked\n",
+                         path.c_str());
+            ++rejected;
+            continue;
+        }
+        auto [it, added] = fileOfCall.emplace(log.call, path);
+        if (!added) {
+            std::fprintf(err, "%s:1: a second log for %s (the first is %s): not checked\n", path.c_str(),
+                         log.call.c_str(), it->second.c_str());
+            ++rejected;
+            continue;
+        }
+        if (options.countries) {
+            if (const contestlog::Country* c = options.countries->Lookup(log.call)) {
+                log.myPrefix.assign(c->hostPrefix);
+                log.myContinent.assign(c->continent);
+            }
+        }
+        if (log.myPrefix.empty()) log.myPrefix = "UA1";
+        if (log.myContinent.empty()) log.myContinent = "EU";
+        contacts += log.contacts.size();
+        logs.push_back(std::move(log));
+    }
+    if (logs.empty() && !paths.empty() && unreadable == paths.size()) {
+        std::fprintf(err, "yolcheck: no log could be read\n");
+        return kCheckUnreadable;
+    }
+    if (parseOnly) {
+        std::fprintf(out, "%zu logs, %zu contacts read\n", logs.size(), contacts);
+        return rejected > 0 ? kCheckRejected : kCheckClean;
+    }
+
+    CheckResult result = CrossCheck(logs, rules);
+    for (std::size_t L = 0; L < logs.size(); ++L)
+        for (std::size_t i = 0; i < logs[L].contacts.size(); ++i) {
+            const ContactVerdict& v = result.logs[L].verdicts[i];
+            if (v.verdict != Verdict::Period || logs[L].contacts[i].time == kNoMinute) continue;
+            std::fprintf(err, "%s:%zu: outside the contest period: not scored\n", logs[L].file.c_str(),
+                         logs[L].contacts[i].place);
+            ++rejected;
+        }
+    result.summary.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+    std::error_code ec;
+    const fs::path dir(outDir);
+    fs::create_directories(dir / "reports", ec);
+    if (ec) {
+        std::fprintf(err, "yolcheck: cannot make %s: %s\n", (dir / "reports").string().c_str(), ec.message().c_str());
+        return kCheckUnreadable;
+    }
+    bool written = true;
+    for (std::size_t L = 0; L < logs.size(); ++L)
+        written &= WriteFile(dir / "reports" / (FileName(logs[L].call) + ".txt"), LogReport(logs, result, L, rules), err);
+    written &= WriteFile(dir / "results.csv", ResultsCsv(result), err);
+    written &= WriteFile(dir / "results.json", ResultsJson(result, rules), err);
+    {
+        std::ofstream v(dir / "verdicts.csv", std::ios::binary);
+        WriteVerdictsCsv(v, logs, result);
+        v.close();
+        if (!v) {
+            std::fprintf(err, "yolcheck: cannot write %s\n", (dir / "verdicts.csv").string().c_str());
+            written = false;
+        }
+    }
+    result.summary.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    written &= WriteFile(dir / "summary.txt", SummaryText(result, rules), err);
+    if (!written) return kCheckUnreadable;
+    std::fprintf(out, "%zu logs, %zu contacts checked in %.2f s; written to %s\n", logs.size(), contacts,
+                 result.summary.seconds, outDir.c_str());
+    return rejected > 0 ? kCheckRejected : kCheckClean;
+}
+
+}  // namespace yol::check
