@@ -128,6 +128,9 @@ TEST_F(CheckRunTest, ExitStatusForUsageRulesAndUnreadableLogs) {
               kCheckUnreadable);
     EXPECT_EQ(err_, (dir_ / "bad.toml").string() + ":3: unknown key 'matching.windows'\n");
     EXPECT_EQ(Run({"--out", (dir_ / "o").string(), (dir_ / "missing.log").string()}), kCheckUnreadable);
+    fs::create_directories(dir_ / "empty");
+    EXPECT_EQ(Run({"--out", (dir_ / "o").string(), (dir_ / "empty").string()}), kCheckUnreadable);
+    EXPECT_EQ(err_, "yolcheck: no log files given or found\n");
 
     EXPECT_EQ(Run({"--parse-only", (dir_ / "logs").string()}), kCheckClean) << err_;
     EXPECT_EQ(out_, "1 logs, 1 contacts read\n");

@@ -181,27 +181,70 @@ std::string SummaryText(const CheckResult& result, const Rules& rules) {
 
 void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, const CheckResult& result) {
     out << kVerdictsCsvHeader;
-    std::string row;
+    // Rows gathered into one buffer, written a megabyte at a time.
+    std::string buffer;
+    buffer.reserve(std::size_t{1} << 21);
+    auto field = [&](std::string_view text) {
+        bool quote = false;
+        for (char c : text)
+            if (c == ',' || c == '"' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+                quote = true;
+                break;
+            }
+        if (!quote) {
+            buffer += text;
+        } else {
+            buffer += CsvField(text);
+        }
+        buffer += ',';
+    };
+    auto number = [&](std::int64_t v) {
+        char digits[24];
+        const int n = std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(v));
+        buffer.append(digits, static_cast<std::size_t>(n));
+    };
     for (std::size_t L = 0; L < logs.size(); ++L) {
         const SubmittedLog& log = logs[L];
         const LogResult& r = result.logs[L];
         for (std::size_t i = 0; i < log.contacts.size(); ++i) {
             const CheckContact& c = log.contacts[i];
             const ContactVerdict& v = r.verdicts[i];
-            std::string otherLine;
-            if (v.otherLog != kNone)
-                otherLine = logs[v.otherLog].file + ":" +
-                            Num(static_cast<std::int64_t>(logs[v.otherLog].contacts[v.otherContact].place));
-            row.clear();
-            row += CsvField(log.call) + "," + CsvField(log.file) + "," + Num(static_cast<std::int64_t>(c.place)) + "," +
-                   contestlog::UtcText(c.time) + "," + CsvField(c.band) + "," + CsvField(c.mode) + "," + CsvField(c.call) +
-                   "," + std::string(VerdictCode(v.verdict)) + "," + std::string(BlameCode(v.blamed)) + "," +
-                   CsvField(v.otherCall) + "," + CsvField(otherLine) + "," +
-                   (v.minutesOff ? Num(*v.minutesOff) : std::string()) + "," + Num(v.points) + "," +
-                   CsvField(v.detail) + "\r\n";
-            out << row;
+            field(log.call);
+            field(log.file);
+            number(static_cast<std::int64_t>(c.place));
+            buffer += ',';
+            buffer += contestlog::UtcText(c.time);
+            buffer += ',';
+            field(c.band);
+            field(c.mode);
+            field(c.call);
+            field(VerdictCode(v.verdict));
+            field(BlameCode(v.blamed));
+            field(v.otherCall);
+            if (v.otherLog != kNone) {
+                const SubmittedLog& other = logs[v.otherLog];
+                if (other.file.find_first_of(",\"\r\n") == std::string::npos) {
+                    buffer += other.file;
+                    buffer += ':';
+                    number(static_cast<std::int64_t>(other.contacts[v.otherContact].place));
+                } else {
+                    buffer += CsvField(other.file + ":" + Num(static_cast<std::int64_t>(other.contacts[v.otherContact].place)));
+                }
+            }
+            buffer += ',';
+            if (v.minutesOff) number(*v.minutesOff);
+            buffer += ',';
+            number(v.points);
+            buffer += ',';
+            buffer += v.detail.empty() ? std::string() : CsvField(v.detail);
+            buffer += "\r\n";
+            if (buffer.size() >= (std::size_t{1} << 20)) {
+                out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+                buffer.clear();
+            }
         }
     }
+    out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
 }
 
 }  // namespace yol::check

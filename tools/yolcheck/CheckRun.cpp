@@ -192,6 +192,11 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
         }
     }
 
+    if (paths.empty()) {
+        std::fprintf(err, "yolcheck: no log files given or found\n");
+        return kCheckUnreadable;
+    }
+
     std::optional<contestlog::CountryFile> countries;
     contestlog::ReadOptions options;
     if (rules.scoring == Scoring::Yol && !parseOnly) {
