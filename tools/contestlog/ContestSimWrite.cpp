@@ -189,6 +189,10 @@ void WriteTruthRows(const ContestSim& sim, std::size_t s, const std::vector<SimL
 }
 
 SimWritten WriteContest(const ContestSim& sim, const std::filesystem::path& dir) {
+    // Logs of an earlier contest left beside the new ones would be read with them.
+    if (const std::filesystem::path logs = dir / "logs";
+        std::filesystem::exists(logs) && !std::filesystem::is_empty(logs))
+        throw std::runtime_error(logs.string() + " already holds files: give a new or empty folder");
     std::filesystem::create_directories(dir / "logs");
     const std::filesystem::path truthPath = dir / "truth.csv";
     std::ofstream truth(truthPath, std::ios::binary | std::ios::trunc);
