@@ -98,6 +98,7 @@ protected:
 
     static void SetUpTestSuite() {
         dir_ = new fs::path(Write(Busy(), "busy"));
+        sim_ = new ContestSim(Busy());
         truth_ = new std::vector<TruthRow>(ReadTruth(*dir_ / "truth.csv"));
         logs_ = new std::map<std::string, ReadBack>();
         for (const auto& entry : fs::directory_iterator(*dir_ / "logs")) {
@@ -107,12 +108,14 @@ protected:
         }
     }
     static void TearDownTestSuite() {
+        delete sim_;
         delete logs_;
         delete truth_;
         delete dir_;
     }
 
     static inline fs::path* dir_ = nullptr;
+    static inline ContestSim* sim_ = nullptr;  // the contest written into dir_
     static inline std::vector<TruthRow>* truth_ = nullptr;
     static inline std::map<std::string, ReadBack>* logs_ = nullptr;
 };
@@ -157,7 +160,15 @@ TEST_F(SimulatedContest, LogsReadBackCleanWithTheirHeaders) {
             ASSERT_EQ(back.format, LogFormat::Cabrillo);
             EXPECT_EQ(back.Header("CATEGORY-OPERATOR"), kind == "checklog" ? "CHECKLOG" : "SINGLE-OP");
             EXPECT_EQ(back.Header("CONTEST"), "YOL");
-            EXPECT_NE(back.Header("CLAIMED-SCORE"), "<none>");
+            const std::string claimed = back.Header("CLAIMED-SCORE");
+            if (kind == "checklog") {
+                EXPECT_EQ(claimed, "<none>");
+            } else {
+                ASSERT_NE(claimed, "<none>");
+                const std::size_t s = sim_->Find(row["station"]);
+                EXPECT_EQ(std::stoll(claimed), SimClaimedScore(*sim_, s, sim_->Log(s)));
+                EXPECT_GT(std::stoll(claimed), 0);
+            }
         }
         ++logs, checklogs += kind == "checklog";
     }

@@ -26,7 +26,7 @@ inline constexpr int kSimMinutes = 24 * 60;
 struct SimOptions {
     std::size_t stations = 100;
     std::uint64_t seed = 1;
-    double contactsPerLog = 650;  // mean lines per log aimed at (busy stations far more)
+    double contactsPerLog = 680;  // mean contacts per station aimed at (busy stations far more)
     // Operator errors, each a share of log lines (a line has at most one).
     double bustedCall = 0.02;     // the other's call logged wrong
     double exchange = 0.02;       // the received exchange miscopied
@@ -121,6 +121,7 @@ private:
     std::vector<Qso> qsos_;
     std::vector<std::uint32_t> byStation_;  // contact ids, grouped by station, time order
     std::vector<std::size_t> first_;        // station s: byStation_[first_[s], first_[s + 1])
+    std::vector<std::uint32_t> rank_;       // contact q: its place in a's list (2q), in b's (2q + 1)
     std::vector<std::pair<std::string_view, std::uint32_t>> calls_;  // sorted, for Find
 };
 
