@@ -15,6 +15,8 @@ function(yol_warnings target)
                                            $<$<CXX_COMPILER_ID:GNU>:-Wno-restrict> -Werror)
 endfunction()
 
+include(${CMAKE_CURRENT_LIST_DIR}/HeaderLibs.cmake)
+
 if(WIN32)
   # No MinGW runtime DLLs next to the module: everything links in.
   add_link_options(-static -static-libgcc -static-libstdc++)

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "ContactStore.h"
+#include "contestlog/ContactStore.h"
 #include "RunScorer.h"
 #include "contestlog/Generator.h"
 #include "contestlog/LogWriter.h"
@@ -24,6 +24,8 @@ namespace yol::score {
 namespace {
 
 using contestlog::Contact;
+using contestlog::ContactStore;
+using contestlog::ScoreContacts;
 using contestlog::LogFormat;
 using test::AuditLog;
 using test::HaveDebianCountries;

@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "ContactStore.h"
+#include "contestlog/ContactStore.h"
+#include "contestlog/Text.h"
 #include "Outputs.h"
 #include "RunScorer.h"
 #include "contestlog/CountryFile.h"
@@ -24,6 +25,8 @@ namespace yol::score {
 namespace {
 
 using contestlog::Contact;
+using contestlog::CsvField;
+using contestlog::Utf8OrLatin1;
 using contestlog::LogFormat;
 using test::Ran;
 using test::RunYolscore;
@@ -374,8 +377,8 @@ TEST(Outputs, JsonAndCsvStayWellFormedOnOddBytes) {
     EXPECT_EQ(json, "\"a\\\"b\\\\c\\u0000d\\u0001\\u001f\x7F\xC3\xA9\xE2\x82\xAC\xC3\x80\xC3\xBF\xC3\xA2\xC2\x82"
                     "\xC3\xAD\xC2\xA0\xC2\x80\"");
     EXPECT_TRUE(JsonChecker(json).Document());
-    EXPECT_EQ(nlohmann::json::parse(json).get<std::string>(), JsonText(odd));
-    EXPECT_EQ(JsonText("\xC0\xFF" "\xC3\xA9"), "\xC3\x80\xC3\xBF" "\xC3\xA9");
+    EXPECT_EQ(nlohmann::json::parse(json).get<std::string>(), Utf8OrLatin1(odd));
+    EXPECT_EQ(Utf8OrLatin1("\xC0\xFF" "\xC3\xA9"), "\xC3\x80\xC3\xBF" "\xC3\xA9");
 
     EXPECT_EQ(CsvField("UA1ABC"), "UA1ABC");
     EXPECT_EQ(CsvField("a,b"), "\"a,b\"");

@@ -154,4 +154,61 @@ void AppendUtf16AsUtf8(std::string_view bytes, bool bigEndian, std::string& out)
     DecodeUtf16(bytes, bigEndian, [&](std::uint32_t cp) { AppendUtf8(cp, out); });
 }
 
+std::size_t Utf8Length(std::string_view s, std::size_t at) noexcept {
+    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char c = b(at);
+    std::size_t n = 0;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) n = 2;
+    else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (at + n > s.size()) return 0;
+    if (b(at + 1) < lo || b(at + 1) > hi) return 0;
+    for (std::size_t i = 2; i < n; ++i)
+        if (b(at + i) < 0x80 || b(at + i) > 0xBF) return 0;
+    return n;
+}
+
+std::string Utf8OrLatin1(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (const std::size_t n = c >= 0x80 ? Utf8Length(text, i) : 0; n > 0) {
+            out.append(text.substr(i, n));
+            i += n;
+        } else if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            ++i;
+        } else {  // a byte that is not UTF-8: U+0080..U+00FF
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string CsvField(std::string_view text) {
+    bool quote = false;
+    for (char ch : text)
+        if (ch == ',' || ch == '"' || static_cast<unsigned char>(ch) < 0x20) quote = true;
+    if (!quote) return std::string(text);
+    std::string out = "\"";
+    for (char ch : text) {
+        if (ch == '"') out += '"';
+        out += ch;
+    }
+    return out + '"';
+}
+
 }  // namespace yol::contestlog

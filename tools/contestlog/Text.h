@@ -53,4 +53,14 @@ void AppendUtf16As1251(std::string_view bytes, bool bigEndian, std::string& out)
 // Appends UTF-16 (no BOM) as UTF-8, for reading a UTF-16 XML file's prolog.
 void AppendUtf16AsUtf8(std::string_view bytes, bool bigEndian, std::string& out);
 
+// Length of the valid UTF-8 sequence at `at` (no overlongs, no surrogates,
+// at most U+10FFFF), or 0.
+std::size_t Utf8Length(std::string_view text, std::size_t at) noexcept;
+// The text as UTF-8: valid UTF-8 kept, every other byte read as the character
+// of the same number (so "\xC0" is U+00C0); for JSON, whose strings are UTF-8.
+std::string Utf8OrLatin1(std::string_view text);
+// A CSV field (RFC 4180): quoted when it holds a comma, quote, CR or LF or
+// any other control byte, with inner quotes doubled.
+std::string CsvField(std::string_view text);
+
 }  // namespace yol::contestlog

@@ -5,12 +5,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "Scorer.h"
+#include "contestlog/ContactStore.h"
+#include "contestlog/Text.h"
 
 namespace yol::check {
 namespace {
 
-using score::CsvField;
+using contestlog::CsvField;
 
 std::string Num(std::int64_t v) { return std::to_string(v); }
 

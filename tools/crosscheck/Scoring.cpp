@@ -5,7 +5,8 @@
 #include <string>
 #include <utility>
 
-#include "Scorer.h"
+#include "contestlog/ContactStore.h"
+#include "contestlog/Text.h"
 #include "scoring/ScoreBook.h"
 
 namespace yol::check {
@@ -21,7 +22,7 @@ std::string Joined(const std::vector<std::string>& tokens) {
 }
 
 // One contact into the scorer's store, as a reader hands it over.
-void Feed(score::ContactStore& store, const CheckContact& c, const std::string& report) {
+void Feed(contestlog::ContactStore& store, const CheckContact& c, const std::string& report) {
     contestlog::ContactView e;
     e.call = c.call;
     e.band = c.band;
@@ -39,7 +40,7 @@ void Feed(score::ContactStore& store, const CheckContact& c, const std::string& 
 
 Tally ScoreYol(const SubmittedLog& log, const std::vector<std::size_t>& included,
                std::vector<std::int64_t>& points) {
-    score::ContactStore store(true);
+    contestlog::ContactStore store(true);
     std::string report;
     for (std::size_t i : included) {
         report = Joined(log.contacts[i].received);
@@ -48,8 +49,8 @@ Tally ScoreYol(const SubmittedLog& log, const std::vector<std::size_t>& included
     TScoreBook book;
     std::size_t n = 0;
     // The audit hands the contacts over in the order scored: the included order.
-    score::ScoreContacts(store, nullptr, log.myPrefix, log.myContinent, book,
-                         [&](const score::AuditEntry& entry) { points[included[n++]] = entry.points; });
+    contestlog::ScoreContacts(store, nullptr, log.myPrefix, log.myContinent, book,
+                         [&](const contestlog::AuditEntry& entry) { points[included[n++]] = entry.points; });
     Tally t;
     for (const TStatistic& s : book.Tallies()) {
         t.contacts += s.QSOs;

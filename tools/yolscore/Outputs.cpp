@@ -32,31 +32,6 @@ Totals Sum(const std::vector<TStatistic>& tallies) {
     return t;
 }
 
-// Length of the valid UTF-8 sequence at `at` (no overlongs, no surrogates,
-// at most U+10FFFF), or 0.
-std::size_t Utf8Length(std::string_view s, std::size_t at) noexcept {
-    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char c = b(at);
-    std::size_t n = 0;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) n = 2;
-    else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        if (c == 0xE0) lo = 0xA0;
-        if (c == 0xED) hi = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        if (c == 0xF0) lo = 0x90;
-        if (c == 0xF4) hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (at + n > s.size()) return 0;
-    if (b(at + 1) < lo || b(at + 1) > hi) return 0;
-    for (std::size_t i = 2; i < n; ++i)
-        if (b(at + i) < 0x80 || b(at + i) > 0xBF) return 0;
-    return n;
-}
 
 // A text that would break the audit's lines (it holds a control byte) is
 // quoted as the log problems quote a value; other texts go out as they are.
@@ -67,7 +42,7 @@ std::string AuditField(std::string_view text) {
 }
 
 Json TallyJson(const TStatistic& t) {
-    return Json{{"band", JsonText(t.Band)}, {"qsos", t.QSOs}, {"points", t.Points},
+    return Json{{"band", contestlog::Utf8OrLatin1(t.Band)}, {"qsos", t.QSOs}, {"points", t.Points},
                 {"districts", t.Districts}, {"countries", t.Countries}};
 }
 
@@ -87,7 +62,7 @@ Json ClaimedJson(const std::optional<std::string>& claimed) {
     std::int64_t value = 0;
     const char* end = claimed->data() + claimed->size();
     if (!claimed->empty() && std::from_chars(claimed->data(), end, value).ptr == end) return value;
-    return JsonText(*claimed);
+    return contestlog::Utf8OrLatin1(*claimed);
 }
 
 void AddFacts(Json& doc, const LogFacts& facts) {
@@ -120,40 +95,8 @@ bool Output::Finish() noexcept {
     return error_ == 0;
 }
 
-std::string JsonText(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (const std::size_t n = c >= 0x80 ? Utf8Length(text, i) : 0; n > 0) {
-            out.append(text.substr(i, n));
-            i += n;
-        } else if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-            ++i;
-        } else {  // a byte that is not UTF-8: U+0080..U+00FF
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-            ++i;
-        }
-    }
-    return out;
-}
+std::string JsonString(std::string_view text) { return Dump(Json(contestlog::Utf8OrLatin1(text))); }
 
-std::string JsonString(std::string_view text) { return Dump(Json(JsonText(text))); }
-
-std::string CsvField(std::string_view text) {
-    bool quote = false;
-    for (char ch : text)
-        if (ch == ',' || ch == '"' || static_cast<unsigned char>(ch) < 0x20) quote = true;
-    if (!quote) return std::string(text);
-    std::string out = "\"";
-    for (char ch : text) {
-        if (ch == '"') out += '"';
-        out += ch;
-    }
-    return out + '"';
-}
 
 std::string ReportJson(const std::vector<TStatistic>& tallies, Order order, const LogFacts& facts) {
     Json doc{{"order", OrderName(order)}, {"report", ReportBody(tallies)}};
@@ -164,7 +107,7 @@ std::string ReportJson(const std::vector<TStatistic>& tallies, Order order, cons
 std::string ReportCsv(const std::vector<TStatistic>& tallies) {
     std::string out = "band,qsos,points,districts,countries,score\r\n";
     for (const TStatistic& t : tallies)
-        out += CsvField(t.Band) + "," + Num(t.QSOs) + "," + Num(t.Points) + "," +
+        out += contestlog::CsvField(t.Band) + "," + Num(t.QSOs) + "," + Num(t.Points) + "," +
                Num(t.Districts) + "," + Num(t.Countries) + ",\r\n";
     const Totals s = Sum(tallies);
     out += "Total," + Num(s.qsos) + "," + Num(s.points) + "," + Num(s.districts) + "," +
@@ -194,13 +137,13 @@ std::string AuditText(const AuditEntry& a, std::string_view placeWord) {
 std::string AuditJson(const AuditEntry& a) {
     const bool dupe = a.points < 0;
     Json entry{{"place", a.place},
-               {"call", JsonText(a.call)},
-               {"band", JsonText(a.band)},
-               {"mode", JsonText(a.mode)},
+               {"call", contestlog::Utf8OrLatin1(a.call)},
+               {"band", contestlog::Utf8OrLatin1(a.band)},
+               {"mode", contestlog::Utf8OrLatin1(a.mode)},
                {"points", dupe ? Json(nullptr) : Json(a.points)},
                {"dupeOf", dupe ? Json(a.dupeOf) : Json(nullptr)},
-               {"newDistrict", a.newDistrict.empty() ? Json(nullptr) : Json(JsonText(a.newDistrict))},
-               {"newCountry", a.newCountry ? Json(JsonText(a.country)) : Json(nullptr)}};
+               {"newDistrict", a.newDistrict.empty() ? Json(nullptr) : Json(contestlog::Utf8OrLatin1(a.newDistrict))},
+               {"newCountry", a.newCountry ? Json(contestlog::Utf8OrLatin1(a.country)) : Json(nullptr)}};
     return Dump(entry);
 }
 
@@ -220,11 +163,11 @@ const char* const kAuditCsvHeader = "place,call,band,mode,points,dupe_of,new_dis
 std::string AuditCsv(const AuditEntry& a) {
     const bool dupe = a.points < 0;
     const std::string country =
-        !a.newCountry ? std::string() : a.country.empty() ? std::string(kNoPrefix) : CsvField(a.country);
-    return Num(static_cast<std::int64_t>(a.place)) + "," + CsvField(a.call) + "," +
-           CsvField(a.band) + "," + CsvField(a.mode) + "," + (dupe ? "" : Num(a.points)) + "," +
+        !a.newCountry ? std::string() : a.country.empty() ? std::string(kNoPrefix) : contestlog::CsvField(a.country);
+    return Num(static_cast<std::int64_t>(a.place)) + "," + contestlog::CsvField(a.call) + "," +
+           contestlog::CsvField(a.band) + "," + contestlog::CsvField(a.mode) + "," + (dupe ? "" : Num(a.points)) + "," +
            (dupe ? Num(static_cast<std::int64_t>(a.dupeOf)) : "") + "," +
-           CsvField(a.newDistrict) + "," + country + "\r\n";
+           contestlog::CsvField(a.newDistrict) + "," + country + "\r\n";
 }
 
 std::string SummaryText(const std::vector<TStatistic>& tallies, const SummaryInfo& info) {

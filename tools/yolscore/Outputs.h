@@ -8,10 +8,14 @@
 #include <string_view>
 #include <vector>
 
-#include "ContactStore.h"
+#include "contestlog/ContactStore.h"
 #include "scoring/ScoreBook.h"
 
 namespace yol::score {
+
+using contestlog::AuditEntry;
+using contestlog::ContactStore;
+using contestlog::ScoreContacts;
 
 enum class Order { CallSign, Log };
 enum class Format { Text, Json, Csv };
@@ -35,14 +39,8 @@ private:
     int error_ = 0;
 };
 
-// The text as a JSON string's value: valid UTF-8 kept, every other byte read
-// as the character of the same number (so "\xC0" is U+00C0).
-std::string JsonText(std::string_view text);
-// A JSON string literal of the text (through JsonText).
+// A JSON string literal of the text (through contestlog::Utf8OrLatin1).
 std::string JsonString(std::string_view text);
-// A CSV field (RFC 4180): quoted when it holds a comma, quote, CR or LF or
-// any other control byte, with inner quotes doubled.
-std::string CsvField(std::string_view text);
 
 // What the log says of itself and what reading it found, for the summary
 // and the JSON report.

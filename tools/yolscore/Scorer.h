@@ -1,6 +1,6 @@
 // Scoring a whole contest log outside the host, as the module's statistics
 // window scores it: yolscore's main() only calls RunScorer. The contacts are
-// kept and scored by ContactStore.h; the outputs are in Outputs.h.
+// kept and scored by the model's contestlog/ContactStore.h; the outputs are in Outputs.h.
 #pragma once
 
 #include <cstdio>

@@ -7,7 +7,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include "ContactStore.h"
+#include "contestlog/ContactStore.h"
 #include "contestlog/LogFile.h"
 #include "Outputs.h"
 #include "Scorer.h"

@@ -1,4 +1,4 @@
-#include "ContactStore.h"
+#include "contestlog/ContactStore.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,7 +8,7 @@
 #include "scoring/ContactList.h"
 #include "scoring/Report.h"
 
-namespace yol::score {
+namespace yol::contestlog {
 namespace {
 
 void AppendPiece(std::string& key, std::string_view text) {
@@ -29,8 +29,8 @@ void ContactStore::Header(std::string_view name, std::string_view value) {
     if (name == "CLAIMED-SCORE" && !claimed_) claimed_.emplace(value);
 }
 
-void ContactStore::Problem(const contestlog::LogProblem& problem) {
-    ++(problem.severity == contestlog::Severity::Note ? notes_ : rejected_);
+void ContactStore::Problem(const LogProblem& problem) {
+    ++(problem.severity == Severity::Note ? notes_ : rejected_);
     if (onProblem) onProblem(problem);
 }
 
@@ -49,7 +49,7 @@ std::uint32_t ContactStore::InternShape(const std::array<std::string_view, 5>& p
     return id;
 }
 
-void ContactStore::Contact(const contestlog::ContactView& e) {
+void ContactStore::Contact(const ContactView& e) {
     if (size_ >= 0xFFFFFFFFu) throw std::runtime_error("more than 4,294,967,295 contacts");
     if (size_ % kEntriesPerChunk == 0)
         entries_.push_back(std::unique_ptr<Entry[]>(new Entry[kEntriesPerChunk]));
@@ -87,9 +87,9 @@ std::string_view ContactStore::CallAt(std::size_t index) const noexcept {
     return CallOf(EntryAt(index));
 }
 
-contestlog::ContactView ContactStore::ViewOf(const Entry& e) const noexcept {
+ContactView ContactStore::ViewOf(const Entry& e) const noexcept {
     const Shape& s = shapes_[e.shape];
-    contestlog::ContactView view;
+    ContactView view;
     view.call = CallOf(e);
     view.band = texts_.At(s[0]);
     view.mode = texts_.At(s[1]);
@@ -100,12 +100,12 @@ contestlog::ContactView ContactStore::ViewOf(const Entry& e) const noexcept {
     return view;
 }
 
-contestlog::ContactView ContactStore::At(std::size_t index) const noexcept {
+ContactView ContactStore::At(std::size_t index) const noexcept {
     return ViewOf(EntryAt(index));
 }
 
 void ContactStore::Gather(const std::uint32_t* indexes, std::size_t count,
-                          contestlog::ContactView* out) const noexcept {
+                          ContactView* out) const noexcept {
 #if defined(__GNUC__)
     for (std::size_t k = 0; k < count; ++k) __builtin_prefetch(&EntryAt(indexes[k]));
 #endif
@@ -189,7 +189,7 @@ std::size_t ScoreContacts(const ContactStore& store, const std::vector<std::uint
     // In call-sign order the contacts are spread over the store: a batch is
     // fetched at a time, its loads overlapping, then scored.
     constexpr std::size_t kBatch = 256;
-    std::vector<contestlog::ContactView> batch(kBatch);
+    std::vector<ContactView> batch(kBatch);
     std::uint32_t indexes[kBatch];
     for (std::size_t n = 0; n < count; ++n) {
         const std::size_t inBatch = n % kBatch;
@@ -203,7 +203,7 @@ std::size_t ScoreContacts(const ContactStore& store, const std::vector<std::uint
             }
         }
         const std::size_t index = order ? (*order)[n] : n;
-        contestlog::StoreLogRow(*record, batch[inBatch]);
+        StoreLogRow(*record, batch[inBatch]);
         if (!audit) {
             if (book.Evaluate(*record, true) < 0) ++duplicates;
             continue;
@@ -247,4 +247,4 @@ std::size_t ScoreContacts(const ContactStore& store, const std::vector<std::uint
     return duplicates;
 }
 
-}  // namespace yol::score
+}  // namespace yol::contestlog

@@ -16,24 +16,24 @@
 #include "scoring/KeyTables.h"
 #include "scoring/ScoreBook.h"
 
-namespace yol::score {
+namespace yol::contestlog {
 
 // The contacts of a log in file order, each as a few numbers (22 bytes): the
 // call sign's first eight bytes in place (the whole call for nearly every
 // call; longer ones are also copied whole into an arena of call signs), the
 // report and the shape (band, mode and country texts) as ids of texts kept in
 // flat pools. Nothing points into the file once it is read.
-class ContactStore : public contestlog::LogSink {
+class ContactStore : public LogSink {
 public:
     // `keepPlaces` keeps each contact's line or record number.
     explicit ContactStore(bool keepPlaces);
 
-    std::function<void(const contestlog::LogProblem&)> onProblem;
+    std::function<void(const LogProblem&)> onProblem;
 
     void Station(std::string_view callSign) override;
     void Header(std::string_view name, std::string_view value) override;
-    void Contact(const contestlog::ContactView& contact) override;
-    void Problem(const contestlog::LogProblem& problem) override;
+    void Contact(const ContactView& contact) override;
+    void Problem(const LogProblem& problem) override;
 
     std::size_t Size() const noexcept { return size_; }
     // Lines or records rejected, and notes on contacts read and stored.
@@ -45,13 +45,13 @@ public:
     // Contacts that came without a DXCC prefix (no country data for them).
     std::size_t WithoutCountry() const noexcept { return withoutCountry_; }
 
-    contestlog::ContactView At(std::size_t index) const noexcept;
+    ContactView At(std::size_t index) const noexcept;
     std::string_view CallAt(std::size_t index) const noexcept;
     std::size_t PlaceAt(std::size_t index) const noexcept;  // 0 without keepPlaces
     // The contacts at `indexes[0..count)` into `out`, in that order: the
     // loads of one batch are independent, so they overlap.
     void Gather(const std::uint32_t* indexes, std::size_t count,
-                contestlog::ContactView* out) const noexcept;
+                ContactView* out) const noexcept;
 
     // The indexes in call-sign order: ascending by unsigned bytes, a call
     // before its extensions, equal calls in file order (as "order by
@@ -71,7 +71,7 @@ private:
     // band, mode, DXCC prefix, main prefix, continent: ids in texts_
     using Shape = std::array<std::uint32_t, 5>;
     std::uint32_t InternShape(const std::array<std::string_view, 5>& pieces);
-    contestlog::ContactView ViewOf(const Entry& e) const noexcept;
+    ContactView ViewOf(const Entry& e) const noexcept;
     std::string_view CallOf(const Entry& e) const noexcept;
 
     static constexpr unsigned kBlockBits = 20;  // 1 MiB blocks, up to 4,096 of them
@@ -112,7 +112,7 @@ struct AuditEntry {
 
 // Scores the stored contacts in the order given (file order without one)
 // into the book, each stored into one record as the recalculation stores a
-// log row (contestlog::StoreLogRow) and evaluated in record mode; the
+// log row (StoreLogRow) and evaluated in record mode; the
 // operator's prefix and continent are set once. With `audit`, it is called
 // once per contact (the store must keep places). Returns the number of
 // duplicates.
@@ -121,4 +121,4 @@ std::size_t ScoreContacts(const ContactStore& store, const std::vector<std::uint
                           TScoreBook& book,
                           const std::function<void(const AuditEntry&)>& audit = {});
 
-}  // namespace yol::score
+}  // namespace yol::contestlog
