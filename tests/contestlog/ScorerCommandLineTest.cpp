@@ -407,6 +407,23 @@ TEST(LogFacts, AnOwnCallNoCountryPlacesStopsTheRun) {
     EXPECT_EQ(given.status, kClean) << given.err;
 }
 
+TEST(LogFacts, ADamagedCountryFileLineIsSaidAndCounted) {
+    // Asiatic Russia's CQ zone damaged: RA9ABC falls to European Russia and
+    // scores otherwise; the run says which line and exits as for a rejection.
+    TempDir dir;
+    std::string damaged(kSmallCty);
+    damaged.replace(damaged.find("17:  30:  AS"), 2, "17x");
+    WriteFile(dir / "cty.dat", damaged);
+    WriteFile(dir / "a.log", "START-OF-LOG: 3.0\nCALLSIGN: DL1AA\n"
+                             "QSO: 14012 CW 2024-05-04 1200 DL1AA 599 001 RA9ABC 599 NS05\n"
+                             "END-OF-LOG:\n");
+    const std::string cty = dir / "cty.dat";
+    const Ran r = Score({"--cty", cty, dir / "a.log"});
+    EXPECT_EQ(r.status, kRejected) << r.err;
+    EXPECT_NE(r.err.find(cty + ": line 3: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("'17x'"), std::string::npos) << r.err;
+}
+
 TEST(LogFacts, MessagesNameThingsOnce) {
     TempDir dir;
     WriteLog(LogFormat::Adi, dir / "log.adi", contestlog::GenerateContacts(20, 1));

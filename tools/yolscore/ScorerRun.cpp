@@ -216,7 +216,13 @@ void Run::LoadCountries() {
     std::error_code ec;
     try {
         if (std::filesystem::is_directory(ctyPath_, ec)) throw std::runtime_error(ctyPath_ + " is a directory");
-        countries_.emplace(contestlog::CountryFile::Load(ctyPath_));
+        std::vector<contestlog::CountryFileProblem> problems;
+        countries_.emplace(contestlog::CountryFile::Load(ctyPath_, &problems));
+        // A damaged entry changes scores: said like a log's rejected line.
+        for (const contestlog::CountryFileProblem& p : problems) {
+            ++rejected_;
+            Say(ctyPath_ + ": line " + std::to_string(p.line) + ": " + p.message);
+        }
     } catch (const std::exception& e) {
         if (o_.cty) throw Stop{kUnreadable, e.what()};
         ctyError_ = e.what();
