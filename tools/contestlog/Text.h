@@ -3,6 +3,7 @@
 // (Windows-1251) to and from UTF-8 and UTF-16 through one table.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,10 +12,15 @@ namespace yol::contestlog {
 
 // Space, tab, CR, LF.
 constexpr bool IsBlank(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-// Letters, digits and '_' (ADIF field names, XML-ish tags).
-constexpr bool IsNameChar(char c) noexcept {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-}
+// Letters, digits and '_' (ADIF field names, XML-ish tags); a table, as the
+// .adi reader asks for every byte of every tag.
+inline constexpr std::array<bool, 256> kNameChars = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+    return table;
+}();
+constexpr bool IsNameChar(char c) noexcept { return kNameChars[static_cast<unsigned char>(c)]; }
 constexpr char UpperAscii(char c) noexcept { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 constexpr char LowerAscii(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
