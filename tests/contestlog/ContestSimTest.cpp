@@ -4,6 +4,7 @@
 #include "contestlog/ContestSim.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -88,8 +89,14 @@ protected:
         return o;
     }
 
+    // A folder of this process's own: CTest runs each test in a process of
+    // its own, side by side.
+    static fs::path Folder(const std::string& name) {
+        return fs::path(::testing::TempDir()) / ("yolsim-" + std::to_string(::getpid())) / name;
+    }
+
     static fs::path Write(const SimOptions& options, const std::string& name) {
-        const fs::path dir = fs::path(::testing::TempDir()) / ("yolsim-" + name);
+        const fs::path dir = Folder(name);
         fs::remove_all(dir);
         const ContestSim sim(options);
         WriteContest(sim, dir);
@@ -108,6 +115,7 @@ protected:
         }
     }
     static void TearDownTestSuite() {
+        fs::remove_all(Folder(""));
         delete sim_;
         delete logs_;
         delete truth_;
