@@ -121,6 +121,14 @@ TEST_F(SqliteTest, CallSignOrderIsTheDatabasesOwn) {
     };
     EXPECT_EQ(calls(inFileOrder), "DL1AA/14 10/14 9/7 DL1AA/21 ");
     EXPECT_EQ(calls(inCallOrder), "9/7 10/14 DL1AA/14 DL1AA/21 ");
+    // Each row keeps its place in the table in either order.
+    auto places = [](const CollectingSink& s) {
+        std::string text;
+        for (const auto& r : s.rows) text += std::to_string(r.place) + " ";
+        return text;
+    };
+    EXPECT_EQ(places(inFileOrder), "1 2 3 4 ");
+    EXPECT_EQ(places(inCallOrder), "3 2 1 4 ");
 }
 
 TEST_F(SqliteTest, DamagedHeaderIsUnreadable) {

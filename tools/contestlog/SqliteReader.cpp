@@ -3,8 +3,10 @@
 // country file), rows in the order they were written (rowid) or, for
 // callSignOrder, in the order "select * from T order by CallSign" gives.
 // The database is checked before reading: a damaged one is refused.
+#include <algorithm>
 #include <array>
 #include <stdexcept>
+#include <vector>
 
 #include "contestlog/LogReader.h"
 #include "contestlog/LogReaderImpl.h"
@@ -80,10 +82,24 @@ void ReadOpen(sqlite3* db, const std::string& path, const ReadOptions& options, 
 
     const std::string select = "SELECT " + LogColumnList() + " FROM " + QuotedName(options.table);
     sqlite3_stmt* raw = nullptr;
+    // In call-sign order a row keeps its place in the table (its position in
+    // rowid order), so that messages and the audit name the same record
+    // whichever order the log is scored in.
+    std::vector<sqlite3_int64> rowids;
     if (options.callSignOrder) {
+        if (sqlite3_prepare_v2(db, ("SELECT rowid FROM " + QuotedName(options.table) + " ORDER BY rowid").c_str(),
+                               -1, &raw, nullptr) == SQLITE_OK) {
+            SqliteStatement ids(raw);
+            while (sqlite3_step(ids.get()) == SQLITE_ROW) rowids.push_back(sqlite3_column_int64(ids.get(), 0));
+        } else {
+            sqlite3_finalize(raw);  // a table without a rowid: places in the order read
+        }
+        raw = nullptr;
         // The host's own query, so that equal calls come in its order and
         // calls stored as numbers or blobs sort where SQLite sorts them.
-        raw = Prepare(db, select + " ORDER BY CallSign", where).release();
+        const std::string withRowid =
+            "SELECT " + LogColumnList() + ", rowid FROM " + QuotedName(options.table) + " ORDER BY CallSign";
+        raw = Prepare(db, rowids.empty() ? select + " ORDER BY CallSign" : withRowid, where).release();
     } else if (sqlite3_prepare_v2(db, (select + " ORDER BY rowid").c_str(), -1, &raw, nullptr) != SQLITE_OK) {
         sqlite3_finalize(raw);
         raw = Prepare(db, select, where).release();  // a table without a rowid, in its own order
@@ -94,8 +110,14 @@ void ReadOpen(sqlite3* db, const std::string& path, const ReadOptions& options, 
     int rc;
     while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
         ContactView contact;
-        contact.place = ++row;
         sqlite3_stmt* s = statement.get();
+        ++row;
+        if (rowids.empty()) {
+            contact.place = row;
+        } else {
+            const auto at = std::lower_bound(rowids.begin(), rowids.end(), sqlite3_column_int64(s, 7));
+            contact.place = static_cast<std::size_t>(at - rowids.begin()) + 1;
+        }
         contact.call = ColumnText(s, 0);
         contact.band = ColumnText(s, 1);
         contact.mode = ColumnText(s, 2);
@@ -104,7 +126,7 @@ void ReadOpen(sqlite3* db, const std::string& path, const ReadOptions& options, 
         contact.mainPrefix = ColumnText(s, 5);
         contact.continent = ColumnText(s, 6);
         if (contact.dxcc.empty() || contact.continent.empty() || contact.mainPrefix.empty())
-            sink.Problem(LogProblem{row,
+            sink.Problem(LogProblem{contact.place,
                                     "call " + Quoted(contact.call) + ": " + EmptyCountryFields(contact) +
                                         " empty: scored as the table has it, as the host scores it",
                                     Severity::Note});
