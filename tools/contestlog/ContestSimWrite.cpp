@@ -7,25 +7,18 @@
 #include <string_view>
 
 #include "contestlog/LogWriter.h"
+#include "contestlog/Text.h"
 #include "host/Plugin.h"
 #include "scoring/ScoreBook.h"
 
 namespace yol::contestlog {
 namespace {
 
-// Passes what the writer writes on to the file, counting lines; holds it
-// back while asked to, so that the header can be completed first.
+// Passes what the writer writes on to the file, counting lines.
 class LineCounter : public std::streambuf {
 public:
     explicit LineCounter(std::streambuf* target) : target_(target) {}
     std::size_t Lines() const noexcept { return lines_; }
-    std::string& Held() noexcept { return held_; }
-    // Sends what was held on (as it then stands) and stops holding.
-    void Release() {
-        hold_ = false;
-        Forward(held_.data(), held_.size());
-        held_.clear();
-    }
 
 protected:
     int_type overflow(int_type ch) override {
@@ -34,46 +27,16 @@ protected:
         return xsputn(&c, 1) == 1 ? ch : traits_type::eof();
     }
     std::streamsize xsputn(const char* s, std::streamsize n) override {
-        if (hold_) {
-            held_.append(s, static_cast<std::size_t>(n));
-            return n;
-        }
-        return Forward(s, static_cast<std::size_t>(n)) ? n : 0;
+        for (std::streamsize i = 0; i < n; ++i) lines_ += s[i] == '\n';
+        return target_->sputn(s, n);
     }
 
 private:
-    bool Forward(const char* s, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i) lines_ += s[i] == '\n';
-        return target_->sputn(s, static_cast<std::streamsize>(n)) == static_cast<std::streamsize>(n);
-    }
-
     std::streambuf* target_;
-    std::string held_;
-    bool hold_ = true;
     std::size_t lines_ = 0;
 };
 
-// The Cabrillo header the writer wrote, completed: a checklog's category, or
-// the claimed score of a log entered for a score.
-void CompleteHeader(std::string& header, bool checkLog, std::int64_t claimed) {
-    constexpr std::string_view kCategory = "CATEGORY-OPERATOR: SINGLE-OP\r\n";
-    const std::string line = checkLog ? std::string("CATEGORY-OPERATOR: CHECKLOG\r\n")
-                                      : std::string(kCategory) + "CLAIMED-SCORE: " + std::to_string(claimed) + "\r\n";
-    if (const std::size_t at = header.find(kCategory); at != std::string::npos)
-        header.replace(at, kCategory.size(), line);
-    else
-        header += line;
-}
-
-void Csv(std::ostream& out, std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        out << text;
-        return;
-    }
-    out << '"';
-    for (char c : text) out << (c == '"' ? "\"\"" : std::string_view(&c, 1));
-    out << '"';
-}
+void Csv(std::ostream& out, std::string_view text) { out << CsvField(text); }
 
 }  // namespace
 
@@ -123,12 +86,11 @@ std::vector<std::size_t> WriteSimLog(const ContestSim& sim, std::size_t s, const
     station.call = me.call;
     station.hostPrefixes = false;  // contest programs write no host prefixes
     const LogFormat format = me.adif ? LogFormat::Adi : LogFormat::Cabrillo;
+    if (me.log == SimLogKind::CheckLog)
+        station.category = "CHECKLOG";
+    else if (format == LogFormat::Cabrillo)
+        station.claimedScore = SimClaimedScore(sim, s, lines);
     const auto writer = MakeFileLogWriter(format, counted, station);
-    if (format == LogFormat::Cabrillo) {
-        const bool checkLog = me.log == SimLogKind::CheckLog;
-        CompleteHeader(counter.Held(), checkLog, checkLog ? 0 : SimClaimedScore(sim, s, lines));
-    }
-    counter.Release();
     std::vector<std::size_t> places(lines.size(), 0);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const SimLine& line = lines[i];

@@ -64,9 +64,11 @@ void Put(std::ostream& out, std::string_view text) {
 class CabrilloWriter : public LogWriter {
 public:
     CabrilloWriter(std::ostream& out, const Station& station) : out_(out), station_(station) {
-        Put(out_, "START-OF-LOG: 3.0\r\nCONTEST: " + station.contest + "\r\nCALLSIGN: " +
-                      station.call + "\r\nCATEGORY-OPERATOR: SINGLE-OP\r\nCATEGORY-BAND: ALL\r\n"
-                      "CATEGORY-MODE: MIXED\r\nCREATED-BY: " + station.program + "\r\n");
+        std::string header = "START-OF-LOG: 3.0\r\nCONTEST: " + station.contest + "\r\nCALLSIGN: " +
+                             station.call + "\r\nCATEGORY-OPERATOR: " + station.category + "\r\n";
+        if (station.claimedScore) header += "CLAIMED-SCORE: " + std::to_string(*station.claimedScore) + "\r\n";
+        Put(out_, header + "CATEGORY-BAND: ALL\r\nCATEGORY-MODE: MIXED\r\nCREATED-BY: " + station.program +
+                      "\r\n");
     }
 
     void Write(const ContactView& c) override {

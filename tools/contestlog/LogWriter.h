@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -31,6 +32,10 @@ struct Station {
     std::string call = "UA1AAA";
     std::string contest = "YOL";
     std::string program = "yolloggen";
+    // Cabrillo only: CATEGORY-OPERATOR ("SINGLE-OP", "CHECKLOG", ...) and,
+    // when given, CLAIMED-SCORE.
+    std::string category = "SINGLE-OP";
+    std::optional<std::int64_t> claimedScore{};
     // ADIF only: each contact's continent (CONT) and the host's DXCC and main
     // prefixes (APP_YOL_DXCCPREFIX, APP_YOL_MAINPREFIX). Without them a
     // reader takes all three from the country file, as for Cabrillo.
