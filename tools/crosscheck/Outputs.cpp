@@ -70,10 +70,11 @@ std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& 
     out += "\n";
 
     auto quoteOther = [&](const ContactVerdict& v) -> std::string {
-        if (v.otherLog == kNone) return "";
+        if (v.otherLog == kNoIndex) return "";
         const SubmittedLog& other = logs[v.otherLog];
         const CheckContact& c = other.contacts[v.otherContact];
-        return "    " + other.call + "'s log, line " + Num(static_cast<std::int64_t>(c.place)) + ": " + c.line + "\n";
+        return "    " + other.call + "'s log, line " + Num(static_cast<std::int64_t>(c.place)) + ": " +
+               std::string(other.Texts(v.otherContact).line) + "\n";
     };
     for (Verdict heading : kReported) {
         const std::int64_t count = r.counts[static_cast<std::size_t>(heading)];
@@ -83,8 +84,8 @@ std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& 
             const ContactVerdict& v = r.verdicts[i];
             if (v.verdict != heading) continue;
             const CheckContact& c = log.contacts[i];
-            out += "  line " + Num(static_cast<std::int64_t>(c.place)) + ": " + c.line + "\n";
-            out += "    " + v.detail;
+            out += "  line " + Num(static_cast<std::int64_t>(c.place)) + ": " + std::string(log.Texts(i).line) + "\n";
+            out += "    " + VerdictDetail(logs, result, index, i, rules);
             if (v.penalty > 0) out += " (penalty " + Num(v.penalty) + " points)";
             out += "\n" + quoteOther(v);
         }
@@ -96,9 +97,9 @@ std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& 
             const CheckContact& c = log.contacts[m.contact];
             const SubmittedLog& other = logs[m.otherLog];
             const CheckContact& oc = other.contacts[m.otherContact];
-            out += "  line " + Num(static_cast<std::int64_t>(c.place)) + ": " + c.line + "\n";
-            out += "    " + other.call + " logged you as " + m.loggedAs + ", line " +
-                   Num(static_cast<std::int64_t>(oc.place)) + ": " + oc.line + "\n";
+            out += "  line " + Num(static_cast<std::int64_t>(c.place)) + ": " + std::string(log.Texts(m.contact).line) + "\n";
+            out += "    " + other.call + " logged you as " + result.Call(m.loggedAs) + ", line " +
+                   Num(static_cast<std::int64_t>(oc.place)) + ": " + std::string(other.Texts(m.otherContact).line) + "\n";
         }
     }
     return out;
@@ -179,7 +180,8 @@ std::string SummaryText(const CheckResult& result, const Rules& rules) {
     return out;
 }
 
-void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, const CheckResult& result) {
+void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, const CheckResult& result,
+                      const Rules& rules) {
     out << kVerdictsCsvHeader;
     // Rows gathered into one buffer, written a megabyte at a time.
     std::string buffer;
@@ -208,6 +210,7 @@ void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, 
         const LogResult& r = result.logs[L];
         for (std::size_t i = 0; i < log.contacts.size(); ++i) {
             const CheckContact& c = log.contacts[i];
+            const ContactTexts t = log.Texts(i);
             const ContactVerdict& v = r.verdicts[i];
             field(log.call);
             field(log.file);
@@ -215,13 +218,13 @@ void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, 
             buffer += ',';
             buffer += contestlog::UtcText(c.time);
             buffer += ',';
-            field(c.band);
-            field(c.mode);
-            field(c.call);
+            field(t.band);
+            field(t.mode);
+            field(t.call);
             field(VerdictCode(v.verdict));
             field(BlameCode(v.blamed));
-            field(v.otherCall);
-            if (v.otherLog != kNone) {
+            field(v.otherCall != kNoIndex ? std::string_view(result.Call(v.otherCall)) : std::string_view());
+            if (v.otherLog != kNoIndex) {
                 const SubmittedLog& other = logs[v.otherLog];
                 if (other.file.find_first_of(",\"\r\n") == std::string::npos) {
                     buffer += other.file;
@@ -236,7 +239,8 @@ void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, 
             buffer += ',';
             number(v.points);
             buffer += ',';
-            buffer += v.detail.empty() ? std::string() : CsvField(v.detail);
+            const std::string detail = VerdictDetail(logs, result, L, i, rules);
+            buffer += detail.empty() ? std::string() : CsvField(detail);
             buffer += "\r\n";
             if (buffer.size() >= (std::size_t{1} << 20)) {
                 out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));

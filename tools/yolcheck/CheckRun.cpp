@@ -31,9 +31,13 @@ std::string Upper(std::string_view s) {
     return out;
 }
 
-std::vector<std::string> Tokens(std::string_view text) {
-    std::vector<std::string> out;
-    for (std::string_view t : contestlog::ExchangeTokens(text)) out.emplace_back(t);
+// The exchange's tokens joined by single spaces, into `out`.
+std::string_view Normalised(std::string_view text, std::string& out) {
+    out.clear();
+    for (std::string_view t : contestlog::ExchangeTokens(text)) {
+        if (!out.empty()) out += ' ';
+        out += t;
+    }
     return out;
 }
 
@@ -66,25 +70,23 @@ public:
         }
     }
     void Contact(const contestlog::ContactView& v) override {
-        CheckContact c;
-        c.time = v.time;
-        c.band.assign(v.band);
-        c.mode.assign(v.mode);
-        c.frequency.assign(v.frequency);
-        c.ownCall.assign(v.ownCall);
-        c.call.assign(v.call);
-        c.sent = Tokens(v.sent);
-        c.received = Tokens(v.report);
-        c.dxcc.assign(v.dxcc);
-        c.mainPrefix.assign(v.mainPrefix);
-        c.continent.assign(v.continent);
-        c.place = v.place;
-        c.line.assign(v.line);
-        if (c.time == kNoMinute) {
-            into_.messages.push_back(path_ + ":" + std::to_string(c.place) + ": the contact's time does not parse");
+        ContactTexts t;
+        t.band = v.band;
+        t.mode = v.mode;
+        t.frequency = v.frequency;
+        t.ownCall = v.ownCall;
+        t.call = v.call;
+        t.sent = Normalised(v.sent, sent_);
+        t.received = Normalised(v.report, received_);
+        t.dxcc = v.dxcc;
+        t.mainPrefix = v.mainPrefix;
+        t.continent = v.continent;
+        t.line = v.line;
+        into_.log.Add(v.time, v.place, t);
+        if (v.time == kNoMinute) {
+            into_.messages.push_back(path_ + ":" + std::to_string(v.place) + ": the contact's time does not parse");
             ++into_.rejected;
         }
-        into_.log.contacts.push_back(std::move(c));
     }
     void Problem(const contestlog::LogProblem& p) override {
         if (p.severity == contestlog::Severity::Note) return;  // read and kept: nothing lost
@@ -95,6 +97,7 @@ public:
 private:
     LoadedLog& into_;
     const std::string& path_;
+    std::string sent_, received_;
 };
 
 std::string FileName(std::string call) {
@@ -121,6 +124,8 @@ LoadedLog LoadLog(const std::string& path, const contestlog::ReadOptions& option
     LoadedLog loaded;
     Loader sink(loaded, path);
     contestlog::ReadLog(path, options, sink);
+    loaded.log.contacts.shrink_to_fit();
+    loaded.log.pool.shrink_to_fit();
     return loaded;
 }
 
@@ -263,7 +268,7 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
             const ContactVerdict& v = result.logs[L].verdicts[i];
             if (v.verdict != Verdict::Period || logs[L].contacts[i].time == kNoMinute) continue;
             std::fprintf(err, "%s:%zu: outside the contest period: not scored\n", logs[L].file.c_str(),
-                         logs[L].contacts[i].place);
+                         static_cast<std::size_t>(logs[L].contacts[i].place));
             ++rejected;
         }
     result.summary.seconds =
@@ -283,7 +288,7 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     written &= WriteFile(dir / "results.json", ResultsJson(result, rules), err);
     {
         std::ofstream v(dir / "verdicts.csv", std::ios::binary);
-        WriteVerdictsCsv(v, logs, result);
+        WriteVerdictsCsv(v, logs, result, rules);
         v.close();
         if (!v) {
             std::fprintf(err, "yolcheck: cannot write %s\n", (dir / "verdicts.csv").string().c_str());
