@@ -98,6 +98,7 @@ struct ContactVerdict {
     Verdict verdict = Verdict::Ok;
     Blame blamed = Blame::None;
     Verdict checked = Verdict::Ok;       // for CHECKLOG: the verdict the contact had
+    bool callMiscopied = false;          // the other side logged this station's call wrong (a busted pair)
     std::uint32_t otherCall = kNoIndex;  // CheckResult::calls: the other station; the true call for Busted
     std::uint32_t otherLog = kNoIndex;   // index of the other log in the input, where one matched
     std::uint32_t otherContact = kNoIndex;  // index of its contact

@@ -160,6 +160,7 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
                 result.logs[L].miscopiedBy.push_back({static_cast<std::uint32_t>(g - w.base[L]), w.logOf[other],
                                                       static_cast<std::uint32_t>(other - w.base[w.logOf[other]]),
                                                       w.call[other]});
+                v.callMiscopied = true;
                 if (v.verdict == Verdict::Ok) v.blamed = Blame::Other;
             }
             continue;
@@ -230,77 +231,83 @@ void DupesAndBlame(Work& w, CheckResult& result) {
     }
 }
 
-void Scores(const Work& w, CheckResult& result, const std::vector<std::vector<bool>>& multiplierOk) {
+// One log's raw and final score, and its counts; logs are scored in parallel.
+void ScoreLog(const Work& w, std::size_t L, CheckResult& result, const std::vector<bool>& multiplierOk) {
     const Rules& rules = w.rules;
-    for (std::size_t L = 0; L < w.logs.size(); ++L) {
-        LogResult& r = result.logs[L];
-        const SubmittedLog& log = w.logs[L];
-        const std::size_t n = log.contacts.size();
-        if (log.checklog) {
-            for (ContactVerdict& v : r.verdicts) {
-                v.checked = v.verdict;
-                v.verdict = Verdict::Checklog;
-                v.blamed = Blame::None;
-                v.points = 0;
-            }
+    LogResult& r = result.logs[L];
+    const SubmittedLog& log = w.logs[L];
+    const std::size_t n = log.contacts.size();
+    if (log.checklog) {
+        for (ContactVerdict& v : r.verdicts) {
+            v.checked = v.verdict;
+            v.verdict = Verdict::Checklog;
+            v.blamed = Blame::None;
+            v.points = 0;
+        }
+    } else {
+        std::vector<std::size_t> rawIncluded, finalIncluded;
+        std::vector<std::int64_t> rawPoints(n, 0), finalPoints(n, 0);
+        for (std::size_t i = 0; i < n; ++i) {
+            const Verdict v = r.verdicts[i].verdict;
+            const bool setAside = v == Verdict::Invalid || v == Verdict::Period;
+            if (!setAside && !w.ownRepeat[w.base[L] + i]) rawIncluded.push_back(i);
+            const bool credited = v == Verdict::Ok || v == Verdict::NoLog ||
+                                  (v == Verdict::Exchange && rules.scoring == Scoring::PerContact);
+            if (credited) finalIncluded.push_back(i);
+        }
+        if (rules.scoring == Scoring::Yol) {
+            r.raw = ScoreYol(log, rawIncluded, rawPoints);
+            r.final = ScoreYol(log, finalIncluded, finalPoints);
         } else {
-            std::vector<std::size_t> rawIncluded, finalIncluded;
-            std::vector<std::int64_t> rawPoints(n, 0), finalPoints(n, 0);
-            for (std::size_t i = 0; i < n; ++i) {
-                const Verdict v = r.verdicts[i].verdict;
-                const bool setAside = v == Verdict::Invalid || v == Verdict::Period;
-                if (!setAside && !w.ownRepeat[w.base[L] + i]) rawIncluded.push_back(i);
-                const bool credited = v == Verdict::Ok || v == Verdict::NoLog ||
-                                      (v == Verdict::Exchange && rules.scoring == Scoring::PerContact);
-                if (credited) finalIncluded.push_back(i);
-            }
-            if (rules.scoring == Scoring::Yol) {
-                r.raw = ScoreYol(log, rawIncluded, rawPoints);
-                r.final = ScoreYol(log, finalIncluded, finalPoints);
-            } else {
-                const std::vector<bool> all(n, true);
-                for (std::size_t i : rawIncluded) rawPoints[i] = rules.pointsConfirmed;
-                for (std::size_t i : finalIncluded)
-                    finalPoints[i] = r.verdicts[i].verdict == Verdict::Exchange ? rules.pointsMiscopied
-                                                                                : rules.pointsConfirmed;
-                r.raw = ScorePerContact(log, rules, rawIncluded, rawPoints, all);
-                r.final = ScorePerContact(log, rules, finalIncluded, finalPoints, multiplierOk[L]);
-            }
-            std::int64_t penalty = 0;
-            for (std::size_t i = 0; i < n; ++i) {
-                ContactVerdict& v = r.verdicts[i];
-                v.points = static_cast<std::int32_t>(std::max<std::int64_t>(finalPoints[i], 0));
-                double k = 0;
-                if (v.verdict == Verdict::Busted) k = rules.bustedPenalty;
-                else if (v.verdict == Verdict::Nil) k = rules.nilPenalty;
-                if (k > 0 && rawPoints[i] > 0) {
-                    const std::int64_t p = std::llround(k * static_cast<double>(rawPoints[i]));
-                    v.penalty = static_cast<std::int32_t>(p);
-                    penalty += p;
-                }
-            }
-            r.final.points = std::max<std::int64_t>(r.final.points - penalty, 0);
-            r.final.score = r.final.points * r.final.multipliers;
-            if (r.raw.score > 0)
-                r.reductionPercent = 100.0 * static_cast<double>(r.raw.score - r.final.score) /
-                                     static_cast<double>(r.raw.score);
+            const std::vector<bool> all(n, true);
+            for (std::size_t i : rawIncluded) rawPoints[i] = rules.pointsConfirmed;
+            for (std::size_t i : finalIncluded)
+                finalPoints[i] = r.verdicts[i].verdict == Verdict::Exchange ? rules.pointsMiscopied
+                                                                            : rules.pointsConfirmed;
+            r.raw = ScorePerContact(log, rules, rawIncluded, rawPoints, all);
+            r.final = ScorePerContact(log, rules, finalIncluded, finalPoints, multiplierOk);
         }
-        std::int64_t checked = 0, errors = 0;
-        for (const ContactVerdict& v : r.verdicts) {
-            ++r.counts[static_cast<std::size_t>(v.verdict)];
-            ++result.summary.counts[static_cast<std::size_t>(v.verdict)];
-            const bool cross = v.otherLog != kNoIndex || v.verdict == Verdict::Nil || v.verdict == Verdict::Busted;
-            if (cross) {
-                ++checked;
-                ++result.summary.crossChecked;
-                if (v.blamed == Blame::Self) ++errors;
+        std::int64_t penalty = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            ContactVerdict& v = r.verdicts[i];
+            v.points = static_cast<std::int32_t>(std::max<std::int64_t>(finalPoints[i], 0));
+            double k = 0;
+            if (v.verdict == Verdict::Busted) k = rules.bustedPenalty;
+            else if (v.verdict == Verdict::Nil) k = rules.nilPenalty;
+            if (k > 0 && rawPoints[i] > 0) {
+                const std::int64_t p = std::llround(k * static_cast<double>(rawPoints[i]));
+                v.penalty = static_cast<std::int32_t>(p);
+                penalty += p;
             }
-            if (v.verdict == Verdict::Ok) ++result.summary.confirmed;
         }
-        r.errorRate = checked > 0 ? static_cast<double>(errors) / static_cast<double>(checked) : 0;
-        ++result.summary.logs;
-        if (log.checklog) ++result.summary.checklogs;
-        result.summary.contacts += n;
+        r.final.points = std::max<std::int64_t>(r.final.points - penalty, 0);
+        r.final.score = r.final.points * r.final.multipliers;
+        if (r.raw.score > 0)
+            r.reductionPercent = 100.0 * static_cast<double>(r.raw.score - r.final.score) /
+                                 static_cast<double>(r.raw.score);
+    }
+    std::int64_t checked = 0, errors = 0;
+    for (const ContactVerdict& v : r.verdicts) {
+        ++r.counts[static_cast<std::size_t>(v.verdict)];
+        if (v.otherLog != kNoIndex || v.verdict == Verdict::Nil || v.verdict == Verdict::Busted) {
+            ++checked;
+            if (v.blamed == Blame::Self) ++errors;
+        }
+    }
+    r.errorRate = checked > 0 ? static_cast<double>(errors) / static_cast<double>(checked) : 0;
+}
+
+void Summarise(const Work& w, CheckResult& result) {
+    CheckSummary& s = result.summary;
+    for (std::size_t L = 0; L < w.logs.size(); ++L) {
+        for (const ContactVerdict& v : result.logs[L].verdicts) {
+            ++s.counts[static_cast<std::size_t>(v.verdict)];
+            if (v.otherLog != kNoIndex || v.verdict == Verdict::Nil || v.verdict == Verdict::Busted) ++s.crossChecked;
+            if (v.verdict == Verdict::Ok) ++s.confirmed;
+        }
+        ++s.logs;
+        if (w.logs[L].checklog) ++s.checklogs;
+        s.contacts += w.logs[L].contacts.size();
     }
 }
 
@@ -319,7 +326,8 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
     std::vector<std::vector<bool>> multiplierOk(logs.size());
     Verdicts(w, result, multiplierOk);
     DupesAndBlame(w, result);
-    Scores(w, result, multiplierOk);
+    ForEachParallel(logs.size(), [&](std::size_t L) { ScoreLog(w, L, result, multiplierOk[L]); });
+    Summarise(w, result);
     result.calls.reserve(w.calls.Size());
     for (std::uint32_t id = 0; id < w.calls.Size(); ++id) result.calls.push_back(w.calls.Text(id));
     return result;

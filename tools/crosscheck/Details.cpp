@@ -36,9 +36,7 @@ std::string Reason(const std::vector<SubmittedLog>& logs, const CheckResult& res
     const std::string otherCall = v.otherCall != kNoIndex ? result.Call(v.otherCall) : std::string();
     switch (what) {
         case Verdict::Ok:
-            // Paired with a contact that logged another call: its side busted this one.
-            if (hasOther && engine::Upper(theirs().call) != engine::Upper(log.call))
-                return otherCall + " logged your call as " + engine::Upper(theirs().call);
+            if (v.callMiscopied) return otherCall + " logged your call as " + engine::Upper(theirs().call);
             return "";
         case Verdict::Exchange: {
             const engine::ExchangeCheck ex = engine::CompareExchange(rules, mine.received, theirs().sent);
@@ -91,15 +89,19 @@ namespace engine {
 
 ExchangeCheck CompareExchange(const Rules& rules, std::string_view receivedText, std::string_view sentText) {
     ExchangeCheck out;
-    const std::vector<std::string_view> theirs = Tokens(sentText);
-    if (theirs.empty()) return out;  // nothing to compare with
-    const std::vector<std::string_view> mine = Tokens(receivedText);
+    // Both texts hold their tokens joined by single spaces.
+    auto next = [](std::string_view& rest) {
+        const std::size_t end = rest.find(' ');
+        const std::string_view token = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        return token;
+    };
+    if (sentText.empty()) return out;  // nothing to compare with
     const std::size_t mult = rules.ReceivedIndex(rules.multiplierToken);
     for (std::size_t i = 0; i < rules.received.size(); ++i) {
+        const std::string_view sent = next(sentText), got = next(receivedText);
         const TokenCheck check = rules.received[i].check;
         if (check == TokenCheck::None) continue;
-        const std::string_view sent = i < theirs.size() ? theirs[i] : std::string_view();
-        const std::string_view got = i < mine.size() ? mine[i] : std::string_view();
         if (sent.empty() || TokenAgrees(got, sent, check)) continue;
         if (out.bad) {
             out.sent += ' ';

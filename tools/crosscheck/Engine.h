@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "CheckTypes.h"
+#include "Parallel.h"
 #include "Rules.h"
 
 namespace yol::check::engine {

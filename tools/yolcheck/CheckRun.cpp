@@ -8,11 +8,13 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 #include <CLI/CLI.hpp>
 
 #include "CrossCheck.h"
 #include "Outputs.h"
+#include "Parallel.h"
 #include "Rules.h"
 #include "contestlog/CountryFile.h"
 
@@ -216,12 +218,22 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     std::vector<SubmittedLog> logs;
     std::map<std::string, std::string> fileOfCall;
     std::size_t rejected = 0, unreadable = 0, contacts = 0;
-    for (const std::string& path : paths) {
-        LoadedLog loaded;
+    // Read on two threads; taken in the files' order.
+    std::vector<LoadedLog> read(paths.size());
+    std::vector<std::string> failures(paths.size());
+    ForEachParallel(paths.size(), [&](std::size_t i) {
         try {
-            loaded = LoadLog(path, options);
+            read[i] = LoadLog(paths[i], options);
         } catch (const std::exception& e) {
-            std::fprintf(err, "%s\n", e.what());
+            failures[i] = e.what();
+            if (failures[i].empty()) failures[i] = paths[i] + ": cannot be read";
+        }
+    });
+    for (std::size_t p = 0; p < paths.size(); ++p) {
+        const std::string& path = paths[p];
+        LoadedLog loaded = std::move(read[p]);
+        if (!failures[p].empty()) {
+            std::fprintf(err, "%s\n", failures[p].c_str());
             ++rejected;
             ++unreadable;
             continue;
@@ -281,19 +293,32 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
         std::fprintf(err, "yolcheck: cannot make %s: %s\n", (dir / "reports").string().c_str(), ec.message().c_str());
         return kCheckUnreadable;
     }
-    bool written = true;
-    for (std::size_t L = 0; L < logs.size(); ++L)
-        written &= WriteFile(dir / "reports" / (FileName(logs[L].call) + ".txt"), LogReport(logs, result, L, rules), err);
-    written &= WriteFile(dir / "results.csv", ResultsCsv(result), err);
-    written &= WriteFile(dir / "results.json", ResultsJson(result, rules), err);
-    {
-        std::ofstream v(dir / "verdicts.csv", std::ios::binary);
-        WriteVerdictsCsv(v, logs, result, rules);
-        v.close();
-        if (!v) {
-            std::fprintf(err, "yolcheck: cannot write %s\n", (dir / "verdicts.csv").string().c_str());
-            written = false;
+    // verdicts.csv on a second thread while the reports and results are written.
+    bool verdictsWritten = true;
+    std::thread verdicts([&] {
+        try {
+            std::ofstream v(dir / "verdicts.csv", std::ios::binary);
+            WriteVerdictsCsv(v, logs, result, rules);
+            v.close();
+            verdictsWritten = static_cast<bool>(v);
+        } catch (const std::exception&) {
+            verdictsWritten = false;
         }
+    });
+    bool written = true;
+    try {
+        for (std::size_t L = 0; L < logs.size(); ++L)
+            written &= WriteFile(dir / "reports" / (FileName(logs[L].call) + ".txt"), LogReport(logs, result, L, rules), err);
+        written &= WriteFile(dir / "results.csv", ResultsCsv(result), err);
+        written &= WriteFile(dir / "results.json", ResultsJson(result, rules), err);
+    } catch (...) {
+        verdicts.join();
+        throw;
+    }
+    verdicts.join();
+    if (!verdictsWritten) {
+        std::fprintf(err, "yolcheck: cannot write %s\n", (dir / "verdicts.csv").string().c_str());
+        written = false;
     }
     result.summary.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
