@@ -1,6 +1,7 @@
 #include "Outputs.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 #include <nlohmann/json.hpp>
@@ -202,21 +203,45 @@ void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, 
     };
     auto number = [&](std::int64_t v) {
         char digits[24];
-        const int n = std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(v));
-        buffer.append(digits, static_cast<std::size_t>(n));
+        const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+        buffer.append(digits, end);
     };
+    // "YYYY-MM-DD " of the last day written; the minutes are added per row.
+    std::int64_t day = kNoMinute;
+    std::string dayText;
+    auto utc = [&](std::int64_t minutes) {
+        if (minutes == kNoMinute) return;
+        const std::int64_t d = minutes >= 0 ? minutes / 1440 : -((-minutes + 1439) / 1440);
+        if (d != day) {
+            day = d;
+            dayText = contestlog::UtcText(d * 1440);
+            dayText.resize(dayText.size() - 5);  // "HH:MM" off
+        }
+        const std::int64_t m = minutes - d * 1440;
+        const char hhmm[5] = {static_cast<char>('0' + m / 600), static_cast<char>('0' + m / 60 % 10), ':',
+                              static_cast<char>('0' + m % 60 / 10), static_cast<char>('0' + m % 10)};
+        buffer += dayText;
+        buffer.append(hhmm, 5);
+    };
+    // Whether a log's file name must be quoted in other_line.
+    std::vector<bool> plainFile(logs.size());
+    for (std::size_t L = 0; L < logs.size(); ++L) plainFile[L] = logs[L].file.find_first_of(",\"\r\n") == std::string::npos;
     for (std::size_t L = 0; L < logs.size(); ++L) {
         const SubmittedLog& log = logs[L];
         const LogResult& r = result.logs[L];
+        const std::size_t mark = buffer.size();
+        field(log.call);
+        field(log.file);
+        const std::string prefix = buffer.substr(mark);  // call and file, the same on every row of the log
+        buffer.resize(mark);
         for (std::size_t i = 0; i < log.contacts.size(); ++i) {
             const CheckContact& c = log.contacts[i];
             const ContactTexts t = log.Texts(i);
             const ContactVerdict& v = r.verdicts[i];
-            field(log.call);
-            field(log.file);
+            buffer += prefix;
             number(static_cast<std::int64_t>(c.place));
             buffer += ',';
-            buffer += contestlog::UtcText(c.time);
+            utc(c.time);
             buffer += ',';
             field(t.band);
             field(t.mode);
@@ -226,7 +251,7 @@ void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, 
             field(v.otherCall != kNoIndex ? std::string_view(result.Call(v.otherCall)) : std::string_view());
             if (v.otherLog != kNoIndex) {
                 const SubmittedLog& other = logs[v.otherLog];
-                if (other.file.find_first_of(",\"\r\n") == std::string::npos) {
+                if (plainFile[v.otherLog]) {
                     buffer += other.file;
                     buffer += ':';
                     number(static_cast<std::int64_t>(other.contacts[v.otherContact].place));
@@ -239,8 +264,10 @@ void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, 
             buffer += ',';
             number(v.points);
             buffer += ',';
-            const std::string detail = VerdictDetail(logs, result, L, i, rules);
-            buffer += detail.empty() ? std::string() : CsvField(detail);
+            if (v.verdict != Verdict::Ok || v.callMiscopied) {
+                const std::string detail = VerdictDetail(logs, result, L, i, rules);
+                if (!detail.empty()) buffer += CsvField(detail);
+            }
             buffer += "\r\n";
             if (buffer.size() >= (std::size_t{1} << 20)) {
                 out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
