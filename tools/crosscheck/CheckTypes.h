@@ -36,15 +36,21 @@ struct ContactTexts {
 
 // One contact as the entrant logged it: its time and place, and where its
 // texts stand in the log's text pool (one after another, in ContactTexts'
-// order). 32 bytes; the texts cost their length.
+// order, the line apart). The line may instead stay in the file (lineInFile:
+// lineAt is its offset there) until the outputs need it (KeepLine). 40 bytes;
+// the texts cost their length.
 struct CheckContact {
     std::int64_t time = kNoMinute;  // UTC, whole minutes since 1970-01-01
     std::uint32_t place = 0;        // line in the file (record number where the format has no lines)
     std::uint32_t at = 0;           // first byte of its texts in SubmittedLog::pool
+    std::uint32_t lineAt = 0;       // first byte of the line in the pool, or in the file
     std::uint16_t sentSize = 0, receivedSize = 0, lineSize = 0;
     std::uint8_t bandSize = 0, modeSize = 0, frequencySize = 0, ownCallSize = 0, callSize = 0, dxccSize = 0,
                  mainPrefixSize = 0, continentSize = 0;
+    bool lineInFile = false;
 };
+
+inline constexpr std::size_t kLineInPool = static_cast<std::size_t>(-1);
 
 // One log as an entrant submitted it.
 struct SubmittedLog {
@@ -59,10 +65,14 @@ struct SubmittedLog {
     std::string pool;  // the contacts' texts
 
     // Appends a contact; texts longer than their field holds (255 bytes, the
-    // exchanges and the line 65,535) are cut.
-    void Add(std::int64_t time, std::size_t place, const ContactTexts& texts);
+    // exchanges and the line 65,535) are cut. With `lineInFile` (the line's
+    // offset in the file), the line is not kept: Texts().line stays empty
+    // until KeepLine.
+    void Add(std::int64_t time, std::size_t place, const ContactTexts& texts, std::size_t lineInFile = kLineInPool);
     // Gives contact i new texts (the old ones stay in the pool unused).
     void SetTexts(std::size_t i, const ContactTexts& texts);
+    // Keeps contact i's line, read back from the file, in the pool.
+    void KeepLine(std::size_t i, std::string_view line);
     ContactTexts Texts(std::size_t i) const noexcept;
 };
 

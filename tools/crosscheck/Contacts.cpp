@@ -26,7 +26,10 @@ void Store(CheckContact& c, const ContactTexts& t, std::string& out) {
     c.dxccSize = static_cast<std::uint8_t>(Put(out, t.dxcc, 255));
     c.mainPrefixSize = static_cast<std::uint8_t>(Put(out, t.mainPrefix, 255));
     c.continentSize = static_cast<std::uint8_t>(Put(out, t.continent, 255));
-    c.lineSize = static_cast<std::uint16_t>(Put(out, t.line, 0xFFFF));
+}
+
+void CheckRoom(const std::string& pool, const std::string& file) {
+    if (pool.size() > 0xFFFC0000u) throw std::length_error("a log's texts exceed 4 GiB: " + file);
 }
 
 }  // namespace
@@ -36,18 +39,38 @@ void SubmittedLog::SetTexts(std::size_t i, const ContactTexts& t) {
     std::string record;
     CheckContact& c = contacts[i];
     Store(c, t, record);
-    if (pool.size() + record.size() > 0xFFFFFFFFu) throw std::length_error("a log's texts exceed 4 GiB: " + file);
+    const std::size_t recordSize = record.size();
+    c.lineSize = static_cast<std::uint16_t>(Put(record, t.line, 0xFFFF));
+    CheckRoom(pool, file);
     c.at = static_cast<std::uint32_t>(pool.size());
+    c.lineAt = static_cast<std::uint32_t>(pool.size() + recordSize);
+    c.lineInFile = false;
     pool += record;
 }
 
-void SubmittedLog::Add(std::int64_t time, std::size_t place, const ContactTexts& texts) {
+void SubmittedLog::KeepLine(std::size_t i, std::string_view line) {
+    CheckRoom(pool, file);
+    CheckContact& c = contacts[i];
+    c.lineAt = static_cast<std::uint32_t>(pool.size());
+    c.lineSize = static_cast<std::uint16_t>(Put(pool, line, 0xFFFF));
+    c.lineInFile = false;
+}
+
+void SubmittedLog::Add(std::int64_t time, std::size_t place, const ContactTexts& texts, std::size_t lineInFile) {
     CheckContact c;
     c.time = time;
     c.place = static_cast<std::uint32_t>(std::min<std::size_t>(place, 0xFFFFFFFFu));
-    if (pool.size() > 0xFFFC0000u) throw std::length_error("a log's texts exceed 4 GiB: " + file);
+    CheckRoom(pool, file);
     c.at = static_cast<std::uint32_t>(pool.size());
     Store(c, texts, pool);
+    if (lineInFile != kLineInPool && lineInFile <= 0xFFFFFFFFu) {
+        c.lineAt = static_cast<std::uint32_t>(lineInFile);
+        c.lineSize = static_cast<std::uint16_t>(std::min<std::size_t>(texts.line.size(), 0xFFFF));
+        c.lineInFile = true;
+    } else {
+        c.lineAt = static_cast<std::uint32_t>(pool.size());
+        c.lineSize = static_cast<std::uint16_t>(Put(pool, texts.line, 0xFFFF));
+    }
     contacts.push_back(c);
 }
 
@@ -70,7 +93,7 @@ ContactTexts SubmittedLog::Texts(std::size_t i) const noexcept {
     t.dxcc = next(c.dxccSize);
     t.mainPrefix = next(c.mainPrefixSize);
     t.continent = next(c.continentSize);
-    t.line = next(c.lineSize);
+    if (!c.lineInFile) t.line = std::string_view(pool.data() + c.lineAt, c.lineSize);
     return t;
 }
 

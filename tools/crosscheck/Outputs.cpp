@@ -47,6 +47,31 @@ std::vector<std::size_t> ResultsOrder(const CheckResult& result) {
     return order;
 }
 
+std::vector<std::vector<std::uint32_t>> QuotedContacts(const std::vector<SubmittedLog>& logs,
+                                                       const CheckResult& result) {
+    std::vector<std::vector<std::uint32_t>> quoted(logs.size());
+    for (std::size_t L = 0; L < logs.size(); ++L) {
+        const LogResult& r = result.logs[L];
+        for (std::size_t i = 0; i < r.verdicts.size(); ++i) {
+            const ContactVerdict& v = r.verdicts[i];
+            const bool listed = v.verdict != Verdict::Ok && v.verdict != Verdict::NoLog && v.verdict != Verdict::Checklog;
+            // A checklog's busted call quotes the other log in its reason.
+            const bool named = listed || (v.verdict == Verdict::Checklog && v.checked == Verdict::Busted);
+            if (listed) quoted[L].push_back(static_cast<std::uint32_t>(i));
+            if (named && v.otherLog != kNoIndex) quoted[v.otherLog].push_back(v.otherContact);
+        }
+        for (const MiscopiedBy& m : r.miscopiedBy) {
+            quoted[L].push_back(m.contact);
+            quoted[m.otherLog].push_back(m.otherContact);
+        }
+    }
+    for (auto& q : quoted) {
+        std::sort(q.begin(), q.end());
+        q.erase(std::unique(q.begin(), q.end()), q.end());
+    }
+    return quoted;
+}
+
 std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& result, std::size_t index,
                       const Rules& rules) {
     const LogResult& r = result.logs[index];

@@ -21,6 +21,14 @@ std::vector<std::size_t> ResultsOrder(const CheckResult& result);
 std::string VerdictDetail(const std::vector<SubmittedLog>& logs, const CheckResult& result, std::size_t log,
                           std::size_t contact, const Rules& rules);
 
+// Per log, the contacts (in order, each once) whose lines the reports and
+// the verdict file quote: those listed under a heading, the contacts they
+// name, and the pairs under "others who miscopied your call". A caller that
+// kept the lines in their files (SubmittedLog::Add) puts these back with
+// KeepLine before writing.
+std::vector<std::vector<std::uint32_t>> QuotedContacts(const std::vector<SubmittedLog>& logs,
+                                                       const CheckResult& result);
+
 // The plain-text report for logs[index].
 std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& result,
                       std::size_t index, const Rules& rules);

@@ -17,6 +17,7 @@
 #include "Parallel.h"
 #include "Rules.h"
 #include "contestlog/CountryFile.h"
+#include "contestlog/LogFile.h"
 
 #ifndef YOL_VERSION
 #define YOL_VERSION "0"
@@ -45,7 +46,12 @@ std::string_view Normalised(std::string_view text, std::string& out) {
 
 class Loader : public contestlog::LogSink {
 public:
-    Loader(LoadedLog& into, const std::string& path) : into_(into), path_(path) { into_.log.file = path; }
+    // `file`: the file's bytes where lines can be read back from it later
+    // (a regular file), else empty: lines are then kept.
+    Loader(LoadedLog& into, const std::string& path, std::string_view file)
+        : into_(into), path_(path), file_(file) {
+        into_.log.file = path;
+    }
 
     void Station(std::string_view call) override {
         if (into_.log.call.empty()) into_.log.call = Upper(call);
@@ -84,7 +90,10 @@ public:
         t.mainPrefix = v.mainPrefix;
         t.continent = v.continent;
         t.line = v.line;
-        into_.log.Add(v.time, v.place, t);
+        std::size_t lineInFile = kLineInPool;
+        if (!file_.empty() && v.line.data() >= file_.data() && v.line.data() + v.line.size() <= file_.data() + file_.size())
+            lineInFile = static_cast<std::size_t>(v.line.data() - file_.data());
+        into_.log.Add(v.time, v.place, t, lineInFile);
         if (v.time == kNoMinute) {
             into_.messages.push_back(path_ + ":" + std::to_string(v.place) + ": the contact's time does not parse");
             ++into_.rejected;
@@ -99,6 +108,7 @@ public:
 private:
     LoadedLog& into_;
     const std::string& path_;
+    std::string_view file_;
     std::string sent_, received_;
 };
 
@@ -124,8 +134,11 @@ bool WriteFile(const fs::path& path, std::string_view text, std::FILE* err) {
 
 LoadedLog LoadLog(const std::string& path, const contestlog::ReadOptions& options) {
     LoadedLog loaded;
-    Loader sink(loaded, path);
-    contestlog::ReadLog(path, options, sink);
+    const contestlog::LogFile file = contestlog::LogFile::Open(path);
+    std::error_code ec;
+    const bool again = path != "-" && fs::is_regular_file(path, ec);  // can be read again for the quoted lines
+    Loader sink(loaded, path, again ? file.Text() : std::string_view());
+    contestlog::ReadLog(file, options, sink);
     loaded.log.contacts.shrink_to_fit();
     loaded.log.pool.shrink_to_fit();
     return loaded;
@@ -275,6 +288,31 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     }
 
     CheckResult result = CrossCheck(logs, rules);
+    // The lines the outputs quote, read back from their files.
+    {
+        const std::vector<std::vector<std::uint32_t>> quoted = QuotedContacts(logs, result);
+        std::vector<std::string> problems(logs.size());
+        ForEachParallel(logs.size(), [&](std::size_t L) {
+            SubmittedLog& log = logs[L];
+            std::vector<std::uint32_t> wanted;
+            for (std::uint32_t i : quoted[L])
+                if (log.contacts[i].lineInFile) wanted.push_back(i);
+            if (wanted.empty()) return;
+            try {
+                const contestlog::LogFile file = contestlog::LogFile::Open(log.file);
+                const std::string_view text = file.Text();
+                for (std::uint32_t i : wanted) {
+                    const CheckContact& c = log.contacts[i];
+                    if (std::size_t{c.lineAt} + c.lineSize > text.size()) throw std::runtime_error("the file changed");
+                    log.KeepLine(i, text.substr(c.lineAt, c.lineSize));
+                }
+            } catch (const std::exception& e) {
+                problems[L] = log.file + ": lines to quote not read again (" + e.what() + ")";
+            }
+        });
+        for (const std::string& p : problems)
+            if (!p.empty()) std::fprintf(err, "%s\n", p.c_str());
+    }
     for (std::size_t L = 0; L < logs.size(); ++L)
         for (std::size_t i = 0; i < logs[L].contacts.size(); ++i) {
             const ContactVerdict& v = result.logs[L].verdicts[i];
