@@ -131,7 +131,10 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
 
     for (std::size_t L = 0; L < nLogs; ++L) multiplierOk[L].assign(logs[L].contacts.size(), true);
 
-    for (std::size_t g = 0; g < total; ++g) {
+    // By log, on two threads: a contact's verdict, its log's miscopiedBy and
+    // multiplierOk belong to its log alone.
+    ForEachParallel(nLogs, [&](std::size_t log) {
+    for (std::size_t g = w.base[log]; g < w.base[log] + logs[log].contacts.size(); ++g) {
         if (!w.eligible[g]) continue;
         const std::uint32_t L = w.logOf[g];
         ContactVerdict& v = w.V(result, g);
@@ -193,6 +196,7 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
             if (likely != kNo) v.otherCall = w.logCall[likely];
         }
     }
+    });
 }
 
 // Dupes: a repeat within the rules' interval of a contact that counted

@@ -20,10 +20,10 @@ std::int64_t Median(std::vector<std::int64_t>& v) {
 void EstimateOffsets(Work& w, CheckResult& result) {
     const std::size_t nLogs = w.logs.size();
     const std::vector<std::int64_t> raw = w.time;
-    std::vector<std::int64_t> prev(nLogs, 0), next(nLogs, 0), diffs;
+    std::vector<std::int64_t> prev(nLogs, 0), next(nLogs, 0);
     for (int round = 0; round < 2; ++round) {
-        for (std::size_t L = 0; L < nLogs; ++L) {
-            diffs.clear();
+        ForEachParallel(nLogs, [&](std::size_t L) {
+            std::vector<std::int64_t> diffs;
             for (std::size_t g = w.base[L]; g < w.base[L] + w.logs[L].contacts.size(); ++g) {
                 if (!w.eligible[g]) continue;
                 const std::uint32_t P = w.PartnerOf(g);
@@ -43,7 +43,7 @@ void EstimateOffsets(Work& w, CheckResult& result) {
                 if (found) diffs.push_back(raw[g] - (target + best) + prev[P]);
             }
             next[L] = diffs.size() >= 3 ? Median(diffs) : 0;
-        }
+        });
         prev = next;
     }
     for (std::size_t L = 0; L < nLogs; ++L) {
