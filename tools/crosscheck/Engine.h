@@ -82,7 +82,7 @@ public:
             groups += i == 0 || entries[i].key != entries[i - 1].key;
         }
         std::size_t size = 16;
-        while (size < groups * 2) size *= 2;
+        while (size * 3 < groups * 4) size *= 2;  // at most three quarters full
         slots_.assign(size, Slot{0, 0, 0});
         mask_ = size - 1;
         for (std::size_t i = 0; i < entries.size();) {
