@@ -113,6 +113,26 @@ TEST_F(CheckRunTest, WritesEveryOutputAndRejectsBadInputByFileAndLine) {
     EXPECT_NE(out_.find("3 logs, "), std::string::npos) << out_;
 }
 
+// The lines the outputs quote are read back from the files after the check:
+// the busted call's own line and the true station's line, in the report and
+// in verdicts.csv, exactly as in the files (CR LF line ends off).
+TEST_F(CheckRunTest, QuotedLinesReadBackFromTheFiles) {
+    Write("rules.toml", kRules);
+    const std::string aLine = "QSO: 14010 CW 2026-12-05 1000 UA3AAA 599 MO01 UA3ABD 599 MO02";
+    const std::string cLine = "QSO: 14010 CW 2026-12-05 1001 UA3ABC 599 MO02 UA3AAA 599 MO01";
+    Write("logs/a.log", "START-OF-LOG: 3.0\r\nCALLSIGN: UA3AAA\r\n" + aLine + "\r\nEND-OF-LOG:\r\n");
+    Write("logs/c.log", Cabrillo("UA3ABC", cLine + "\n"));
+    const fs::path out = dir_ / "out";
+    EXPECT_EQ(Run({"--rules", (dir_ / "rules.toml").string(), "--out", out.string(), (dir_ / "logs").string()}),
+              kCheckClean) << err_;
+    const std::string a = Read(out / "reports/UA3AAA.txt");
+    EXPECT_NE(a.find("\nBusted calls (1)\n  line 3: " + aLine + "\n"), std::string::npos) << a;
+    EXPECT_NE(a.find("UA3ABC's log, line 4: " + cLine + "\n"), std::string::npos) << a;
+    const std::string c = Read(out / "reports/UA3ABC.txt");
+    EXPECT_NE(c.find("UA3AAA logged you as UA3ABD, line 3: " + aLine + "\n"), std::string::npos) << c;
+    EXPECT_NE(Read(out / "verdicts.csv").find("the station worked was UA3ABC (its log: " + cLine + ")"), std::string::npos);
+}
+
 TEST_F(CheckRunTest, ExitStatusForUsageRulesAndUnreadableLogs) {
     EXPECT_EQ(Run({"--bogus"}), kCheckUsage);
     EXPECT_EQ(Run({dir_.string()}), kCheckUsage);  // no --out

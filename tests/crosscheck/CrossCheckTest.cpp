@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "LogBuilder.h"
+#include "Outputs.h"
 
 namespace yol::check {
 namespace {
@@ -13,6 +14,7 @@ using test::PerContactRules;
 const ContactVerdict& V(const CheckResult& r, std::size_t log, std::size_t contact) {
     return r.logs.at(log).verdicts.at(contact);
 }
+std::string Call(const CheckResult& r, std::uint32_t id) { return id == kNoIndex ? std::string() : r.Call(id); }
 
 TEST(CrossCheckMatching, ConfirmedPairAndMiscopiedExchangeBlameOnlyTheCopier) {
     std::vector<SubmittedLog> logs = {
@@ -26,7 +28,7 @@ TEST(CrossCheckMatching, ConfirmedPairAndMiscopiedExchangeBlameOnlyTheCopier) {
     EXPECT_EQ(V(r, 0, 0).otherContact, 0u);
     EXPECT_EQ(V(r, 0, 1).verdict, Verdict::Exchange);
     EXPECT_EQ(V(r, 0, 1).blamed, Blame::Self);
-    EXPECT_EQ(V(r, 0, 1).detail, "you copied MO05 as MO06");
+    EXPECT_EQ(VerdictDetail(logs, r, 0, 1, PerContactRules()), "you copied MO05 as MO06");
     EXPECT_EQ(V(r, 0, 1).points, 1);
     EXPECT_EQ(V(r, 2, 0).verdict, Verdict::Ok);
     EXPECT_EQ(V(r, 1, 0).verdict, Verdict::Ok);
@@ -72,7 +74,7 @@ TEST(CrossCheckMatching, NotInLogSaysHowFarOutsideTheWindowTheOtherLogHasIt) {
     const CheckResult r = CrossCheck(logs, PerContactRules());
     EXPECT_EQ(V(r, 0, 0).verdict, Verdict::Nil);
     EXPECT_EQ(V(r, 0, 0).minutesOff, 12);
-    EXPECT_NE(V(r, 0, 0).detail.find("12 minutes later"), std::string::npos);
+    EXPECT_NE(VerdictDetail(logs, r, 0, 0, PerContactRules()).find("12 minutes later"), std::string::npos);
     EXPECT_EQ(V(r, 1, 0).verdict, Verdict::Nil);
     EXPECT_EQ(V(r, 1, 0).minutesOff, 12);
     EXPECT_EQ(V(r, 0, 1).verdict, Verdict::Nil);
@@ -92,9 +94,9 @@ TEST(CrossCheckBusted, TheStationReallyWorkedIsNamedAndKeepsItsContact) {
     const ContactVerdict& busted = V(r, 0, 0);
     EXPECT_EQ(busted.verdict, Verdict::Busted);
     EXPECT_EQ(busted.blamed, Blame::Self);
-    EXPECT_EQ(busted.otherCall, "UA3ABC");
+    EXPECT_EQ(Call(r, busted.otherCall), "UA3ABC");
     EXPECT_EQ(busted.otherLog, 1u);
-    EXPECT_NE(busted.detail.find(logs[1].contacts[0].line), std::string::npos);
+    EXPECT_NE(VerdictDetail(logs, r, 0, 0, PerContactRules()).find(logs[1].Texts(0).line), std::string::npos);
     EXPECT_EQ(busted.points, 0);
     EXPECT_EQ(busted.penalty, 2);
     // The other side keeps it and hears about it.
@@ -103,7 +105,7 @@ TEST(CrossCheckBusted, TheStationReallyWorkedIsNamedAndKeepsItsContact) {
     EXPECT_EQ(kept.blamed, Blame::Other);
     EXPECT_EQ(kept.points, 2);
     ASSERT_EQ(r.logs[1].miscopiedBy.size(), 1u);
-    EXPECT_EQ(r.logs[1].miscopiedBy[0].loggedAs, "UA3ABD");
+    EXPECT_EQ(Call(r, r.logs[1].miscopiedBy[0].loggedAs), "UA3ABD");
     EXPECT_EQ(r.logs[1].miscopiedBy[0].otherLog, 0u);
 
     Rules both = PerContactRules();
@@ -121,7 +123,7 @@ TEST(CrossCheckBusted, LostPortableDesignatorAndFarCallsAreTold) {
     };
     const CheckResult r = CrossCheck(logs, PerContactRules());
     EXPECT_EQ(V(r, 0, 0).verdict, Verdict::Busted);
-    EXPECT_EQ(V(r, 0, 0).otherCall, "UA3ABC/P");
+    EXPECT_EQ(Call(r, V(r, 0, 0).otherCall), "UA3ABC/P");
     // RZ9ZZZ is nothing like UA3QQQ: no busted call, and RZ9ZZZ's own contact is NIL.
     EXPECT_EQ(V(r, 0, 1).verdict, Verdict::Unique);
     EXPECT_EQ(V(r, 2, 0).verdict, Verdict::Nil);
@@ -163,8 +165,8 @@ TEST(CrossCheckPolicy, CallsWithoutALogByTheUniquePolicy) {
     EXPECT_EQ(V(r, 0, 1).penalty, 0);  // a unique costs the contact only
     // UA3BBC is one dot from UA3BBB, which sent a busy log.
     EXPECT_EQ(V(r, 0, 2).verdict, Verdict::Unique);
-    EXPECT_EQ(V(r, 0, 2).otherCall, "UA3BBB");
-    EXPECT_NE(V(r, 0, 2).detail.find("probable busted call of UA3BBB"), std::string::npos);
+    EXPECT_EQ(Call(r, V(r, 0, 2).otherCall), "UA3BBB");
+    EXPECT_NE(VerdictDetail(logs, r, 0, 2, rules).find("probable busted call of UA3BBB"), std::string::npos);
     rules.uniqueMinLogs = 1;
     EXPECT_EQ(V(CrossCheck(logs, rules), 0, 1).verdict, Verdict::NoLog);
     rules.creditNoLog = false;
@@ -190,7 +192,7 @@ TEST(CrossCheckPolicy, DupesPeriodBandsModesAndChecklogs) {
     CheckResult r = CrossCheck(logs, rules);
     EXPECT_EQ(V(r, 0, 0).verdict, Verdict::Ok);  // a checklog confirms
     EXPECT_EQ(V(r, 0, 1).verdict, Verdict::Dupe);
-    EXPECT_NE(V(r, 0, 1).detail.find("line 10"), std::string::npos);
+    EXPECT_NE(VerdictDetail(logs, r, 0, 1, rules).find("line 10"), std::string::npos);
     EXPECT_EQ(V(r, 0, 2).verdict, Verdict::Period);
     EXPECT_EQ(V(r, 0, 3).verdict, Verdict::Invalid);
     EXPECT_EQ(V(r, 0, 4).verdict, Verdict::Invalid);
@@ -243,10 +245,16 @@ TEST(CrossCheckScore, YolScoringGoesThroughTheScoringCore) {
     };
     for (SubmittedLog& log : logs) {
         log.myPrefix = "UA1";
-        for (CheckContact& c : log.contacts) c.dxcc = "UA1";
+        for (std::size_t i = 0; i < log.contacts.size(); ++i) {
+            ContactTexts t = log.Texts(i);
+            t.dxcc = "UA1";
+            log.SetTexts(i, t);
+        }
     }
-    logs[0].contacts[1].dxcc = "DL";
-    logs[0].contacts[1].continent = "EU";
+    ContactTexts dl = logs[0].Texts(1);
+    dl.dxcc = "DL";
+    dl.continent = "EU";
+    logs[0].SetTexts(1, dl);
     Rules rules = YolRules();
     rules.uniqueMinLogs = 1;
     const CheckResult r = CrossCheck(logs, rules);

@@ -27,6 +27,12 @@ inline std::vector<std::string> Split(const std::string& text) {
     return out;
 }
 
+inline std::string Joined(const std::vector<std::string>& tokens) {
+    std::string out;
+    for (const std::string& t : tokens) out += (out.empty() ? "" : " ") + t;
+    return out;
+}
+
 class LogBuilder {
 public:
     LogBuilder(std::string call, std::string file = "") {
@@ -39,20 +45,20 @@ public:
     // A contact at hh:mm on `band` CW, sending `sent`, receiving `received`.
     LogBuilder& Q(int hh, int mm, const std::string& call, const std::string& sent, const std::string& received,
                   const std::string& band = "14", const std::string& mode = "CW") {
-        CheckContact c;
-        c.time = At(hh, mm);
-        c.band = band;
-        c.mode = mode;
-        c.call = call;
-        c.sent = Split(sent);
-        c.received = Split(received);
-        c.dxcc = "UA3";
-        c.mainPrefix = "UA";
-        c.continent = "EU";
-        c.place = log_.contacts.size() + 10;
-        c.line = "QSO: " + band + " " + mode + " " + std::to_string(hh) + ":" + std::to_string(mm) + " " + log_.call +
-                 " " + sent + " " + call + " " + received;
-        log_.contacts.push_back(std::move(c));
+        const std::string sentText = Joined(Split(sent)), receivedText = Joined(Split(received));
+        const std::string line = "QSO: " + band + " " + mode + " " + std::to_string(hh) + ":" + std::to_string(mm) +
+                                 " " + log_.call + " " + sent + " " + call + " " + received;
+        ContactTexts t;
+        t.band = band;
+        t.mode = mode;
+        t.call = call;
+        t.sent = sentText;
+        t.received = receivedText;
+        t.dxcc = "UA3";
+        t.mainPrefix = "UA";
+        t.continent = "EU";
+        t.line = line;
+        log_.Add(At(hh, mm), log_.contacts.size() + 10, t);
         return *this;
     }
     LogBuilder& Checklog() {

@@ -34,7 +34,7 @@ Checked Sample() {
 TEST(Outputs, VerdictsCsvOneRowPerContact) {
     const Checked c = Sample();
     std::ostringstream out;
-    WriteVerdictsCsv(out, c.logs, c.result);
+    WriteVerdictsCsv(out, c.logs, c.result, c.rules);
     const std::string text = out.str();
     EXPECT_EQ(text.rfind(kVerdictsCsvHeader, 0), 0u);
     EXPECT_NE(text.find("UA3AAA,UA3AAA.log,10,2026-12-05 10:00,14,CW,UA3ABD,BUSTED,self,UA3ABC,UA3ABC.log:10,,0,"),
@@ -57,13 +57,13 @@ TEST(Outputs, ReportQuotesBothLogsUnderTheirHeadings) {
     EXPECT_NE(a.find("Claimed score:  not given\n"), std::string::npos);
     EXPECT_NE(a.find("Raw score:      8  (2 contacts, 4 points, 2 multipliers)\n") , std::string::npos);
     EXPECT_NE(a.find("Final score:    0"), std::string::npos);
-    EXPECT_NE(a.find("\nBusted calls (1)\n  line 10: " + c.logs[0].contacts[0].line), std::string::npos);
-    EXPECT_NE(a.find("(penalty 2 points)\n    UA3ABC's log, line 10: " + c.logs[1].contacts[0].line),
+    EXPECT_NE(a.find("\nBusted calls (1)\n  line 10: " + std::string(c.logs[0].Texts(0).line)), std::string::npos);
+    EXPECT_NE(a.find("(penalty 2 points)\n    UA3ABC's log, line 10: " + std::string(c.logs[1].Texts(0).line)),
               std::string::npos);
     EXPECT_NE(a.find("\nReceived exchange miscopied (1)\n"), std::string::npos);
     const std::string b = LogReport(c.logs, c.result, 1, c.rules);
     EXPECT_NE(b.find("Others who miscopied your call (1; for information, you keep these)\n"), std::string::npos);
-    EXPECT_NE(b.find("UA3AAA logged you as UA3ABD, line 10: " + c.logs[0].contacts[0].line), std::string::npos);
+    EXPECT_NE(b.find("UA3AAA logged you as UA3ABD, line 10: " + std::string(c.logs[0].Texts(0).line)), std::string::npos);
 }
 
 TEST(Outputs, ResultsSortedByCategoryThenScore) {

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "CrossCheck.h"
+#include "Outputs.h"
 #include "contestlog/ContestSim.h"
 
 namespace yol::check {
@@ -20,9 +21,13 @@ using contestlog::SimError;
 using contestlog::SimLine;
 using contestlog::SimLogKind;
 
-std::vector<std::string> Tokens(const std::string& text) {
-    std::vector<std::string> out;
-    for (std::string_view t : contestlog::ExchangeTokens(text)) out.emplace_back(t);
+// The exchange's tokens joined by single spaces, as yolcheck keeps them.
+std::string Joined(const std::string& text) {
+    std::string out;
+    for (std::string_view t : contestlog::ExchangeTokens(text)) {
+        if (!out.empty()) out += ' ';
+        out += t;
+    }
     return out;
 }
 
@@ -47,16 +52,15 @@ Simulated Build(const ContestSim& sim) {
         std::vector<SimLine> written;
         for (SimLine& line : sim.Log(st)) {
             if (line.error == SimError::Missing) continue;
-            CheckContact c;
-            c.time = line.loggedTime;
-            c.band = std::string(line.band);
-            c.mode = std::string(line.mode);
+            ContactTexts c;
+            c.band = line.band;
+            c.mode = line.mode;
             c.frequency = line.frequency;
             c.call = line.call;
-            c.sent = Tokens(line.sent);
-            c.received = Tokens(line.received);
-            c.place = written.size() + 1;
-            log.contacts.push_back(std::move(c));
+            const std::string sent = Joined(line.sent), received = Joined(line.received);
+            c.sent = sent;
+            c.received = received;
+            log.Add(line.loggedTime, written.size() + 1, c);
             written.push_back(std::move(line));
         }
         s.logOfStation[st] = s.logs.size();
@@ -138,8 +142,10 @@ Tallies CheckSimulated(const contestlog::SimOptions& options) {
     std::map<std::string, std::size_t> logsWith;
     for (const SubmittedLog& log : s.logs) {
         std::map<std::string, bool> seen;
-        for (const CheckContact& c : log.contacts)
-            if (!seen[c.call]) seen[c.call] = true, ++logsWith[c.call];
+        for (std::size_t i = 0; i < log.contacts.size(); ++i) {
+            const std::string call(log.Texts(i).call);
+            if (!seen[call]) seen[call] = true, ++logsWith[call];
+        }
     }
     Tallies t;
     for (std::size_t L = 0; L < s.logs.size(); ++L) {
@@ -171,7 +177,7 @@ Tallies CheckSimulated(const contestlog::SimOptions& options) {
                     ++t.unexplained[want + " found as " + got];
                     std::printf("  %s line %zu (%s): %s found as %s: %s\n", s.logs[L].call.c_str(), i + 1,
                                 std::string(contestlog::SimErrorName(line.error)).c_str(), want.c_str(), got.c_str(),
-                                v.detail.c_str());
+                                VerdictDetail(s.logs, r, L, i, rules).c_str());
                 }
             }
             const bool clean = line.error == SimError::None;
@@ -179,10 +185,10 @@ Tallies CheckSimulated(const contestlog::SimOptions& options) {
             // A clean line the rules leave standing must be credited.
             if (clean && (e.verdict == Verdict::Ok || e.verdict == Verdict::NoLog) && !credited) {
                 ++t.cleanPenalised;
-                ADD_FAILURE() << s.logs[L].call << " line " << i + 1 << " clean, found " << got << ": " << v.detail;
+                ADD_FAILURE() << s.logs[L].call << " line " << i + 1 << " clean, found " << got << ": " << VerdictDetail(s.logs, r, L, i, rules);
             }
             if (e.verdict == Verdict::Busted && v.verdict == Verdict::Busted &&
-                v.otherCall != sim.Stations()[line.other].call)
+                r.Call(v.otherCall) != sim.Stations()[line.other].call)
                 ++t.wrongTrueCall;
             const bool selfError = e.verdict != Verdict::Ok && e.verdict != Verdict::NoLog;
             if (e.evidence && want == got && (v.blamed == Blame::Self) != selfError) ++t.wrongBlame;

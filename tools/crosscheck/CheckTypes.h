@@ -18,21 +18,39 @@ namespace yol::check {
 inline constexpr std::int64_t kNoMinute = contestlog::kNoTime;
 inline constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-// One contact as the entrant logged it.
+// A contact's texts as views: what a reader hands over and what Texts() gives
+// back. The sent and received exchanges are their tokens joined by single
+// spaces.
+struct ContactTexts {
+    std::string_view band;       // as the model gives it: "1.8", "3.5", "7", "14", ...
+    std::string_view mode;       // "CW", "SSB", ...
+    std::string_view frequency;  // kHz as logged, may be empty
+    std::string_view ownCall;    // the call sent on this contact (empty: the log's call)
+    std::string_view call;       // the call worked, as logged
+    std::string_view sent;       // sent exchange ("599 001")
+    std::string_view received;   // received exchange ("599 MO05")
+    // For the YOL scoring only: the worked station's country as the host keeps it.
+    std::string_view dxcc, mainPrefix, continent;
+    std::string_view line;       // the original line, for quoting
+};
+
+// One contact as the entrant logged it: its time and place, and where its
+// texts stand in the log's text pool (one after another, in ContactTexts'
+// order, the line apart). The line may instead stay in the file (lineInFile:
+// lineAt is its offset there) until the outputs need it (KeepLine). 40 bytes;
+// the texts cost their length.
 struct CheckContact {
     std::int64_t time = kNoMinute;  // UTC, whole minutes since 1970-01-01
-    std::string band;               // as the model gives it: "1.8", "3.5", "7", "14", ...
-    std::string mode;               // "CW", "SSB", ...
-    std::string frequency;          // kHz as logged, may be empty
-    std::string ownCall;            // the call sent on this contact (empty: the log's call)
-    std::string call;               // the call worked, as logged
-    std::vector<std::string> sent;      // sent exchange tokens ("599", "001")
-    std::vector<std::string> received;  // received exchange tokens ("599", "MO05")
-    // For the YOL scoring only: the worked station's country as the host keeps it.
-    std::string dxcc, mainPrefix, continent;
-    std::size_t place = 0;  // line in the file (record number where the format has no lines)
-    std::string line;       // the original line, for quoting
+    std::uint32_t place = 0;        // line in the file (record number where the format has no lines)
+    std::uint32_t at = 0;           // first byte of its texts in SubmittedLog::pool
+    std::uint32_t lineAt = 0;       // first byte of the line in the pool, or in the file
+    std::uint16_t sentSize = 0, receivedSize = 0, lineSize = 0;
+    std::uint8_t bandSize = 0, modeSize = 0, frequencySize = 0, ownCallSize = 0, callSize = 0, dxccSize = 0,
+                 mainPrefixSize = 0, continentSize = 0;
+    bool lineInFile = false;
 };
+
+inline constexpr std::size_t kLineInPool = static_cast<std::size_t>(-1);
 
 // One log as an entrant submitted it.
 struct SubmittedLog {
@@ -44,7 +62,22 @@ struct SubmittedLog {
     // For the YOL scoring: the operator's prefix and continent as the host keeps them.
     std::string myPrefix, myContinent;
     std::vector<CheckContact> contacts;
+    std::string pool;  // the contacts' texts
+
+    // Appends a contact; texts longer than their field holds (255 bytes, the
+    // exchanges and the line 65,535) are cut. With `lineInFile` (the line's
+    // offset in the file), the line is not kept: Texts().line stays empty
+    // until KeepLine.
+    void Add(std::int64_t time, std::size_t place, const ContactTexts& texts, std::size_t lineInFile = kLineInPool);
+    // Gives contact i new texts (the old ones stay in the pool unused).
+    void SetTexts(std::size_t i, const ContactTexts& texts);
+    // Keeps contact i's line, read back from the file, in the pool.
+    void KeepLine(std::size_t i, std::string_view line);
+    ContactTexts Texts(std::size_t i) const noexcept;
 };
+
+// The tokens of an exchange text, split on blanks.
+std::vector<std::string_view> Tokens(std::string_view exchange);
 
 // Stable codes; see VerdictCode.
 enum class Verdict : std::uint8_t {
@@ -67,16 +100,22 @@ std::string_view VerdictHeading(Verdict v) noexcept; // report heading for peopl
 enum class Blame : std::uint8_t { None, Self, Other };
 std::string_view BlameCode(Blame b) noexcept;  // "", "self", "other"
 
+inline constexpr std::uint32_t kNoIndex = 0xFFFFFFFFu;
+
+// 36 bytes: the reason is told in words by VerdictDetail (Outputs.h), from the
+// verdict and the two contacts.
 struct ContactVerdict {
     Verdict verdict = Verdict::Ok;
     Blame blamed = Blame::None;
-    std::string otherCall;             // the other station; the true call for Busted
-    std::size_t otherLog = kNone;      // index of the other log in the input, where one matched
-    std::size_t otherContact = kNone;  // index of its contact
-    std::optional<std::int64_t> minutesOff;  // Nil found outside the window: by how many minutes
-    std::int64_t points = 0;   // points this contact finally earns
-    std::int64_t penalty = 0;  // points taken off beyond the contact's own
-    std::string detail;
+    Verdict checked = Verdict::Ok;       // for CHECKLOG: the verdict the contact had
+    bool callMiscopied = false;          // the other side logged this station's call wrong (a busted pair)
+    std::uint32_t otherCall = kNoIndex;  // CheckResult::calls: the other station; the true call for Busted
+    std::uint32_t otherLog = kNoIndex;   // index of the other log in the input, where one matched
+    std::uint32_t otherContact = kNoIndex;  // index of its contact
+    std::optional<std::int32_t> minutesOff;  // Nil found outside the window: by how many minutes
+    std::uint32_t count = 0;   // UNIQUE, NOLOG: logs the call is in; DUPE: the contact repeated
+    std::int32_t points = 0;   // points this contact finally earns
+    std::int32_t penalty = 0;  // points taken off beyond the contact's own
 };
 
 struct Tally {
@@ -85,10 +124,10 @@ struct Tally {
 
 // A contact of this log whose other side miscopied this station's call.
 struct MiscopiedBy {
-    std::size_t contact = 0;   // this log's contact
-    std::size_t otherLog = 0;  // who miscopied
-    std::size_t otherContact = 0;
-    std::string loggedAs;      // the call they logged
+    std::uint32_t contact = 0;   // this log's contact
+    std::uint32_t otherLog = 0;  // who miscopied
+    std::uint32_t otherContact = 0;
+    std::uint32_t loggedAs = 0;  // CheckResult::calls: the call they logged
 };
 
 struct LogResult {
@@ -116,6 +155,8 @@ struct CheckSummary {
 struct CheckResult {
     std::vector<LogResult> logs;  // in the input's order
     CheckSummary summary;
+    std::vector<std::string> calls;  // every call the check saw, upper case, by id
+    const std::string& Call(std::uint32_t id) const { return calls[id]; }
 };
 
 }  // namespace yol::check

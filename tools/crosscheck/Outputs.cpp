@@ -1,6 +1,7 @@
 #include "Outputs.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 #include <nlohmann/json.hpp>
@@ -47,6 +48,31 @@ std::vector<std::size_t> ResultsOrder(const CheckResult& result) {
     return order;
 }
 
+std::vector<std::vector<std::uint32_t>> QuotedContacts(const std::vector<SubmittedLog>& logs,
+                                                       const CheckResult& result) {
+    std::vector<std::vector<std::uint32_t>> quoted(logs.size());
+    for (std::size_t L = 0; L < logs.size(); ++L) {
+        const LogResult& r = result.logs[L];
+        for (std::size_t i = 0; i < r.verdicts.size(); ++i) {
+            const ContactVerdict& v = r.verdicts[i];
+            const bool listed = v.verdict != Verdict::Ok && v.verdict != Verdict::NoLog && v.verdict != Verdict::Checklog;
+            // A checklog's busted call quotes the other log in its reason.
+            const bool named = listed || (v.verdict == Verdict::Checklog && v.checked == Verdict::Busted);
+            if (listed) quoted[L].push_back(static_cast<std::uint32_t>(i));
+            if (named && v.otherLog != kNoIndex) quoted[v.otherLog].push_back(v.otherContact);
+        }
+        for (const MiscopiedBy& m : r.miscopiedBy) {
+            quoted[L].push_back(m.contact);
+            quoted[m.otherLog].push_back(m.otherContact);
+        }
+    }
+    for (auto& q : quoted) {
+        std::sort(q.begin(), q.end());
+        q.erase(std::unique(q.begin(), q.end()), q.end());
+    }
+    return quoted;
+}
+
 std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& result, std::size_t index,
                       const Rules& rules) {
     const LogResult& r = result.logs[index];
@@ -71,10 +97,11 @@ std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& 
     out += "\n";
 
     auto quoteOther = [&](const ContactVerdict& v) -> std::string {
-        if (v.otherLog == kNone) return "";
+        if (v.otherLog == kNoIndex) return "";
         const SubmittedLog& other = logs[v.otherLog];
         const CheckContact& c = other.contacts[v.otherContact];
-        return "    " + other.call + "'s log, line " + Num(static_cast<std::int64_t>(c.place)) + ": " + c.line + "\n";
+        return "    " + other.call + "'s log, line " + Num(static_cast<std::int64_t>(c.place)) + ": " +
+               std::string(other.Texts(v.otherContact).line) + "\n";
     };
     for (Verdict heading : kReported) {
         const std::int64_t count = r.counts[static_cast<std::size_t>(heading)];
@@ -84,8 +111,8 @@ std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& 
             const ContactVerdict& v = r.verdicts[i];
             if (v.verdict != heading) continue;
             const CheckContact& c = log.contacts[i];
-            out += "  line " + Num(static_cast<std::int64_t>(c.place)) + ": " + c.line + "\n";
-            out += "    " + v.detail;
+            out += "  line " + Num(static_cast<std::int64_t>(c.place)) + ": " + std::string(log.Texts(i).line) + "\n";
+            out += "    " + VerdictDetail(logs, result, index, i, rules);
             if (v.penalty > 0) out += " (penalty " + Num(v.penalty) + " points)";
             out += "\n" + quoteOther(v);
         }
@@ -97,9 +124,9 @@ std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& 
             const CheckContact& c = log.contacts[m.contact];
             const SubmittedLog& other = logs[m.otherLog];
             const CheckContact& oc = other.contacts[m.otherContact];
-            out += "  line " + Num(static_cast<std::int64_t>(c.place)) + ": " + c.line + "\n";
-            out += "    " + other.call + " logged you as " + m.loggedAs + ", line " +
-                   Num(static_cast<std::int64_t>(oc.place)) + ": " + oc.line + "\n";
+            out += "  line " + Num(static_cast<std::int64_t>(c.place)) + ": " + std::string(log.Texts(m.contact).line) + "\n";
+            out += "    " + other.call + " logged you as " + result.Call(m.loggedAs) + ", line " +
+                   Num(static_cast<std::int64_t>(oc.place)) + ": " + std::string(other.Texts(m.otherContact).line) + "\n";
         }
     }
     return out;
@@ -180,7 +207,8 @@ std::string SummaryText(const CheckResult& result, const Rules& rules) {
     return out;
 }
 
-void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, const CheckResult& result) {
+void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, const CheckResult& result,
+                      const Rules& rules) {
     out << kVerdictsCsvHeader;
     // Rows gathered into one buffer, written a megabyte at a time.
     std::string buffer;
@@ -201,30 +229,55 @@ void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, 
     };
     auto number = [&](std::int64_t v) {
         char digits[24];
-        const int n = std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(v));
-        buffer.append(digits, static_cast<std::size_t>(n));
+        const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+        buffer.append(digits, end);
     };
+    // "YYYY-MM-DD " of the last day written; the minutes are added per row.
+    std::int64_t day = kNoMinute;
+    std::string dayText;
+    auto utc = [&](std::int64_t minutes) {
+        if (minutes == kNoMinute) return;
+        const std::int64_t d = minutes >= 0 ? minutes / 1440 : -((-minutes + 1439) / 1440);
+        if (d != day) {
+            day = d;
+            dayText = contestlog::UtcText(d * 1440);
+            dayText.resize(dayText.size() - 5);  // "HH:MM" off
+        }
+        const std::int64_t m = minutes - d * 1440;
+        const char hhmm[5] = {static_cast<char>('0' + m / 600), static_cast<char>('0' + m / 60 % 10), ':',
+                              static_cast<char>('0' + m % 60 / 10), static_cast<char>('0' + m % 10)};
+        buffer += dayText;
+        buffer.append(hhmm, 5);
+    };
+    // Whether a log's file name must be quoted in other_line.
+    std::vector<bool> plainFile(logs.size());
+    for (std::size_t L = 0; L < logs.size(); ++L) plainFile[L] = logs[L].file.find_first_of(",\"\r\n") == std::string::npos;
     for (std::size_t L = 0; L < logs.size(); ++L) {
         const SubmittedLog& log = logs[L];
         const LogResult& r = result.logs[L];
+        const std::size_t mark = buffer.size();
+        field(log.call);
+        field(log.file);
+        const std::string prefix = buffer.substr(mark);  // call and file, the same on every row of the log
+        buffer.resize(mark);
         for (std::size_t i = 0; i < log.contacts.size(); ++i) {
             const CheckContact& c = log.contacts[i];
+            const ContactTexts t = log.Texts(i);
             const ContactVerdict& v = r.verdicts[i];
-            field(log.call);
-            field(log.file);
+            buffer += prefix;
             number(static_cast<std::int64_t>(c.place));
             buffer += ',';
-            buffer += contestlog::UtcText(c.time);
+            utc(c.time);
             buffer += ',';
-            field(c.band);
-            field(c.mode);
-            field(c.call);
+            field(t.band);
+            field(t.mode);
+            field(t.call);
             field(VerdictCode(v.verdict));
             field(BlameCode(v.blamed));
-            field(v.otherCall);
-            if (v.otherLog != kNone) {
+            field(v.otherCall != kNoIndex ? std::string_view(result.Call(v.otherCall)) : std::string_view());
+            if (v.otherLog != kNoIndex) {
                 const SubmittedLog& other = logs[v.otherLog];
-                if (other.file.find_first_of(",\"\r\n") == std::string::npos) {
+                if (plainFile[v.otherLog]) {
                     buffer += other.file;
                     buffer += ':';
                     number(static_cast<std::int64_t>(other.contacts[v.otherContact].place));
@@ -237,7 +290,10 @@ void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, 
             buffer += ',';
             number(v.points);
             buffer += ',';
-            buffer += v.detail.empty() ? std::string() : CsvField(v.detail);
+            if (v.verdict != Verdict::Ok || v.callMiscopied) {
+                const std::string detail = VerdictDetail(logs, result, L, i, rules);
+                if (!detail.empty()) buffer += CsvField(detail);
+            }
             buffer += "\r\n";
             if (buffer.size() >= (std::size_t{1} << 20)) {
                 out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));

@@ -12,27 +12,19 @@
 namespace yol::check {
 namespace {
 
-std::string Joined(const std::vector<std::string>& tokens) {
-    std::string out;
-    for (const std::string& t : tokens) {
-        if (!out.empty()) out += ' ';
-        out += t;
-    }
-    return out;
-}
-
 // One contact into the scorer's store, as a reader hands it over.
-void Feed(contestlog::ContactStore& store, const CheckContact& c, const std::string& report) {
+void Feed(contestlog::ContactStore& store, const SubmittedLog& log, std::size_t i) {
+    const ContactTexts c = log.Texts(i);
     contestlog::ContactView e;
     e.call = c.call;
     e.band = c.band;
     e.mode = c.mode;
-    e.report = report;
+    e.report = c.received;
     e.dxcc = c.dxcc;
     e.mainPrefix = c.mainPrefix;
     e.continent = c.continent;
-    e.time = c.time;
-    e.place = c.place;
+    e.time = log.contacts[i].time;
+    e.place = log.contacts[i].place;
     store.Contact(e);
 }
 
@@ -41,11 +33,7 @@ void Feed(contestlog::ContactStore& store, const CheckContact& c, const std::str
 Tally ScoreYol(const SubmittedLog& log, const std::vector<std::size_t>& included,
                std::vector<std::int64_t>& points) {
     contestlog::ContactStore store(true);
-    std::string report;
-    for (std::size_t i : included) {
-        report = Joined(log.contacts[i].received);
-        Feed(store, log.contacts[i], report);
-    }
+    for (std::size_t i : included) Feed(store, log, i);
     TScoreBook book;
     std::size_t n = 0;
     // The audit hands the contacts over in the order scored: the included order.
@@ -69,13 +57,15 @@ Tally ScorePerContact(const SubmittedLog& log, const Rules& rules,
     std::set<std::pair<std::string, std::string>> multipliers;
     Tally t;
     for (std::size_t i : included) {
-        const CheckContact& c = log.contacts[i];
         ++t.contacts;
         t.points += points[i];
-        if (points[i] <= 0 || !countMultiplier[i] || token == kNone || token >= c.received.size()) continue;
-        std::string value = c.received[token];
+        if (points[i] <= 0 || !countMultiplier[i] || token == kNone) continue;
+        const ContactTexts c = log.Texts(i);
+        const std::vector<std::string_view> received = Tokens(c.received);
+        if (token >= received.size()) continue;
+        std::string value(received[token]);
         for (char& ch : value) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-        multipliers.emplace(c.band, value);
+        multipliers.emplace(std::string(c.band), value);
     }
     // Without a multiplier token the score is the points.
     t.multipliers = token == kNone ? (t.points > 0 ? 1 : 0) : static_cast<std::int64_t>(multipliers.size());

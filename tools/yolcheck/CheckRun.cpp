@@ -8,13 +8,16 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 #include <CLI/CLI.hpp>
 
 #include "CrossCheck.h"
 #include "Outputs.h"
+#include "Parallel.h"
 #include "Rules.h"
 #include "contestlog/CountryFile.h"
+#include "contestlog/LogFile.h"
 
 #ifndef YOL_VERSION
 #define YOL_VERSION "0"
@@ -31,15 +34,24 @@ std::string Upper(std::string_view s) {
     return out;
 }
 
-std::vector<std::string> Tokens(std::string_view text) {
-    std::vector<std::string> out;
-    for (std::string_view t : contestlog::ExchangeTokens(text)) out.emplace_back(t);
+// The exchange's tokens joined by single spaces, into `out`.
+std::string_view Normalised(std::string_view text, std::string& out) {
+    out.clear();
+    for (std::string_view t : contestlog::ExchangeTokens(text)) {
+        if (!out.empty()) out += ' ';
+        out += t;
+    }
     return out;
 }
 
 class Loader : public contestlog::LogSink {
 public:
-    Loader(LoadedLog& into, const std::string& path) : into_(into), path_(path) { into_.log.file = path; }
+    // `file`: the file's bytes where lines can be read back from it later
+    // (a regular file), else empty: lines are then kept.
+    Loader(LoadedLog& into, const std::string& path, std::string_view file)
+        : into_(into), path_(path), file_(file) {
+        into_.log.file = path;
+    }
 
     void Station(std::string_view call) override {
         if (into_.log.call.empty()) into_.log.call = Upper(call);
@@ -66,25 +78,26 @@ public:
         }
     }
     void Contact(const contestlog::ContactView& v) override {
-        CheckContact c;
-        c.time = v.time;
-        c.band.assign(v.band);
-        c.mode.assign(v.mode);
-        c.frequency.assign(v.frequency);
-        c.ownCall.assign(v.ownCall);
-        c.call.assign(v.call);
-        c.sent = Tokens(v.sent);
-        c.received = Tokens(v.report);
-        c.dxcc.assign(v.dxcc);
-        c.mainPrefix.assign(v.mainPrefix);
-        c.continent.assign(v.continent);
-        c.place = v.place;
-        c.line.assign(v.line);
-        if (c.time == kNoMinute) {
-            into_.messages.push_back(path_ + ":" + std::to_string(c.place) + ": the contact's time does not parse");
+        ContactTexts t;
+        t.band = v.band;
+        t.mode = v.mode;
+        t.frequency = v.frequency;
+        t.ownCall = v.ownCall;
+        t.call = v.call;
+        t.sent = Normalised(v.sent, sent_);
+        t.received = Normalised(v.report, received_);
+        t.dxcc = v.dxcc;
+        t.mainPrefix = v.mainPrefix;
+        t.continent = v.continent;
+        t.line = v.line;
+        std::size_t lineInFile = kLineInPool;
+        if (!file_.empty() && v.line.data() >= file_.data() && v.line.data() + v.line.size() <= file_.data() + file_.size())
+            lineInFile = static_cast<std::size_t>(v.line.data() - file_.data());
+        into_.log.Add(v.time, v.place, t, lineInFile);
+        if (v.time == kNoMinute) {
+            into_.messages.push_back(path_ + ":" + std::to_string(v.place) + ": the contact's time does not parse");
             ++into_.rejected;
         }
-        into_.log.contacts.push_back(std::move(c));
     }
     void Problem(const contestlog::LogProblem& p) override {
         if (p.severity == contestlog::Severity::Note) return;  // read and kept: nothing lost
@@ -95,6 +108,8 @@ public:
 private:
     LoadedLog& into_;
     const std::string& path_;
+    std::string_view file_;
+    std::string sent_, received_;
 };
 
 std::string FileName(std::string call) {
@@ -119,8 +134,13 @@ bool WriteFile(const fs::path& path, std::string_view text, std::FILE* err) {
 
 LoadedLog LoadLog(const std::string& path, const contestlog::ReadOptions& options) {
     LoadedLog loaded;
-    Loader sink(loaded, path);
-    contestlog::ReadLog(path, options, sink);
+    const contestlog::LogFile file = contestlog::LogFile::Open(path);
+    std::error_code ec;
+    const bool again = path != "-" && fs::is_regular_file(path, ec);  // can be read again for the quoted lines
+    Loader sink(loaded, path, again ? file.Text() : std::string_view());
+    contestlog::ReadLog(file, options, sink);
+    loaded.log.contacts.shrink_to_fit();
+    loaded.log.pool.shrink_to_fit();
     return loaded;
 }
 
@@ -211,12 +231,22 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     std::vector<SubmittedLog> logs;
     std::map<std::string, std::string> fileOfCall;
     std::size_t rejected = 0, unreadable = 0, contacts = 0;
-    for (const std::string& path : paths) {
-        LoadedLog loaded;
+    // Read on two threads; taken in the files' order.
+    std::vector<LoadedLog> read(paths.size());
+    std::vector<std::string> failures(paths.size());
+    ForEachParallel(paths.size(), [&](std::size_t i) {
         try {
-            loaded = LoadLog(path, options);
+            read[i] = LoadLog(paths[i], options);
         } catch (const std::exception& e) {
-            std::fprintf(err, "%s\n", e.what());
+            failures[i] = e.what();
+            if (failures[i].empty()) failures[i] = paths[i] + ": cannot be read";
+        }
+    });
+    for (std::size_t p = 0; p < paths.size(); ++p) {
+        const std::string& path = paths[p];
+        LoadedLog loaded = std::move(read[p]);
+        if (!failures[p].empty()) {
+            std::fprintf(err, "%s\n", failures[p].c_str());
             ++rejected;
             ++unreadable;
             continue;
@@ -258,12 +288,37 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     }
 
     CheckResult result = CrossCheck(logs, rules);
+    // The lines the outputs quote, read back from their files.
+    {
+        const std::vector<std::vector<std::uint32_t>> quoted = QuotedContacts(logs, result);
+        std::vector<std::string> problems(logs.size());
+        ForEachParallel(logs.size(), [&](std::size_t L) {
+            SubmittedLog& log = logs[L];
+            std::vector<std::uint32_t> wanted;
+            for (std::uint32_t i : quoted[L])
+                if (log.contacts[i].lineInFile) wanted.push_back(i);
+            if (wanted.empty()) return;
+            try {
+                const contestlog::LogFile file = contestlog::LogFile::Open(log.file);
+                const std::string_view text = file.Text();
+                for (std::uint32_t i : wanted) {
+                    const CheckContact& c = log.contacts[i];
+                    if (std::size_t{c.lineAt} + c.lineSize > text.size()) throw std::runtime_error("the file changed");
+                    log.KeepLine(i, text.substr(c.lineAt, c.lineSize));
+                }
+            } catch (const std::exception& e) {
+                problems[L] = log.file + ": lines to quote not read again (" + e.what() + ")";
+            }
+        });
+        for (const std::string& p : problems)
+            if (!p.empty()) std::fprintf(err, "%s\n", p.c_str());
+    }
     for (std::size_t L = 0; L < logs.size(); ++L)
         for (std::size_t i = 0; i < logs[L].contacts.size(); ++i) {
             const ContactVerdict& v = result.logs[L].verdicts[i];
             if (v.verdict != Verdict::Period || logs[L].contacts[i].time == kNoMinute) continue;
             std::fprintf(err, "%s:%zu: outside the contest period: not scored\n", logs[L].file.c_str(),
-                         logs[L].contacts[i].place);
+                         static_cast<std::size_t>(logs[L].contacts[i].place));
             ++rejected;
         }
     result.summary.seconds =
@@ -276,19 +331,32 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
         std::fprintf(err, "yolcheck: cannot make %s: %s\n", (dir / "reports").string().c_str(), ec.message().c_str());
         return kCheckUnreadable;
     }
-    bool written = true;
-    for (std::size_t L = 0; L < logs.size(); ++L)
-        written &= WriteFile(dir / "reports" / (FileName(logs[L].call) + ".txt"), LogReport(logs, result, L, rules), err);
-    written &= WriteFile(dir / "results.csv", ResultsCsv(result), err);
-    written &= WriteFile(dir / "results.json", ResultsJson(result, rules), err);
-    {
-        std::ofstream v(dir / "verdicts.csv", std::ios::binary);
-        WriteVerdictsCsv(v, logs, result);
-        v.close();
-        if (!v) {
-            std::fprintf(err, "yolcheck: cannot write %s\n", (dir / "verdicts.csv").string().c_str());
-            written = false;
+    // verdicts.csv on a second thread while the reports and results are written.
+    bool verdictsWritten = true;
+    std::thread verdicts([&] {
+        try {
+            std::ofstream v(dir / "verdicts.csv", std::ios::binary);
+            WriteVerdictsCsv(v, logs, result, rules);
+            v.close();
+            verdictsWritten = static_cast<bool>(v);
+        } catch (const std::exception&) {
+            verdictsWritten = false;
         }
+    });
+    bool written = true;
+    try {
+        for (std::size_t L = 0; L < logs.size(); ++L)
+            written &= WriteFile(dir / "reports" / (FileName(logs[L].call) + ".txt"), LogReport(logs, result, L, rules), err);
+        written &= WriteFile(dir / "results.csv", ResultsCsv(result), err);
+        written &= WriteFile(dir / "results.json", ResultsJson(result, rules), err);
+    } catch (...) {
+        verdicts.join();
+        throw;
+    }
+    verdicts.join();
+    if (!verdictsWritten) {
+        std::fprintf(err, "yolcheck: cannot write %s\n", (dir / "verdicts.csv").string().c_str());
+        written = false;
     }
     result.summary.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

@@ -1,0 +1,172 @@
+// The engine's working state, shared by its phases (CrossCheck.cpp: ids,
+// verdicts and scores; Matching.cpp: clock offsets, pairs, busted calls;
+// Details.cpp: the reasons in words). Not part of the library's interface.
+#pragma once
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "CheckTypes.h"
+#include "Parallel.h"
+#include "Rules.h"
+
+namespace yol::check::engine {
+
+inline constexpr std::uint32_t kNo = kNoIndex;
+
+// Upper case without blanks, into `out`.
+inline const std::string& Upper(std::string_view s, std::string& out) {
+    out.clear();
+    for (char c : s) {
+        if (c == ' ' || c == '\t') continue;
+        out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+inline std::string Upper(std::string_view s) {
+    std::string out;
+    return Upper(s, out);
+}
+
+class Interner {
+public:
+    std::uint32_t Id(std::string_view text) {
+        if (auto it = ids_.find(text); it != ids_.end()) return it->second;
+        auto [it, added] = ids_.emplace(std::string(text), static_cast<std::uint32_t>(texts_.size()));
+        texts_.push_back(&it->first);
+        return it->second;
+    }
+    const std::string& Text(std::uint32_t id) const { return *texts_[id]; }
+    std::size_t Size() const { return texts_.size(); }
+
+private:
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> ids_;
+    std::vector<const std::string*> texts_;
+};
+
+// (log or 0, call, band, mode) packed into one number.
+inline std::uint64_t Key(std::uint32_t log, std::uint32_t call, std::uint32_t band, std::uint32_t mode) {
+    return (static_cast<std::uint64_t>(log & 0xFFFFFF) << 40) | (static_cast<std::uint64_t>(call & 0xFFFFFF) << 16) |
+           (static_cast<std::uint64_t>(band & 0xFF) << 8) | (mode & 0xFF);
+}
+
+// Contacts grouped by a key, each group in time order: one sorted array and an
+// open-addressing table from key to group.
+class FlatIndex {
+public:
+    struct Entry {
+        std::uint64_t key;
+        std::int64_t time;
+        std::uint32_t id;
+    };
+    FlatIndex() = default;
+    explicit FlatIndex(std::vector<Entry> entries) {
+        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+            return a.key != b.key ? a.key < b.key : a.time != b.time ? a.time < b.time : a.id < b.id;
+        });
+        ids_.resize(entries.size());
+        std::size_t groups = 0;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            ids_[i] = entries[i].id;
+            groups += i == 0 || entries[i].key != entries[i - 1].key;
+        }
+        std::size_t size = 16;
+        while (size * 3 < groups * 4) size *= 2;  // at most three quarters full
+        slots_.assign(size, Slot{0, 0, 0});
+        mask_ = size - 1;
+        for (std::size_t i = 0; i < entries.size();) {
+            std::size_t j = i;
+            while (j < entries.size() && entries[j].key == entries[i].key) ++j;
+            std::size_t at = Hash(entries[i].key) & mask_;
+            while (slots_[at].count != 0) at = (at + 1) & mask_;
+            slots_[at] = Slot{entries[i].key, static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j - i)};
+            i = j;
+        }
+    }
+    std::span<const std::uint32_t> Find(std::uint64_t key) const {
+        for (std::size_t at = Hash(key) & mask_; slots_[at].count != 0; at = (at + 1) & mask_)
+            if (slots_[at].key == key) return {ids_.data() + slots_[at].begin, slots_[at].count};
+        return {};
+    }
+
+private:
+    struct Slot {
+        std::uint64_t key;
+        std::uint32_t begin, count;
+    };
+    static std::size_t Hash(std::uint64_t k) {
+        k ^= k >> 31;
+        k *= 0x9E3779B97F4A7C15ULL;
+        return static_cast<std::size_t>(k ^ (k >> 29));
+    }
+    std::vector<std::uint32_t> ids_;
+    std::vector<Slot> slots_;
+    std::size_t mask_ = 0;
+};
+
+struct Work {
+    const std::vector<SubmittedLog>& logs;
+    const Rules& rules;
+    Interner calls, bands, modes;
+    std::vector<std::uint32_t> logCall;             // per log
+    std::vector<std::uint32_t> logOfCall;           // per call id: the first log with that call, or kNo
+    std::vector<std::size_t> base;                  // first global id of each log
+    // Per contact (global id).
+    std::vector<std::uint32_t> logOf, call;
+    std::vector<std::uint8_t> band, mode;
+    std::vector<std::int64_t> time;                 // corrected
+    std::vector<bool> eligible;
+    std::vector<std::uint32_t> match;               // exact pair
+    std::vector<std::uint32_t> bustPartner;         // busted pair: the other contact
+    std::vector<bool> busted;                       // this side logged the wrong call
+    std::vector<bool> ownRepeat;                    // the log's own repeat, for the raw score
+    std::vector<bool> outside;                      // outside the period
+    std::vector<std::int64_t> offset;               // per log
+    FlatIndex index;  // (log, worked call, band, mode) -> that log's eligible contacts, by time
+
+    Work(const std::vector<SubmittedLog>& l, const Rules& r) : logs(l), rules(r) {}
+
+    std::size_t Total() const { return logOf.size(); }
+    std::uint32_t PartnerOf(std::size_t g) const { return logOfCall[call[g]]; }
+    ContactVerdict& V(CheckResult& result, std::size_t g) const {
+        return result.logs[logOf[g]].verdicts[g - base[logOf[g]]];
+    }
+    ContactTexts T(std::size_t g) const { return logs[logOf[g]].Texts(g - base[logOf[g]]); }
+    // The range of `list` within `radius` minutes of `t`.
+    std::pair<const std::uint32_t*, const std::uint32_t*> Around(std::span<const std::uint32_t> list, std::int64_t t,
+                                                                 std::int64_t radius) const {
+        auto lo = std::lower_bound(list.begin(), list.end(), t - radius,
+                                   [&](std::uint32_t g, std::int64_t v) { return time[g] < v; });
+        auto hi = std::upper_bound(lo, list.end(), t + radius,
+                                   [&](std::int64_t v, std::uint32_t g) { return v < time[g]; });
+        return {list.data() + (lo - list.begin()), list.data() + (hi - list.begin())};
+    }
+};
+
+// The phases of Matching.cpp, in order.
+void EstimateOffsets(Work& w, CheckResult& result);
+void PeriodAndRepeats(Work& w, CheckResult& result);
+void ExactPairs(Work& w);
+void SetAsideOutside(Work& w, CheckResult& result);
+void BustedCalls(Work& w);
+
+// The received tokens against the other side's sent ones: empty when they agree,
+// else what was sent and what was copied, and whether the multiplier token was one.
+struct ExchangeCheck {
+    std::string sent, copied;
+    bool bad = false, multiplierBad = false;
+};
+ExchangeCheck CompareExchange(const Rules& rules, std::string_view received, std::string_view sent);
+
+}  // namespace yol::check::engine
