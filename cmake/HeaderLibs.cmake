@@ -13,6 +13,7 @@ file(CREATE_LINK ${YOL_JSON_INCLUDE}/nlohmann ${yol_header_libs}/json/nlohmann S
 
 add_library(yol_cli11 INTERFACE)
 target_include_directories(yol_cli11 SYSTEM INTERFACE ${yol_header_libs}/cli11)
+target_include_directories(yol_cli11 INTERFACE ${PROJECT_SOURCE_DIR}/tools)  # cli/CommandLine.h
 add_library(yol::cli11 ALIAS yol_cli11)
 add_library(yol_json INTERFACE)
 target_include_directories(yol_json SYSTEM INTERFACE ${yol_header_libs}/json)

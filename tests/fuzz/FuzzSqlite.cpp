@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     for (bool callSignOrder : {false, true}) {
-        yol::contestlog::fuzz::TouchingSink sink(false);
+        yol::contestlog::fuzz::TouchingSink sink(false, !callSignOrder);
         yol::contestlog::ReadOptions options;
         options.callSignOrder = callSignOrder;
         try {

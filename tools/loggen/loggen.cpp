@@ -5,7 +5,7 @@
 // what went wrong in them (docs/contest-sim.md).
 #include <sqlite3.h>
 
-#include <CLI/CLI.hpp>
+#include "cli/CommandLine.h"
 #include <charconv>
 #include <chrono>
 #include <cstdint>
@@ -148,6 +148,7 @@ int main(int argc, char** argv) {
     yol::contestlog::SimOptions sim;
 
     CLI::App app("yolloggen", "yolloggen");
+    yol::cli::Configure(app);
     app.set_help_flag();  // the usage text below is the help
     app.add_flag("-h,--help", help);
     app.add_flag("--version", version);

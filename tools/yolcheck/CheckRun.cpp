@@ -10,7 +10,7 @@
 #include <sstream>
 #include <thread>
 
-#include <CLI/CLI.hpp>
+#include "cli/CommandLine.h"
 
 #include "CrossCheck.h"
 #include "Outputs.h"
@@ -148,6 +148,7 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     CLI::App app{"Cross-checks every submitted log of a contest against all the others and writes the\n"
                  "committee's reports, results and per-contact verdicts into --out DIR.",
                  "yolcheck"};
+    cli::Configure(app);
     std::string rulesPath, outDir, ctyPath;
     std::vector<std::string> inputs;
     bool parseOnly = false;

@@ -1,6 +1,6 @@
 // yolscore's run, step by step: the command line, the country file, the log
 // read into the contact store, the operator, the scoring, the output.
-#include <CLI/CLI.hpp>
+#include "cli/CommandLine.h"
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -86,6 +86,7 @@ struct UsageError : std::runtime_error {
 Options ParseCommandLine(const std::vector<std::string>& args) {
     Options o;
     CLI::App app("yolscore", "yolscore");
+    cli::Configure(app);
     app.set_help_flag();  // --help prints kUsage
     app.allow_extras();   // unknown options reported below, by name
     app.positionals_at_end(false);
