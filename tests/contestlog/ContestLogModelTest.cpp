@@ -18,6 +18,7 @@
 #include "contestlog/Generator.h"
 #include "contestlog/LogReader.h"
 #include "contestlog/LogWriter.h"
+#include "contestlog/Sqlite.h"
 #include "logdb/Recalc.h"
 #include "scoring/ScoreBook.h"
 
@@ -184,9 +185,8 @@ TEST(LogWriters, AdxEscapesMarkupAndConvertsCyrillic) {
 }
 
 TEST(LogWriters, SqliteTableHasTheHostsColumnsAndIndex) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-    std::unique_ptr<sqlite3, int (*)(sqlite3*)> close(db, sqlite3_close);
+    const SqliteDb owner = OpenSqlite(":memory:");
+    sqlite3* db = owner.get();
     CreateLogTable(db, "My \"Log\"");
     CreateCallSignIndex(db, "My \"Log\"");
     {
@@ -199,20 +199,15 @@ TEST(LogWriters, SqliteTableHasTheHostsColumnsAndIndex) {
         SqliteLogWriter unfinished(db, "My \"Log\"");
         unfinished.Write(Contact{"F5AA", "14", "CW", "", "F", "F", "EU"});
     }  // rolled back
-    sqlite3_stmt* stmt = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db,
-                                 "select Id, CallSign, DigiBand, QSOMode, QSOReportRecived, DXCCPrefix,"
-                                 " MainPrefix, Continent, typeof(QSOReportRecived) from \"My \"\"Log\"\"\""
-                                 " order by CallSign",
-                                 -1, &stmt, nullptr),
-              SQLITE_OK);
+    const SqliteStatement stmt = PrepareSql(
+        db, "select Id, " + LogColumnList() + ", typeof(QSOReportRecived) from " + QuotedName("My \"Log\"") +
+                " order by CallSign");
     std::vector<std::string> rows;
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
+    while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
         std::string row;
-        for (int i = 0; i < 9; ++i) row += std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i))) + ";";
+        for (int i = 0; i < 9; ++i) row += std::string(ColumnText(stmt.get(), i)) + ";";
         rows.push_back(row);
     }
-    sqlite3_finalize(stmt);
     EXPECT_EQ(rows, (std::vector<std::string>{"2;DL1ABC;14;SSB;599 12;DL;DL;EU;text;",
                                               "1;UA9ABC;7;CW;;UA9;UA9;as;text;"}));
     int indexes = 0;

@@ -199,6 +199,48 @@ TEST(CountryFileTest, NothingUsableThrows) {
     }
 }
 
+TEST(CountryFileTest, DamagedEntityLineNamesTheAliasesItTakesAlong) {
+    // Asiatic Russia's CQ zone damaged: its calls fall to European Russia,
+    // which must not happen without a word.
+    std::string damaged(kSmall);
+    damaged.replace(damaged.find("17:  30:  AS"), 2, "17x");
+    std::vector<CountryFileProblem> problems;
+    const CountryFile cty = CountryFile::Parse(damaged, &problems);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].line, 5u);
+    EXPECT_NE(problems[0].message.find("CQ zone '17x'"), std::string::npos) << problems[0].message;
+    EXPECT_NE(problems[0].message.find("with its 5 aliases"), std::string::npos) << problems[0].message;
+    ASSERT_NE(cty.Lookup("RA9ABC"), nullptr);
+    EXPECT_EQ(cty.Lookup("RA9ABC")->hostPrefix, "UA1");
+    // An entity line with no alias list after it says so too.
+    problems.clear();
+    (void)CountryFile::Parse("Nowhere: 1: 1: XX: 0: 0: 0: NW:\n" + std::string(kSmall), &problems);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].line, 1u);
+    EXPECT_NE(problems[0].message.find("the entity is skipped"), std::string::npos) << problems[0].message;
+}
+
+#ifndef _WIN32
+TEST(CountryFileTest, LoadStopsAtItsCap) {
+    try {
+        (void)CountryFile::Load("/dev/zero");
+        FAIL() << "read an endless file";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("larger than 64 MiB"), std::string::npos) << e.what();
+    }
+}
+#endif
+
+TEST(CountryFileTest, LoadNamesADirectory) {
+    const std::string dir = std::filesystem::temp_directory_path().string();
+    try {
+        (void)CountryFile::Load(dir);
+        FAIL();
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "country file '" + dir + "' is a directory");
+    }
+}
+
 TEST(CountryFileTest, LoadReadsBytesAsWritten) {
     const auto path = std::filesystem::temp_directory_path() / "yol_country_file_test.dat";
     {

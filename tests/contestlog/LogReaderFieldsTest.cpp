@@ -10,6 +10,7 @@
 #include "contestlog/Bands.h"
 #include "contestlog/LogReader.h"
 #include "contestlog/LogWriter.h"
+#include "contestlog/Text.h"
 
 namespace yol::contestlog {
 namespace {
@@ -44,6 +45,31 @@ TEST(ContactTimeTest, FrequenciesMoveThreePlaces) {
     for (std::string_view bad : {"", ".", "14.0.1", "14,0", "-7", "1e3"})
         EXPECT_EQ(KilohertzOfMegahertz(bad, buffer), "") << bad;
     EXPECT_EQ(ExchangeTokens(" 599\t001  MO "), (std::vector<std::string_view>{"599", "001", "MO"}));
+}
+
+TEST(TextTest, Windows1251BothWaysFromOneTable) {
+    std::string all, utf8, back;
+    for (int b = 1; b < 256; ++b)
+        if (b != 0x98) all.push_back(static_cast<char>(b));  // 0x98 is no character of the page
+    Append1251AsUtf8(all, utf8);
+    AppendUtf8As1251(utf8, back);
+    EXPECT_EQ(back, all);
+    std::string one;
+    Append1251AsUtf8("\xB9\x96\xA8", one);  // numero sign, en dash, Cyrillic Yo
+    EXPECT_EQ(one, "\xE2\x84\x96\xE2\x80\x93\xD0\x81");
+    one.clear();
+    Append1251AsUtf8("\x98", one);
+    EXPECT_EQ(one, "?");
+}
+
+TEST(TextTest, Utf16AsWindows1251) {
+    std::string out;
+    AppendUtf16As1251(std::string_view("D\0L\0\x1C\x04\x3D\xD8\x00\xDE\x00\xD8!", 13), false, out);
+    EXPECT_EQ(out, "DL\xCC???");  // a pair outside the page, a lone surrogate, an odd byte
+    out.clear();
+    AppendUtf16As1251(std::string_view("\0D\0L\x04\x1C", 6), true, out);
+    EXPECT_EQ(out, "DL\xCC");
+    EXPECT_EQ(Quoted("a\nb\rc\0d"), "'a?b?c'");
 }
 
 TEST(ContactFieldsTest, CabrilloLinesAndHeaders) {

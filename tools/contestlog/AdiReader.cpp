@@ -10,6 +10,8 @@
 
 #include "contestlog/Bands.h"
 #include "contestlog/LogReader.h"
+#include "contestlog/AdifFields.h"
+#include "contestlog/LineCounter.h"
 #include "contestlog/LogReaderImpl.h"
 
 namespace yol::contestlog {
@@ -20,62 +22,6 @@ using detail::AdifField;
 // Longest run of name, length and type characters looked at inside "<...>":
 // a '<' with no tag end within it is plain text.
 constexpr std::size_t kMaxTag = 256;
-
-// Characters of field names: letters, digits and '_'.
-constexpr auto kNameChars = [] {
-    std::array<bool, 256> table{};
-    for (int c = 0; c < 256; ++c)
-        table[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                   c == '_';
-    return table;
-}();
-bool IsNameChar(char c) noexcept { return kNameChars[static_cast<unsigned char>(c)]; }
-
-// How many bytes of an 8-byte word equal the byte in every lane of `pattern`.
-int CountEqual(std::uint64_t word, std::uint64_t pattern) noexcept {
-    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-    const std::uint64_t x = word ^ pattern;  // zero bytes where equal
-    const std::uint64_t t = ~(((x & kLow7) + kLow7) | x | kLow7);  // 0x80 in those bytes
-    return static_cast<int>(((t >> 7) * 0x0101010101010101ULL) >> 56);
-}
-
-// 1-based line numbers of positions met in increasing order. A line ends at
-// LF, CR LF or a lone CR.
-class LineCounter {
-public:
-    explicit LineCounter(std::string_view text) : text_(text) {}
-    std::size_t LineAt(std::size_t pos) noexcept {
-        if (pos < pos_) pos_ = 0, line_ = 1;  // never expected: start over
-        constexpr std::uint64_t kLf = 0x0A0A0A0A0A0A0A0AULL, kCr = 0x0D0D0D0D0D0D0D0DULL;
-        const char* p = text_.data();
-        std::size_t i = pos_, ends = 0, crs = 0;
-        for (; i + 8 <= pos; i += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, p + i, 8);
-            ends += static_cast<std::size_t>(CountEqual(word, kLf));
-            crs += static_cast<std::size_t>(CountEqual(word, kCr));
-        }
-        for (; i < pos; ++i) {
-            ends += p[i] == '\n';
-            crs += p[i] == '\r';
-        }
-        if (crs != 0) {  // a CR ends a line unless an LF follows it
-            for (std::size_t at = pos_; at < pos; ++at) {
-                const void* cr = std::memchr(p + at, '\r', pos - at);
-                if (!cr) break;
-                at = static_cast<std::size_t>(static_cast<const char*>(cr) - p);
-                if (at + 1 >= text_.size() || p[at + 1] != '\n') ++ends;
-            }
-        }
-        pos_ = pos;
-        line_ += ends;
-        return line_;
-    }
-
-private:
-    std::string_view text_;
-    std::size_t pos_ = 0, line_ = 1;
-};
 
 struct Tag {
     enum Kind { NotATag, Field, Eoh, Eor, NoLength, BadLength } kind = NotATag;
@@ -121,18 +67,27 @@ Tag ParseTag(std::string_view text, std::size_t at) noexcept {
     return tag;
 }
 
+// The value holds "<EOR>" in any case.
+bool HoldsEor(std::string_view value) noexcept {
+    // Values are short: a plain loop beats a call to memchr.
+    for (std::size_t at = 0; at + 5 <= value.size(); ++at)
+        if (value[at] == '<' && EqualNoCase(value.substr(at, 5), "<EOR>")) return true;
+    return false;
+}
+
 }  // namespace
 
 void ReadAdi(std::string_view text, const ReadOptions& options, LogSink& sink) {
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     detail::AdifMapper mapper(options, sink);
-    LineCounter lines(text);
+    detail::LineCounter lines(text);
     detail::AdifRecord record;
     // The header is the text before <EOH>; a file starting with '<' has none,
     // unless an <EOH> comes before the first <EOR>.
     bool inHeader = true;
     const bool headerless = !text.empty() && text.front() == '<';
-    std::size_t recordAt = 0;  // where the current record's first tag is
+    std::size_t recordAt = 0;    // where the current record's first tag is
+    std::size_t recordLine = 1;  // and its line
     const char* const base = text.data();
     const std::size_t n = text.size();
     std::size_t pos = 0;
@@ -151,21 +106,30 @@ void ReadAdi(std::string_view text, const ReadOptions& options, LogSink& sink) {
         }
         pos = tag.end;
         sawTag = true;
-        if (!record.any && !inHeader && tag.kind != Tag::Eor && tag.kind != Tag::Eoh)
+        if (!record.any && !inHeader && tag.kind != Tag::Eor && tag.kind != Tag::Eoh) {
             recordAt = at;
+            recordLine = lines.LineAt(at);  // asked for before any later position
+        }
         switch (tag.kind) {
             case Tag::NotATag: break;
             case Tag::Field: {
                 if (tag.length > n - pos) {
                     mapper.Problem(lines.LineAt(at),
-                                   "field " + detail::Quoted(tag.name) + ": length " +
+                                   "field " + Quoted(tag.name) + ": length " +
                                        std::to_string(tag.length) + " runs past the end of the file (" +
                                        std::to_string(n - pos) + " bytes left): field ignored");
                     break;
                 }
-                if (!record.any && inHeader) recordAt = at;
-                if (inHeader) headerFields.emplace_back(tag.name, text.substr(pos, tag.length));
-                record.Set(detail::ClassifyAdifField(tag.name), text.substr(pos, tag.length));
+                if (!record.any && inHeader) recordAt = at, recordLine = lines.LineAt(at);
+                const std::string_view value = text.substr(pos, tag.length);
+                if (inHeader) headerFields.emplace_back(tag.name, value);
+                record.Set(detail::ClassifyAdifField(tag.name), value);
+                if (HoldsEor(value))
+                    mapper.Problem(lines.LineAt(at),
+                                   "field " + Quoted(tag.name) + ": its length " + std::to_string(tag.length) +
+                                       " takes in an <EOR>: a record after it may be read as part of "
+                                       "this value",
+                                   Severity::Note);
                 pos += tag.length;
                 break;
             }
@@ -194,18 +158,20 @@ void ReadAdi(std::string_view text, const ReadOptions& options, LogSink& sink) {
                                        "fields so far are read as the first record");
                 }
                 if (record.any)
-                    mapper.Emit(record, lines.LineAt(recordAt), text.substr(recordAt, tag.end - recordAt));
+                    mapper.Emit(record, recordLine, text.substr(recordAt, tag.end - recordAt));
                 record.Clear();
                 break;
             case Tag::NoLength:
+                // Between records (a trailing <APP_LoTW_EOF>) nothing is lost.
                 if (!inHeader)
-                    mapper.Problem(lines.LineAt(at), "tag <" + std::string(tag.name.substr(0, 40)) +
-                                                         "> has no length: ignored");
+                    mapper.Problem(lines.LineAt(at),
+                                   "tag <" + std::string(tag.name.substr(0, 40)) + "> has no length: ignored",
+                                   record.any ? Severity::Rejected : Severity::Note);
                 break;
             case Tag::BadLength:
-                mapper.Problem(lines.LineAt(at), "field " + detail::Quoted(tag.name) +
+                mapper.Problem(lines.LineAt(at), "field " + Quoted(tag.name) +
                                                      ": bad length " +
-                                                     detail::Quoted(tag.lengthText) +
+                                                     Quoted(tag.lengthText) +
                                                      ": field ignored");
                 break;
         }
@@ -213,8 +179,7 @@ void ReadAdi(std::string_view text, const ReadOptions& options, LogSink& sink) {
     if (!sawTag) {
         mapper.Problem(1, "no ADIF tags in the file: no records");
     } else if (record.any) {
-        const std::size_t line = lines.LineAt(recordAt);
-        mapper.Problem(line, inHeader ? std::string("no <EOH> and no <EOR>: the file holds no records")
+        mapper.Problem(recordLine, inHeader ? std::string("no <EOH> and no <EOR>: the file holds no records")
                                       : "the file ends inside a record (no <EOR>): record skipped");
     }
 }

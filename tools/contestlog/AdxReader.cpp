@@ -11,14 +11,14 @@
 
 #include "contestlog/Bands.h"
 #include "contestlog/LogReader.h"
+#include "contestlog/AdifFields.h"
+#include "contestlog/LineCounter.h"
 #include "contestlog/LogReaderImpl.h"
 
 namespace yol::contestlog {
 namespace {
 
 using detail::AdifField;
-
-bool IsBlank(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // The next "<RECORD" start tag (any case) at or after `from`, or npos.
 std::size_t FindRecordTag(std::string_view text, std::size_t from) noexcept {
@@ -33,15 +33,6 @@ std::size_t FindRecordTag(std::string_view text, std::size_t from) noexcept {
     return std::string_view::npos;
 }
 
-std::size_t CountLines(std::string_view text) noexcept {
-    std::size_t lines = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n') ++lines;
-        else if (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')) ++lines;
-    }
-    return lines;
-}
-
 struct ParserDeleter {
     void operator()(XML_Parser p) const noexcept { XML_ParserFree(p); }
 };
@@ -53,6 +44,7 @@ public:
 
     void Read(std::string_view text) {
         text_ = text;
+        lines_ = detail::LineCounter(text);
         std::size_t start = 0;
         bool synthetic = false;  // a restart: the text is fed after "<ADX><RECORDS>"
         while (true) {
@@ -72,7 +64,7 @@ private:
     std::size_t ParseFrom(std::string_view text, std::size_t start, bool synthetic) {
         ParserPtr owner(XML_ParserCreate(nullptr));
         if (!owner) {
-            mapper_.Problem(recordNo_, "out of memory for the XML parser: the file is not read");
+            mapper_.Problem(Place(), "out of memory for the XML parser: the file is not read");
             return std::string_view::npos;
         }
         parser_ = owner.get();
@@ -91,10 +83,12 @@ private:
             ok = XML_Parse(parser_, kRestartPrefix.data(), static_cast<int>(kRestartPrefix.size()),
                            XML_FALSE) == XML_STATUS_OK;
         }
+        // In small pieces: expat copies what it is given, so a restart after
+        // an error costs a piece, not the rest of the file.
         const std::string_view rest = text.substr(start);
-        constexpr std::size_t kChunk = std::size_t{1} << 30;
-        for (std::size_t at = 0; ok && (at < rest.size() || at == 0); at += kChunk) {
-            const std::size_t len = rest.size() - at < kChunk ? rest.size() - at : kChunk;
+        constexpr std::size_t kPiece = std::size_t{16} << 10;
+        for (std::size_t at = 0; ok; at += kPiece) {
+            const std::size_t len = rest.size() - at < kPiece ? rest.size() - at : kPiece;
             const bool last = at + len >= rest.size();
             ok = XML_Parse(parser_, rest.data() + at, static_cast<int>(len),
                            last ? XML_TRUE : XML_FALSE) == XML_STATUS_OK;
@@ -104,17 +98,16 @@ private:
 
         // Where it stopped, in the whole text.
         const XML_Index index = XML_GetCurrentByteIndex(parser_);
-        const std::size_t prefix = synthetic ? kRestartPrefix.size() : 0;
         std::size_t at = start;
-        if (index >= 0 && static_cast<std::size_t>(index) >= prefix)
-            at = start + static_cast<std::size_t>(index) - prefix;
+        if (index >= 0 && static_cast<std::size_t>(index) >= prefix_)
+            at = start + static_cast<std::size_t>(index) - prefix_;
         if (at > text.size()) at = text.size();
-        const std::size_t line = CountLines(text.substr(0, at)) + 1;
+        const std::size_t line = lines_.LineAt(at);  // errors come in file order
 
         std::string where = "line " + std::to_string(line);
         std::string message;
         if (badRoot_) {
-            mapper_.Problem(recordNo_, where + ": the root element is " + detail::Quoted(rootName_) +
+            mapper_.Problem(Place(), where + ": the root element is " + Quoted(rootName_) +
                                          ", not ADX: the file is not read");
             return std::string_view::npos;
         }
@@ -126,7 +119,7 @@ private:
         if (inRecord_)
             message += ": record " + std::to_string(recordNo_) + " skipped";
         message += "; reading on at the next <RECORD>";
-        mapper_.Problem(recordNo_, std::move(message));
+        mapper_.Problem(Place(), std::move(message));
         return at;
     }
 
@@ -214,6 +207,10 @@ private:
         XML_StopParser(self.parser_, XML_FALSE);
     }
 
+    // The place of a problem: the record being read, or the last one read;
+    // 1 before the first (places count from 1).
+    std::size_t Place() const noexcept { return recordNo_ > 0 ? recordNo_ : 1; }
+
     // Where the current event starts in the whole text.
     std::size_t Position() const noexcept {
         const XML_Index index = XML_GetCurrentByteIndex(parser_);
@@ -224,6 +221,7 @@ private:
 
     detail::AdifMapper mapper_;
     std::string_view text_;
+    detail::LineCounter lines_{{}};
     std::size_t start_ = 0, prefix_ = 0, recordAt_ = 0;
     bool inHeader_ = false;
     std::string headerName_, headerRaw_;

@@ -46,50 +46,7 @@ constexpr std::array<BandInfo, 33> kBands{{
     {"submm", "300G", "", 300 * kGHz, 7500 * kGHz},
 }};
 
-constexpr char Lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-constexpr char Upper(char c) noexcept { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-
-// Windows-1251 bytes 0x80..0xFF as Unicode code points (0 where the page has none).
-constexpr std::array<std::uint16_t, 128> kCp1251High{
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409,
-    0x2039, 0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x0000, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0,
-    0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB,
-    0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6,
-    0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
-
-char CodePointTo1251(std::uint32_t cp) noexcept {
-    if (cp < 0x80) return static_cast<char>(cp);
-    if (cp >= 0x0410 && cp <= 0x044F) return static_cast<char>(0xC0 + (cp - 0x0410));
-    for (std::size_t i = 0; i < 64; ++i)
-        if (kCp1251High[i] == cp) return static_cast<char>(0x80 + i);
-    return '?';
-}
-
 }  // namespace
-
-bool EqualNoCase(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
-}
-
-std::string_view TrimBlanks(std::string_view text) noexcept {
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-std::string_view UpperAscii(std::string_view text, std::string& buffer) {
-    std::size_t i = 0;
-    while (i < text.size() && !(text[i] >= 'a' && text[i] <= 'z')) ++i;
-    if (i == text.size()) return text;
-    buffer.assign(text);
-    for (; i < buffer.size(); ++i) buffer[i] = Upper(buffer[i]);
-    return buffer;
-}
 
 const BandInfo* BandFromAdif(std::string_view name) noexcept {
     if (name.empty() || name.size() > 6) return nullptr;
@@ -204,35 +161,6 @@ std::string_view ModeFromAdif(std::string_view mode, std::string_view submode,
     if (EqualNoCase(mode, "RTTY")) return "RTTY";
     if (mode.empty() && (EqualNoCase(submode, "USB") || EqualNoCase(submode, "LSB"))) return "SSB";
     return UpperAscii(submode.empty() ? mode : submode, buffer);
-}
-
-void AppendUtf8As1251(std::string_view utf8, std::string& out) {
-    const std::size_t n = utf8.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
-        if (b < 0x80) {
-            out.push_back(static_cast<char>(b));
-            ++i;
-            continue;
-        }
-        std::size_t extra = b >= 0xF0 && b < 0xF8 ? 3 : b >= 0xE0 ? 2 : b >= 0xC2 ? 1 : 0;
-        if (b >= 0xF8) extra = 0;
-        std::uint32_t cp = extra == 3 ? b & 0x07u : extra == 2 ? b & 0x0Fu : b & 0x1Fu;
-        std::size_t k = 1;  // bytes of the sequence that fit
-        for (; k <= extra && i + k < n; ++k) {
-            const auto c = static_cast<unsigned char>(utf8[i + k]);
-            if ((c & 0xC0) != 0x80) break;
-            cp = (cp << 6) | (c & 0x3Fu);
-        }
-        if (extra == 0 || k <= extra) {
-            out.push_back('?');  // one '?' for a cut or broken sequence
-            i += k;
-            continue;
-        }
-        out.push_back(CodePointTo1251(cp));
-        i += extra + 1;
-    }
 }
 
 }  // namespace yol::contestlog

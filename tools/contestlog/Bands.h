@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "contestlog/Text.h"
+
 namespace yol::contestlog {
 
 struct BandInfo {
@@ -46,18 +48,5 @@ std::string_view ModeFromCabrillo(std::string_view field, std::string& buffer);
 // RTTY as they are; any other mode by its SUBMODE when there is one (MFSK/FT4
 // -> FT4), else by its MODE; upper-cased.
 std::string_view ModeFromAdif(std::string_view mode, std::string_view submode, std::string& buffer);
-
-// `text` with ASCII letters upper-cased: the text itself when it has none in
-// lower case, else a copy in `buffer`.
-std::string_view UpperAscii(std::string_view text, std::string& buffer);
-// Without leading and trailing blanks (space, tab, CR, LF).
-std::string_view TrimBlanks(std::string_view text) noexcept;
-// Case-insensitive ASCII comparison.
-bool EqualNoCase(std::string_view a, std::string_view b) noexcept;
-
-// Appends UTF-8 text in Windows-1251, the host's code page: Cyrillic and the
-// page's other characters as their byte, anything else (and malformed UTF-8)
-// as '?'.
-void AppendUtf8As1251(std::string_view utf8, std::string& out);
 
 }  // namespace yol::contestlog

@@ -33,16 +33,6 @@ void ForEachLine(std::string_view text, Fn&& fn) {
 
 bool IsSpace(char c) noexcept { return c == ' ' || c == '\t'; }
 
-std::string_view TrimSpaces(std::string_view s) noexcept {
-    while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsSpace(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-bool StartsNoCase(std::string_view text, std::string_view prefix) noexcept {
-    return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
-}
-
 void Split(std::string_view line, std::vector<std::string_view>& fields) {
     fields.clear();
     std::size_t i = 0;
@@ -58,9 +48,9 @@ void Split(std::string_view line, std::vector<std::string_view>& fields) {
 std::string_view HeaderCall(std::string_view text) {
     std::string_view call;
     ForEachLine(text, [&](std::string_view line, std::size_t) {
-        line = TrimSpaces(line);
+        line = TrimBlanks(line);
         if (!StartsNoCase(line, "CALLSIGN:")) return true;
-        line = TrimSpaces(line.substr(9));
+        line = TrimBlanks(line.substr(9));
         std::size_t end = 0;
         while (end < line.size() && !IsSpace(line[end])) ++end;
         call = line.substr(0, end);
@@ -77,7 +67,7 @@ std::pair<std::string_view, std::string_view> HeaderLine(std::string_view line) 
                                (line[i] >= '0' && line[i] <= '9') || line[i] == '-' || line[i] == '_'))
         ++i;
     if (i == 0 || i >= line.size() || line[i] != ':') return {};
-    return {line.substr(0, i), TrimSpaces(line.substr(i + 1))};
+    return {line.substr(0, i), TrimBlanks(line.substr(i + 1))};
 }
 
 // Tokens fields[from..from+n) joined by single spaces.
@@ -119,7 +109,7 @@ void ReadCabrillo(std::string_view text, const ReadOptions& options, LogSink& si
     std::vector<std::string_view> fields;
 
     ForEachLine(text, [&](std::string_view raw, std::size_t number) {
-        std::string_view line = TrimSpaces(raw);
+        std::string_view line = TrimBlanks(raw);
         if (StartsNoCase(line, "START-OF-LOG:")) sawStart = true;
         if (!StartsNoCase(line, "QSO:")) {  // header lines, X-QSO: and the rest
             const auto [tag, value] = HeaderLine(line);
@@ -139,7 +129,7 @@ void ReadCabrillo(std::string_view text, const ReadOptions& options, LogSink& si
         if (!headerCall.empty() && !EqualNoCase(ownCall, headerCall)) {
             for (std::size_t k : {3u, 5u}) {
                 if (EqualNoCase(fields[k], headerCall)) {
-                    problem(number, "QSO: line has the own call " + detail::Quoted(headerCall) +
+                    problem(number, "QSO: line has the own call " + Quoted(headerCall) +
                                         " as field " + std::to_string(k + 1) +
                                         ", not as field 5 after frequency, mode, date and time: "
                                         "skipped");
@@ -154,7 +144,7 @@ void ReadCabrillo(std::string_view text, const ReadOptions& options, LogSink& si
                 problem(number, "QSO: line with " + FieldCount(rest) +
                                     " after the own call: the sent and received exchanges "
                                     "differ in length and the last field " +
-                                    detail::Quoted(fields.back()) +
+                                    Quoted(fields.back()) +
                                     " is no transmitter id (0 or 1): skipped");
                 return true;
             }
@@ -166,7 +156,7 @@ void ReadCabrillo(std::string_view text, const ReadOptions& options, LogSink& si
             std::string_view::npos) {
             problem(number, "QSO: line whose worked call, by the middle of the " +
                                 FieldCount(used) + " after the own call, would be " +
-                                detail::Quoted(worked) +
+                                Quoted(worked) +
                                 ": the sent and received exchanges differ in length: skipped");
             return true;
         }
@@ -176,7 +166,7 @@ void ReadCabrillo(std::string_view text, const ReadOptions& options, LogSink& si
         entry.line = raw;
         entry.band = BandFromCabrillo(fields[0]);
         if (entry.band.empty()) {
-            problem(number, "QSO: line with the frequency " + detail::Quoted(fields[0]) +
+            problem(number, "QSO: line with the frequency " + Quoted(fields[0]) +
                                 ", which is in no amateur band (kHz below 50 MHz, or a band "
                                 "such as 50, 144, 432, 1.2G): skipped");
             return true;

@@ -33,8 +33,8 @@ public:
     // Parses the file's text. Malformed entries are skipped and reported in
     // `problems`; throws std::runtime_error only when nothing usable is left.
     static CountryFile Parse(std::string_view text, std::vector<CountryFileProblem>* problems = nullptr);
-    // Reads and parses a file; throws std::runtime_error naming the path when
-    // it cannot be read.
+    // Reads and parses a file of at most 64 MiB; throws std::runtime_error
+    // naming the path when it cannot be read, is a directory or is larger.
     static CountryFile Load(const std::string& path,
                             std::vector<CountryFileProblem>* problems = nullptr);
     // Debian's copy (hamradio-files), where the machine has it.

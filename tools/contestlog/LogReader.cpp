@@ -1,21 +1,15 @@
 #include "contestlog/LogReader.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "contestlog/Bands.h"
 #include "contestlog/CountryFile.h"
+#include "contestlog/LineCounter.h"
 #include "contestlog/LogReaderImpl.h"
 
 namespace yol::contestlog {
 namespace {
-
-bool StartsNoCase(std::string_view text, std::string_view prefix) noexcept {
-    return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
-}
-
-bool IsNameChar(char c) noexcept {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-}
-
-bool IsBlank(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // Where the first ADIF tag (<EOH>, <EOR> or <NAME:digits) begins, or npos.
 std::size_t FindAdifTag(std::string_view text) noexcept {
@@ -116,80 +110,48 @@ LogFormat DetectFormat(std::string_view head, std::string_view path) noexcept {
 
 namespace detail {
 
+bool HasAdifTag(std::string_view text) noexcept { return FindAdifTag(text) != std::string_view::npos; }
+
+bool HasCabrilloLine(std::string_view text) noexcept {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    std::string_view start = text;
+    while (!start.empty() && IsBlank(start.front())) start.remove_prefix(1);
+    return StartsNoCase(start, "START-OF-LOG:") || FindQsoLine(text) != std::string_view::npos;
+}
+
 namespace {
-// `name` equals `lower` (lower-case letters, digits, '_') in any case.
-bool IsField(std::string_view name, std::string_view lower) noexcept {
-    for (std::size_t i = 0; i < lower.size(); ++i) {
-        const char c = lower[i];
-        const char folded = c >= 'a' && c <= 'z' ? static_cast<char>(name[i] | 0x20) : name[i];
-        if (folded != c) return false;
-    }
-    return true;
+// How many bytes of an 8-byte word equal the byte in every lane of `pattern`.
+int CountEqual(std::uint64_t word, std::uint64_t pattern) noexcept {
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+    const std::uint64_t x = word ^ pattern;  // zero bytes where equal
+    const std::uint64_t t = ~(((x & kLow7) + kLow7) | x | kLow7);  // 0x80 in those bytes
+    return static_cast<int>(((t >> 7) * 0x0101010101010101ULL) >> 56);
 }
 }  // namespace
 
-AdifField ClassifyAdifField(std::string_view name) noexcept {
-    // By length, then by the folded first letter: one comparison at most for
-    // most names.
-    if (name.size() < 3) return AdifField::Other;
-    const char first = static_cast<char>(name[0] | 0x20);
-    auto is = [&](std::string_view lower) { return IsField(name, lower); };
-    switch (name.size()) {
-        case 3:
-            if (is("srx")) return AdifField::Srx;
-            if (is("stx")) return AdifField::Stx;
-            return AdifField::Other;
-        case 4:
-            switch (first) {
-                case 'c':
-                    if (is("call")) return AdifField::Call;
-                    if (is("cont")) return AdifField::Cont;
-                    return AdifField::Other;
-                case 'b': return is("band") ? AdifField::Band : AdifField::Other;
-                case 'f': return is("freq") ? AdifField::Freq : AdifField::Other;
-                case 'm': return is("mode") ? AdifField::Mode : AdifField::Other;
-                default: return AdifField::Other;
-            }
-        case 7:
-            if (first == 's') return is("submode") ? AdifField::Submode : AdifField::Other;
-            if (first == 't') return is("time_on") ? AdifField::TimeOn : AdifField::Other;
-            return AdifField::Other;
-        case 8:
-            if (first == 'r') {
-                if (is("rst_rcvd")) return AdifField::RstRcvd;
-                if (is("rst_sent")) return AdifField::RstSent;
-                return AdifField::Other;
-            }
-            if (first == 'o') return is("operator") ? AdifField::Operator : AdifField::Other;
-            if (first == 'q') return is("qso_date") ? AdifField::QsoDate : AdifField::Other;
-            return AdifField::Other;
-        case 10:
-            if (first != 's') return AdifField::Other;
-            if (is("srx_string")) return AdifField::SrxString;
-            if (is("stx_string")) return AdifField::StxString;
-            return AdifField::Other;
-        case 16:
-            return first == 's' && is("station_callsign") ? AdifField::StationCallsign
-                                                          : AdifField::Other;
-        case 18:
-            if (first != 'a') return AdifField::Other;
-            if (is("app_yol_dxccprefix")) return AdifField::YolDxccPrefix;
-            if (is("app_yol_mainprefix")) return AdifField::YolMainPrefix;
-            return AdifField::Other;
-        default: return AdifField::Other;
+std::size_t CountLineEnds(std::string_view text, std::size_t from, std::size_t to) noexcept {
+    constexpr std::uint64_t kLf = 0x0A0A0A0A0A0A0A0AULL, kCr = 0x0D0D0D0D0D0D0D0DULL;
+    const char* p = text.data();
+    std::size_t i = from, ends = 0, crs = 0;
+    for (; i + 8 <= to; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        ends += static_cast<std::size_t>(CountEqual(word, kLf));
+        crs += static_cast<std::size_t>(CountEqual(word, kCr));
     }
-}
-
-std::string Quoted(std::string_view text) {
-    constexpr std::size_t kMax = 40;
-    std::string out = "'";
-    for (std::size_t i = 0; i < text.size() && i < kMax; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        out.push_back(c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?');
+    for (; i < to; ++i) {
+        ends += p[i] == '\n';
+        crs += p[i] == '\r';
     }
-    if (text.size() > kMax) out += "...";
-    out.push_back('\'');
-    return out;
+    if (crs != 0) {  // a CR ends a line unless an LF follows it
+        for (std::size_t at = from; at < to; ++at) {
+            const void* cr = std::memchr(p + at, '\r', to - at);
+            if (!cr) break;
+            at = static_cast<std::size_t>(static_cast<const char*>(cr) - p);
+            if (at + 1 >= text.size() || p[at + 1] != '\n') ++ends;
+        }
+    }
+    return ends;
 }
 
 bool FillCountry(const ReadOptions& options, ContactView& contact) {
@@ -207,71 +169,6 @@ bool FillCountry(const ReadOptions& options, ContactView& contact) {
 std::string NoCountryMessage(std::string_view call) {
     return "call " + Quoted(call) + " is in no country of the country file: "
            "DXCCPrefix, Continent and MainPrefix stay empty where the log has none";
-}
-
-namespace {
-// Two exchange parts joined by a space, either alone when the other is empty.
-std::string_view Joined(std::string_view a, std::string_view b, std::string& buffer) {
-    if (a.empty()) return b;
-    if (b.empty()) return a;
-    buffer.assign(a).push_back(' ');
-    buffer.append(b);
-    return buffer;
-}
-}  // namespace
-
-void AdifMapper::Emit(const AdifRecord& record, std::size_t place, std::string_view text) {
-    auto get = [&](AdifField f) { return TrimBlanks(record.Get(f)); };
-    ContactView contact;
-    contact.place = place;
-    contact.line = text;
-    const std::string_view call = get(AdifField::Call);
-    if (call.empty()) {
-        Problem(place, "record without CALL: skipped");
-        return;
-    }
-    contact.call = UpperAscii(call, call_);
-
-    const std::string_view band = get(AdifField::Band), freq = get(AdifField::Freq);
-    if (const BandInfo* b = band.empty() ? nullptr : BandFromAdif(band)) contact.band = b->host;
-    if (contact.band.empty() && !freq.empty()) {
-        if (const auto hz = ParseHz(freq, 1'000'000))
-            if (const BandInfo* b = BandFromHz(*hz)) contact.band = b->host;
-    }
-    if (contact.band.empty()) {
-        std::string why = band.empty() ? std::string("no BAND") : "unknown BAND " + Quoted(band);
-        why += freq.empty() ? std::string(" and no FREQ")
-                            : " and FREQ " + Quoted(freq) + " (MHz) is in no amateur band";
-        Problem(place, "record for " + Quoted(contact.call) + ": " + why + ": skipped");
-        return;
-    }
-
-    contact.mode = ModeFromAdif(get(AdifField::Mode), get(AdifField::Submode), mode_);
-    if (contact.mode.empty()) {
-        Problem(place, "record for " + Quoted(contact.call) + ": no MODE: skipped");
-        return;
-    }
-
-    contact.report = get(AdifField::SrxString);
-    if (contact.report.empty())
-        contact.report = Joined(get(AdifField::RstRcvd), get(AdifField::Srx), report_);
-    contact.sent = get(AdifField::StxString);
-    if (contact.sent.empty()) contact.sent = Joined(get(AdifField::RstSent), get(AdifField::Stx), sent_);
-    contact.dxcc = get(AdifField::YolDxccPrefix);
-    contact.mainPrefix = get(AdifField::YolMainPrefix);
-    contact.continent = get(AdifField::Cont);
-    contact.time = UtcMinutes(get(AdifField::QsoDate), get(AdifField::TimeOn));
-    if (!freq.empty()) contact.frequency = KilohertzOfMegahertz(freq, frequency_);
-
-    std::string_view own = get(AdifField::StationCallsign);
-    if (own.empty()) own = get(AdifField::Operator);
-    if (!own.empty()) contact.ownCall = UpperAscii(own, ownCall_);
-    if (!stationSent_ && !own.empty()) {
-        sink_.Station(contact.ownCall);
-        stationSent_ = true;
-    }
-    if (!FillCountry(options_, contact)) Problem(place, NoCountryMessage(contact.call), Severity::Note);
-    sink_.Contact(contact);
 }
 
 }  // namespace detail

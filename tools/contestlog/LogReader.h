@@ -73,8 +73,14 @@ LogFormat ReadLog(const std::string& path, const ReadOptions& options, LogSink& 
 void ReadCabrillo(std::string_view text, const ReadOptions& options, LogSink& sink);
 void ReadAdi(std::string_view text, const ReadOptions& options, LogSink& sink);
 void ReadAdx(std::string_view text, const ReadOptions& options, LogSink& sink);
-// Opens the database read-only; throws std::runtime_error when it cannot be
-// opened or the table cannot be read.
+// Opens the database read-only, waits a few seconds for a lock the host
+// holds, checks its integrity and reads the table as it stands. Throws
+// LogFileError when it cannot be opened, is damaged or the table cannot be
+// read (nothing was delivered then, but for a row that fails midway).
 void ReadSqlite(const std::string& path, const ReadOptions& options, LogSink& sink);
+// The same over a database's bytes held in memory (a pipe); `name` names it
+// in messages.
+void ReadSqliteBytes(std::string_view bytes, const std::string& name, const ReadOptions& options,
+                     LogSink& sink);
 
 }  // namespace yol::contestlog

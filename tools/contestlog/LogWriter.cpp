@@ -1,12 +1,11 @@
 #include "contestlog/LogWriter.h"
 
-#include <sqlite3.h>
-
 #include <array>
 #include <cstdio>
 #include <stdexcept>
 
 #include "contestlog/Bands.h"
+#include "contestlog/Text.h"
 
 namespace yol::contestlog {
 namespace {
@@ -175,31 +174,21 @@ private:
     }
 };
 
-// Windows-1251 to UTF-8: ASCII and the Cyrillic letters; other bytes of the
-// upper half become '?'.
+// Windows-1251 as UTF-8 XML text: markup characters escaped, control
+// characters XML 1.0 does not allow as '?'.
 void AppendXml(std::string& out, std::string_view text) {
-    for (char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        unsigned code = c;
-        if (c >= 0xC0) code = 0x410 + (c - 0xC0);
-        else if (c == 0xA8) code = 0x401;
-        else if (c == 0xB8) code = 0x451;
-        else if (c >= 0x80) code = '?';
-        switch (code) {
-            case '&': out += "&amp;"; continue;
-            case '<': out += "&lt;"; continue;
-            case '>': out += "&gt;"; continue;
-            default: break;
-        }
-        if (code < 0x20 && code != '\t') {  // not allowed in XML 1.0
-            out += '?';
-        } else if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
+    std::size_t plain = 0;  // start of the run not yet appended
+    auto flush = [&](std::size_t end) { Append1251AsUtf8(text.substr(plain, end - plain), out); };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const char* replacement = c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : nullptr;
+        if (!replacement && static_cast<unsigned char>(c) < 0x20 && c != '\t') replacement = "?";
+        if (!replacement) continue;
+        flush(i);
+        out += replacement;
+        plain = i + 1;
     }
+    flush(text.size());
 }
 
 class AdxWriter final : public AdifWriter {
@@ -230,15 +219,6 @@ private:
         record_.append("</APP>");
     }
 };
-
-void Exec(sqlite3* db, const std::string& sql) {
-    char* error = nullptr;
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-        const std::string message = error ? error : sqlite3_errmsg(db);
-        sqlite3_free(error);
-        throw std::runtime_error(sql + ": " + message);
-    }
-}
 
 }  // namespace
 
@@ -272,68 +252,68 @@ std::unique_ptr<LogWriter> MakeFileLogWriter(LogFormat format, std::ostream& out
 
 // ---- SQLite -------------------------------------------------------------------
 
-std::string QuotedName(std::string_view name) {
-    std::string q = "\"";
-    for (char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
+namespace {
+// The log columns this table has (MainPrefix only with options.mainPrefix).
+template <typename Fn>
+void ForEachColumn(const SqliteLogOptions& options, Fn&& fn) {
+    for (std::string_view column : kLogColumns)
+        if (options.mainPrefix || column != "MainPrefix") fn(column);
 }
+}  // namespace
 
 std::string LogTableSql(const std::string& table, const SqliteLogOptions& options) {
-    return "CREATE TABLE IF NOT EXISTS " + QuotedName(table) +
-           " (Id INTEGER PRIMARY KEY, CallSign TEXT, DigiBand TEXT, QSOMode TEXT,"
-           " QSOReportRecived TEXT, DXCCPrefix TEXT, " +
-           (options.mainPrefix ? "MainPrefix TEXT, " : "") + "Continent TEXT)";
+    std::string sql = "CREATE TABLE IF NOT EXISTS " + QuotedName(table) + " (Id INTEGER PRIMARY KEY";
+    ForEachColumn(options, [&](std::string_view column) { sql.append(", ").append(column).append(" TEXT"); });
+    return sql + ")";
 }
 
 void CreateLogTable(sqlite3* db, const std::string& table, const SqliteLogOptions& options) {
-    Exec(db, LogTableSql(table, options));
+    ExecSql(db, LogTableSql(table, options));
 }
 
 void CreateCallSignIndex(sqlite3* db, const std::string& table) {
-    Exec(db, "CREATE INDEX IF NOT EXISTS " + QuotedName(table + "_CallSign") + " ON " +
-                 QuotedName(table) + " (CallSign)");
+    ExecSql(db, "CREATE INDEX IF NOT EXISTS " + QuotedName(table + "_CallSign") + " ON " +
+                    QuotedName(table) + " (CallSign)");
 }
 
 void DropLogTable(sqlite3* db, const std::string& table) {
-    Exec(db, "DROP TABLE IF EXISTS " + QuotedName(table));
+    ExecSql(db, "DROP TABLE IF EXISTS " + QuotedName(table));
 }
 
 void EmptyLogTable(sqlite3* db, const std::string& table) {
-    Exec(db, "DELETE FROM " + QuotedName(table));
+    ExecSql(db, "DELETE FROM " + QuotedName(table));
 }
 
 SqliteLogWriter::SqliteLogWriter(sqlite3* db, const std::string& table,
                                  const SqliteLogOptions& options)
     : db_(db), mainPrefix_(options.mainPrefix) {
-    const std::string sql = "INSERT INTO " + QuotedName(table) +
-                            " (CallSign, DigiBand, QSOMode, QSOReportRecived, DXCCPrefix, " +
-                            (mainPrefix_ ? "MainPrefix, " : "") + "Continent) VALUES (?,?,?,?,?,?" +
-                            (mainPrefix_ ? ",?)" : ")");
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &insert_, nullptr) != SQLITE_OK) {
-        const std::string message = sqlite3_errmsg(db_);
-        sqlite3_finalize(insert_);
-        throw std::runtime_error("insert into " + table + ": " + message);
+    std::string columns, values;
+    ForEachColumn(options, [&](std::string_view column) {
+        columns.append(columns.empty() ? "" : ", ").append(column);
+        values.append(values.empty() ? "?" : ",?");
+    });
+    const std::string sql = "INSERT INTO " + QuotedName(table) + " (" + columns + ") VALUES (" + values + ")";
+    sqlite3_stmt* insert = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &insert, nullptr) != SQLITE_OK) {
+        insert_.reset(insert);
+        throw std::runtime_error("insert into " + table + ": " + sqlite3_errmsg(db_));
     }
-    try {
-        Exec(db_, "BEGIN");
-    } catch (...) {
-        sqlite3_finalize(insert_);
-        throw;
-    }
+    insert_.reset(insert);
+    ExecSql(db_, "BEGIN");
     open_ = true;
 }
 
 SqliteLogWriter::~SqliteLogWriter() {
     if (open_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_finalize(insert_);
 }
 
 void SqliteLogWriter::Write(const ContactView& c) {
     if (!open_) throw std::logic_error("SqliteLogWriter: written after Finish");
+    sqlite3_stmt* insert = insert_.get();
     int column = 1;
     auto bind = [&](std::string_view text) {
         // An empty text is stored as '' rather than NULL.
-        sqlite3_bind_text(insert_, column++, text.empty() ? "" : text.data(),
+        sqlite3_bind_text(insert, column++, text.empty() ? "" : text.data(),
                           static_cast<int>(text.size()), SQLITE_STATIC);
     };
     bind(c.call);
@@ -343,19 +323,17 @@ void SqliteLogWriter::Write(const ContactView& c) {
     bind(c.dxcc);
     if (mainPrefix_) bind(c.mainPrefix);
     bind(c.continent);
-    const int rc = sqlite3_step(insert_);
-    sqlite3_reset(insert_);
-    sqlite3_clear_bindings(insert_);
+    const int rc = sqlite3_step(insert);
+    sqlite3_reset(insert);
+    sqlite3_clear_bindings(insert);
     if (rc != SQLITE_DONE) throw std::runtime_error(std::string("insert: ") + sqlite3_errmsg(db_));
 }
 
 void SqliteLogWriter::Finish() {
     if (!open_) return;
-    Exec(db_, "COMMIT");
+    ExecSql(db_, "COMMIT");
     open_ = false;
-    // The database can be closed from here on.
-    sqlite3_finalize(insert_);
-    insert_ = nullptr;
+    insert_.reset();  // the database can be closed from here on
 }
 
 }  // namespace yol::contestlog

@@ -11,9 +11,7 @@
 
 #include "contestlog/Contact.h"
 #include "contestlog/LogReader.h"
-
-struct sqlite3;
-struct sqlite3_stmt;
+#include "contestlog/Sqlite.h"
 
 namespace yol::contestlog {
 
@@ -77,13 +75,10 @@ public:
 
 private:
     sqlite3* db_;
-    sqlite3_stmt* insert_ = nullptr;
+    SqliteStatement insert_;
     bool mainPrefix_;
     bool open_ = false;
 };
-
-// A table name as an SQL identifier: in double quotes, inner quotes doubled.
-std::string QuotedName(std::string_view name);
 
 // The Cabrillo frequency (kHz) and ADIF band name of a host band ("14" ->
 // "14000", "20m"); empty when the band is none of the host's.

@@ -1,52 +1,117 @@
 // The host's own log table in a SQLite file, read as the host reads it: the
-// seven columns as text, rows in the order they were written (rowid).
-#include <sqlite3.h>
-
+// seven columns as text, exactly as they stand (nothing is filled in from the
+// country file), rows in the order they were written (rowid) or, for
+// callSignOrder, in the order "select * from T order by CallSign" gives.
+// The database is checked before reading: a damaged one is refused.
 #include <array>
-#include <memory>
 #include <stdexcept>
 
-#include "contestlog/Bands.h"
 #include "contestlog/LogReader.h"
 #include "contestlog/LogReaderImpl.h"
+#include "contestlog/Sqlite.h"
+#include "contestlog/Text.h"
 
 namespace yol::contestlog {
 namespace {
 
-// The host's column names, in the order the statement selects them.
-constexpr std::array<const char*, 7> kColumns{"QSOReportRecived", "DXCCPrefix", "MainPrefix",
-                                              "CallSign", "DigiBand", "QSOMode", "Continent"};
+// How long a database the host holds locked is waited for.
+constexpr int kBusyMilliseconds = 5000;
 
-struct DbCloser {
-    void operator()(sqlite3* db) const noexcept { sqlite3_close(db); }
-};
-struct StatementFinalizer {
-    void operator()(sqlite3_stmt* s) const noexcept { sqlite3_finalize(s); }
-};
-using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
-
-std::string QuoteName(std::string_view name) {
-    std::string quoted = "\"";
-    for (char c : name) {
-        if (c == '"') quoted.push_back('"');
-        quoted.push_back(c);
-    }
-    quoted.push_back('"');
-    return quoted;
+[[noreturn]] void Fail(const std::string& where, sqlite3* db) {
+    throw LogFileError(where + ": " + sqlite3_errmsg(db));
 }
 
-std::string_view ColumnText(sqlite3_stmt* statement, int column) {
-    const unsigned char* text = sqlite3_column_text(statement, column);
-    if (!text) return {};
-    return {reinterpret_cast<const char*>(text),
-            static_cast<std::size_t>(sqlite3_column_bytes(statement, column))};
-}
-
-StatementPtr Prepare(sqlite3* db, const std::string& sql, const std::string& what) {
+SqliteStatement Prepare(sqlite3* db, const std::string& sql, const std::string& where) {
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
-        throw std::runtime_error(what + ": " + sqlite3_errmsg(db));
-    return StatementPtr(statement);
+    const int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr);
+    SqliteStatement owned(statement);
+    if (rc != SQLITE_OK) Fail(where, db);
+    return owned;
+}
+
+// Refuses a database whose pages do not hold together: read as it is, a
+// damaged table loses rows without a word.
+void CheckIntegrity(sqlite3* db, const std::string& where) {
+    SqliteStatement check = Prepare(db, "PRAGMA quick_check(1)", where);
+    const int rc = sqlite3_step(check.get());
+    if (rc != SQLITE_ROW) Fail(where, db);
+    const std::string_view verdict = ColumnText(check.get(), 0);
+    if (verdict != "ok")
+        throw LogFileError(where + ": the database is damaged (" + std::string(verdict.substr(0, 200)) +
+                           "): not read; repair it or take a backup");
+}
+
+// Names the columns the table lacks, and that it is missing.
+void CheckColumns(sqlite3* db, const std::string& path, const std::string& table, const std::string& where) {
+    SqliteStatement info = Prepare(db, "PRAGMA table_info(" + QuotedName(table) + ")", path);
+    std::array<bool, kLogColumns.size()> found{};
+    bool any = false;
+    int rc;
+    while ((rc = sqlite3_step(info.get())) == SQLITE_ROW) {
+        any = true;
+        const std::string_view name = ColumnText(info.get(), 1);
+        for (std::size_t i = 0; i < kLogColumns.size(); ++i)
+            if (EqualNoCase(name, kLogColumns[i])) found[i] = true;
+    }
+    if (rc != SQLITE_DONE) Fail(path, db);
+    if (!any) throw LogFileError(path + ": no table named " + table);
+    for (std::size_t i = 0; i < kLogColumns.size(); ++i)
+        if (!found[i]) throw LogFileError(where + ": no column " + std::string(kLogColumns[i]));
+}
+
+// The empty ones of DXCCPrefix, Continent and MainPrefix, for a note.
+std::string EmptyCountryFields(const ContactView& c) {
+    std::string names;
+    auto add = [&](std::string_view text, const char* name) {
+        if (!text.empty()) return;
+        names.append(names.empty() ? "" : ", ").append(name);
+    };
+    add(c.dxcc, "DXCCPrefix");
+    add(c.continent, "Continent");
+    add(c.mainPrefix, "MainPrefix");
+    return names;
+}
+
+void ReadOpen(sqlite3* db, const std::string& path, const ReadOptions& options, LogSink& sink) {
+    sqlite3_busy_timeout(db, kBusyMilliseconds);
+    const std::string where = path + ", table " + options.table;
+    CheckIntegrity(db, path);
+    CheckColumns(db, path, options.table, where);
+
+    const std::string select = "SELECT " + LogColumnList() + " FROM " + QuotedName(options.table);
+    sqlite3_stmt* raw = nullptr;
+    if (options.callSignOrder) {
+        // The host's own query, so that equal calls come in its order and
+        // calls stored as numbers or blobs sort where SQLite sorts them.
+        raw = Prepare(db, select + " ORDER BY CallSign", where).release();
+    } else if (sqlite3_prepare_v2(db, (select + " ORDER BY rowid").c_str(), -1, &raw, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(raw);
+        raw = Prepare(db, select, where).release();  // a table without a rowid, in its own order
+    }
+    SqliteStatement statement(raw);
+
+    std::size_t row = 0;
+    int rc;
+    while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
+        ContactView contact;
+        contact.place = ++row;
+        sqlite3_stmt* s = statement.get();
+        contact.call = ColumnText(s, 0);
+        contact.band = ColumnText(s, 1);
+        contact.mode = ColumnText(s, 2);
+        contact.report = ColumnText(s, 3);
+        contact.dxcc = ColumnText(s, 4);
+        contact.mainPrefix = ColumnText(s, 5);
+        contact.continent = ColumnText(s, 6);
+        if (contact.dxcc.empty() || contact.continent.empty() || contact.mainPrefix.empty())
+            sink.Problem(LogProblem{row,
+                                    "call " + Quoted(contact.call) + ": " + EmptyCountryFields(contact) +
+                                        " empty: scored as the table has it, as the host scores it",
+                                    Severity::Note});
+        sink.Contact(contact);
+    }
+    if (rc != SQLITE_DONE)
+        throw LogFileError(where + ": row " + std::to_string(row + 1) + ": " + sqlite3_errmsg(db));
 }
 
 }  // namespace
@@ -54,60 +119,24 @@ StatementPtr Prepare(sqlite3* db, const std::string& sql, const std::string& wha
 void ReadSqlite(const std::string& path, const ReadOptions& options, LogSink& sink) {
     sqlite3* raw = nullptr;
     const int opened = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    std::unique_ptr<sqlite3, DbCloser> db(raw);
+    SqliteDb db(raw);
     if (opened != SQLITE_OK)
-        throw std::runtime_error(path + ": cannot open: " +
-                                 (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(opened)));
-    const std::string table = QuoteName(options.table);
-    const std::string where = path + ", table " + options.table;
+        throw LogFileError(path + ": cannot open: " + (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(opened)));
+    ReadOpen(db.get(), path, options, sink);
+}
 
-    // Which columns the table has, to name a missing one.
-    {
-        StatementPtr info = Prepare(db.get(), "PRAGMA table_info(" + table + ")", path);
-        std::array<bool, kColumns.size()> found{};
-        bool any = false;
-        int rc;
-        while ((rc = sqlite3_step(info.get())) == SQLITE_ROW) {
-            any = true;
-            const std::string_view name = ColumnText(info.get(), 1);
-            for (std::size_t i = 0; i < kColumns.size(); ++i)
-                if (EqualNoCase(name, kColumns[i])) found[i] = true;
-        }
-        if (rc != SQLITE_DONE) throw std::runtime_error(path + ": " + sqlite3_errmsg(db.get()));
-        if (!any) throw std::runtime_error(path + ": no table named " + options.table);
-        for (std::size_t i = 0; i < kColumns.size(); ++i)
-            if (!found[i]) throw std::runtime_error(where + ": no column " + kColumns[i]);
-    }
-
-    std::string columns;
-    for (const char* c : kColumns) columns += (columns.empty() ? "" : ", ") + QuoteName(c);
-    const std::string select = "SELECT " + columns + " FROM " + table;
-    sqlite3_stmt* rawStatement = nullptr;
-    // Tables without a rowid are read in their own order.
-    if (sqlite3_prepare_v2(db.get(), (select + " ORDER BY rowid").c_str(), -1, &rawStatement,
-                           nullptr) != SQLITE_OK)
-        rawStatement = Prepare(db.get(), select, where).release();
-    StatementPtr statement(rawStatement);
-
-    std::size_t row = 0;
-    int rc;
-    while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
-        ContactView entry;
-        entry.place = ++row;
-        entry.report = ColumnText(statement.get(), 0);
-        entry.dxcc = ColumnText(statement.get(), 1);
-        entry.mainPrefix = ColumnText(statement.get(), 2);
-        entry.call = ColumnText(statement.get(), 3);
-        entry.band = ColumnText(statement.get(), 4);
-        entry.mode = ColumnText(statement.get(), 5);
-        entry.continent = ColumnText(statement.get(), 6);
-        if (!detail::FillCountry(options, entry))
-            sink.Problem(LogProblem{row, detail::NoCountryMessage(entry.call), Severity::Note});
-        sink.Contact(entry);
-    }
-    if (rc != SQLITE_DONE)
-        throw std::runtime_error(where + ": row " + std::to_string(row + 1) + ": " +
-                                 sqlite3_errmsg(db.get()));
+void ReadSqliteBytes(std::string_view bytes, const std::string& name, const ReadOptions& options,
+                     LogSink& sink) {
+    sqlite3* raw = nullptr;
+    const int opened = sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE, nullptr);
+    SqliteDb db(raw);
+    if (opened != SQLITE_OK) throw LogFileError(name + ": cannot open: " + sqlite3_errstr(opened));
+    // Read-only over the bytes as they are: SQLite neither copies nor frees them.
+    auto* data = reinterpret_cast<unsigned char*>(const_cast<char*>(bytes.data()));
+    const auto size = static_cast<sqlite3_int64>(bytes.size());
+    if (sqlite3_deserialize(db.get(), "main", data, size, size, SQLITE_DESERIALIZE_READONLY) != SQLITE_OK)
+        Fail(name, db.get());
+    ReadOpen(db.get(), name, options, sink);
 }
 
 }  // namespace yol::contestlog

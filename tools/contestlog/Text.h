@@ -1,0 +1,56 @@
+// The small text helpers of the contest-log model, once: ASCII case, blanks,
+// name characters, an excerpt quoted for a message, and the host's code page
+// (Windows-1251) to and from UTF-8 and UTF-16 through one table.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace yol::contestlog {
+
+// Space, tab, CR, LF.
+constexpr bool IsBlank(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+// Letters, digits and '_' (ADIF field names, XML-ish tags); a table, as the
+// .adi reader asks for every byte of every tag.
+inline constexpr std::array<bool, 256> kNameChars = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+    return table;
+}();
+constexpr bool IsNameChar(char c) noexcept { return kNameChars[static_cast<unsigned char>(c)]; }
+constexpr char UpperAscii(char c) noexcept { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+constexpr char LowerAscii(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+// `text` with ASCII letters upper-cased: the text itself when it has none in
+// lower case, else a copy in `buffer`.
+std::string_view UpperAscii(std::string_view text, std::string& buffer);
+// Case-insensitive ASCII comparison.
+bool EqualNoCase(std::string_view a, std::string_view b) noexcept;
+bool StartsNoCase(std::string_view text, std::string_view prefix) noexcept;
+// Without leading and trailing blanks.
+std::string_view TrimBlanks(std::string_view text) noexcept;
+
+// A value for a message, in single quotes: at most 40 bytes, control and
+// non-ASCII bytes as '?', "..." after a longer one. Never splits a message
+// over lines, whatever the value holds.
+std::string Quoted(std::string_view text);
+
+// Windows-1251: the Unicode code point of a byte (0 for 0x98, which has
+// none), and the byte of a code point ('?' where the page has none).
+std::uint32_t CodePointOf1251(unsigned char byte) noexcept;
+char CodePointTo1251(std::uint32_t codePoint) noexcept;
+// Appends UTF-8 text in Windows-1251: Cyrillic and the page's other
+// characters as their byte, anything else (and malformed UTF-8) as '?'.
+void AppendUtf8As1251(std::string_view utf8, std::string& out);
+// Appends Windows-1251 text as UTF-8 (0x98, which the page lacks, as '?').
+void Append1251AsUtf8(std::string_view text, std::string& out);
+// Appends UTF-16 (no BOM; little- or big-endian) as Windows-1251; unpaired
+// surrogates and a trailing odd byte as '?'.
+void AppendUtf16As1251(std::string_view bytes, bool bigEndian, std::string& out);
+// Appends UTF-16 (no BOM) as UTF-8, for reading a UTF-16 XML file's prolog.
+void AppendUtf16AsUtf8(std::string_view bytes, bool bigEndian, std::string& out);
+
+}  // namespace yol::contestlog
