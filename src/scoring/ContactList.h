@@ -24,6 +24,14 @@ public:
         std::size_t index;
     };
 
+    // A call sign's sort key: its first eight bytes as a big-endian number
+    // (zero-padded), which orders calls as their bytes do up to the eighth.
+    struct Key {
+        std::uint64_t prefix;
+        std::string_view text;
+    };
+    static Key KeyOf(std::string_view callSign) noexcept;
+
     ContactList();
     ~ContactList();
     ContactList(const ContactList&) = delete;
@@ -51,12 +59,6 @@ private:
         std::uint32_t mode;
         std::uint8_t length;
     };
-    struct Key {
-        std::uint64_t prefix;
-        std::string_view text;
-    };
-
-    static Key KeyOf(std::string_view callSign) noexcept;
     std::string_view CallOf(const Entry& e) const noexcept;
     // <0, 0, >0 as the entry sorts before, with, or after the key.
     int Compare(const Entry& e, const Key& key) const noexcept;

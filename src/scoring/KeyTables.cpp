@@ -9,6 +9,7 @@ namespace yol {
 void TextTable::clear() noexcept {
     slots_.clear();
     pool_.clear();
+    starts_.clear();
     count_ = 0;
 }
 
@@ -43,6 +44,7 @@ std::pair<std::uint32_t, bool> TextTable::Intern(std::string_view text) {
         throw std::length_error("too many texts");
     s = Slot{hash, count_, static_cast<std::uint32_t>(pool_.size()),
              static_cast<std::uint32_t>(text.size())};
+    starts_.push_back(static_cast<std::uint32_t>(pool_.size()));
     pool_.append(text);
     return {count_++, true};
 }

@@ -21,6 +21,11 @@ public:
     std::uint32_t Find(std::string_view text) const noexcept;
     // The text's number and whether it was entered just now.
     std::pair<std::uint32_t, bool> Intern(std::string_view text);
+    // The text of a number Intern gave.
+    std::string_view At(std::uint32_t id) const noexcept {
+        const std::uint32_t end = id + 1 < count_ ? starts_[id + 1] : static_cast<std::uint32_t>(pool_.size());
+        return std::string_view(pool_).substr(starts_[id], end - starts_[id]);
+    }
     std::size_t size() const noexcept { return count_; }
     void clear() noexcept;
 
@@ -36,7 +41,8 @@ private:
     void Grow();
 
     std::vector<Slot> slots_;
-    std::string pool_;
+    std::string pool_;                   // the texts in the order of their numbers
+    std::vector<std::uint32_t> starts_;  // where each number's text begins in pool_
     std::uint32_t count_ = 0;
 };
 

@@ -3,99 +3,40 @@
 // the country file, the call-sign order, the audit, the outputs and the
 // command line's errors and exit statuses.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <map>
 #include <memory>
+#include <map>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "ContactStore.h"
+#include "Outputs.h"
 #include "RunScorer.h"
-#include "Scorer.h"
 #include "contestlog/CountryFile.h"
 #include "contestlog/Generator.h"
-#include "contestlog/LogWriter.h"
-#include "logdb/Recalc.h"
-#include "logdb/SqliteLogQuery.h"
 #include "scoring/Report.h"
 
 namespace yol::score {
 namespace {
 
-namespace fs = std::filesystem;
 using contestlog::Contact;
 using contestlog::LogFormat;
 using test::Ran;
 using test::RunYolscore;
 
-bool HaveDebianCountries() { return fs::exists(contestlog::CountryFile::kDefaultPath); }
-
-// A scratch folder for one test, removed afterwards.
-class TempDir {
-public:
-    TempDir() {
-        path_ = fs::temp_directory_path() /
-                ("yolscore-test-" + std::to_string(std::random_device{}()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(path_);
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
-};
-
-void WriteFile(const std::string& path, std::string_view text) {
-    std::ofstream(path, std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
-}
-
-void WriteLog(LogFormat format, const std::string& path, const std::vector<Contact>& contacts,
-              const contestlog::Station& station = {}) {
-    if (format == LogFormat::Sqlite) {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-        contestlog::CreateLogTable(db, "Log");
-        contestlog::CreateCallSignIndex(db, "Log");
-        contestlog::SqliteLogWriter writer(db, "Log");
-        for (const Contact& c : contacts) writer.Write(c);
-        writer.Finish();
-        sqlite3_close(db);
-        return;
-    }
-    std::ofstream out(path, std::ios::binary);
-    const auto writer = contestlog::MakeFileLogWriter(format, out, station);
-    for (const Contact& c : contacts) writer->Write(c);
-    writer->Finish();
-}
+using test::AuditLog;
+using test::HaveDebianCountries;
+using test::Row;
+using test::TempDir;
+using test::WindowReport;
+using test::WriteFile;
+using test::WriteLog;
 
 Ran Score(const std::vector<std::string>& args) { return RunYolscore(args); }
-
-// The window's recalculation over the SQLite log, as the module runs it.
-std::string WindowReport(const std::string& path, std::string_view myPrefix) {
-    struct NoEvents : EventPump {
-        void DeliverPendingEvents() override {}
-    } pump;
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    auto current = std::make_unique<ContactRecord>();
-    StoreShortText(current->TableName, "Log");
-    StoreShortText(current->MyDXCCPrefix, myPrefix);
-    StoreShortText(current->MyContinent, "EU");
-    TScoreBook book;
-    {
-        SqliteLogQuery query(db);
-        RecalcFromLog(query, pump, *current, book, {});
-    }
-    sqlite3_close(db);
-    return BuildReport(book.Tallies()) + "\n";
-}
 
 // ---- one report, whatever the format ------------------------------------------
 
@@ -161,7 +102,7 @@ std::map<std::string, std::int32_t> PointsOf(std::string_view cabrillo, std::str
     contestlog::ReadOptions options;
     options.countries = &cty;
     contestlog::ReadCabrillo(cabrillo, options, store);
-    EXPECT_EQ(store.ProblemCount(), 0u);
+    EXPECT_EQ(store.RejectedCount() + store.NoteCount(), 0u);
     const contestlog::Country* mine = cty.Lookup(store.StationCall());
     TScoreBook book;
     std::map<std::string, std::int32_t> points;
@@ -243,17 +184,96 @@ TEST(CallSignOrder, ByUnsignedBytesStableLikeAnIndexedOrderBy) {
     }
 }
 
-// ---- audit and outputs ------------------------------------------------------------
-
-std::string AuditLog() {
-    return "START-OF-LOG: 3.0\nCALLSIGN: UA1AAA\n"
-           "QSO: 14012 CW 2024-05-04 1200 UA1AAA 599 MO01 DL1ABC 599 12\n"      // line 3
-           "QSO: 14012 CW 2024-05-04 1201 UA1AAA 599 MO01 UA9OAA 599 NS05\n"    // line 4
-           "QSO: 14012 CW 2024-05-04 1202 UA1AAA 599 MO01 DL1ABC 599 13\n"      // line 5: dupe of 3
-           "QSO: 14012 CW 2024-05-04 1203 UA1AAA 599 MO01 UA9ABC 599 NS05\n"    // line 6: district known
-           "QSO: 7012 CW 2024-05-04 1204 UA1AAA 599 MO01 UA9ABC 599 ns05\n"     // line 7: new band
-           "END-OF-LOG:\n";
+// The stored path against the plainest way of scoring: the contacts sorted
+// by call sign (stable), each stored as the recalculation stores a log row and
+// evaluated. The store's pools, batches and call-sign order must give the
+// same report byte for byte, on generated and on hostile logs.
+std::string Plain(std::vector<Contact> log, std::string_view myPrefix, std::string_view myContinent) {
+    std::stable_sort(log.begin(), log.end(), [](const Contact& a, const Contact& b) { return a.call < b.call; });
+    auto record = std::make_unique<ContactRecord>();
+    StoreShortText(record->MyDXCCPrefix, myPrefix);
+    StoreShortText(record->MyContinent, myContinent);
+    TScoreBook book;
+    for (const Contact& c : log) {
+        contestlog::StoreLogRow(*record, contestlog::View(c));
+        book.Evaluate(*record, true);
+    }
+    return BuildReport(book.Tallies());
 }
+
+std::string Stored(const std::vector<Contact>& log, std::string_view myPrefix, std::string_view myContinent,
+                   std::size_t* duplicates = nullptr) {
+    ContactStore store(false);
+    std::size_t place = 0;
+    for (const Contact& c : log) {
+        contestlog::ContactView view = contestlog::View(c);
+        view.place = ++place;
+        store.Contact(view);
+    }
+    const auto order = store.CallSignOrder();
+    TScoreBook book;
+    const std::size_t dupes = ScoreContacts(store, &order, myPrefix, myContinent, book);
+    if (duplicates) *duplicates = dupes;
+    return BuildReport(book.Tallies());
+}
+
+// Calls, bands and the rest from small pools, so that duplicates, shared
+// multipliers and ties are common; twins differ in everything but call,
+// band and mode, so that which of them is recorded shows in the score.
+std::vector<Contact> HostileLog(std::uint32_t seed, std::size_t count) {
+    std::mt19937 rng(seed);
+    auto pick = [&](const std::vector<std::string>& pool) { return pool[rng() % pool.size()]; };
+    const std::string long255(255, 'W');
+    const std::vector<std::string> calls{
+        "UA1ABC", "ua1abc", "UA1ABC/P", "UA1AB", "UA1ABCD", "UA1ABCDEFGHIJ", "UA1ABCDEFGHIK",
+        std::string("UA1\0AB", 6), std::string("UA1AB\0", 6), "", "A", "\xC0\xDF", "\xE0\xFF",
+        "DL1ABC", "DL1ABC/P", "JA1XYZ", long255, long255.substr(0, 254) + "X",
+        "UA9" + std::string(252, 'Q'), "UA9" + std::string(200, 'Q'), std::string(300, 'Q'),
+        std::string(255, 'Q') + "A"};
+    // Bands that differ only in ways the multiplier keys do not ignore, or
+    // only in letter case, or hold '|'.
+    std::vector<std::string> bands{"14", "7", "3.5", "2m", "2M", "2m ", " 2m", std::string("1\0" "8", 3),
+                                   "\xEC", "\xCC", "\xC0", "\x80", "\x9A", "\x8A", "a|b", "a", "b|c"};
+    for (int i = 0; i < 30; ++i) bands.push_back("b" + std::to_string(i));
+    const std::vector<std::string> modes{"CW", "cw", "SSB", "", "FT8"};
+    const std::vector<std::string> reports{"599 MO05", "599 mo05", "59 MO05 ", "599 SP12", "599",
+                                           "", std::string("599 MO05\0X", 10), "59 ZZ99", "1234"};
+    const std::vector<std::string> dxccs{"UA1", "ua1", "UA9", " UA9", "DL", "dl", "JA", "", "UA2", "c", "b|c"};
+    const std::vector<std::string> continents{"EU", "eu", "AS", "", "As"};
+    std::vector<Contact> log;
+    for (std::size_t i = 0; i < count; ++i)
+        log.push_back(Row(pick(calls), pick(bands), pick(modes), pick(reports), pick(dxccs), pick(dxccs),
+                          pick(continents)));
+    return log;
+}
+
+TEST(CallSignOrder, StoredContactsScoreAsThePlainSortedLog) {
+    for (const std::uint32_t seed : {1u, 7u}) {
+        const auto log = contestlog::GenerateContacts(20000, seed);
+        EXPECT_EQ(Stored(log, "UA1", "EU"), Plain(log, "UA1", "EU")) << seed;
+        EXPECT_EQ(Stored(log, "DL", "EU"), Plain(log, "DL", "EU")) << seed;
+        EXPECT_EQ(Stored(log, "UA9", "AS"), Plain(log, "UA9", "AS")) << seed;
+    }
+    for (const std::uint32_t seed : {1u, 2u, 3u, 4u}) {
+        const auto log = HostileLog(seed, 3000);
+        EXPECT_EQ(Stored(log, "UA1", "EU"), Plain(log, "UA1", "EU")) << "hostile " << seed;
+        EXPECT_EQ(Stored(log, "DL", "EU"), Plain(log, "DL", "EU")) << "hostile " << seed;
+    }
+    EXPECT_EQ(Stored({}, "UA1", "EU"), Plain({}, "UA1", "EU"));
+    // The band lines come in call-sign order's order, not the file's: file
+    // order would give 14, 7, 3.5; AA1A's contacts come first, in file order.
+    const std::vector<Contact> log{Row("ZZ1A", "14", "CW", "599 MO05", "UA9", "UA9", "AS"),
+                                   Row("ZZ1A", "7", "CW", "599 MO05", "UA9", "UA9", "AS"),
+                                   Row("AA1A", "7", "CW", "599 MO06", "UA9", "UA9", "AS"),
+                                   Row("AA1A", "3.5", "CW", "599 MO06", "UA9", "UA9", "AS")};
+    std::size_t duplicates = 9;
+    const std::string report = Stored(log, "UA1", "EU", &duplicates);
+    EXPECT_EQ(duplicates, 0u);
+    EXPECT_LT(report.find("\n   7\t"), report.find("\n 3.5\t")) << report;
+    EXPECT_LT(report.find("\n 3.5\t"), report.find("\n  14\t")) << report;
+}
+
+// ---- audit and outputs ------------------------------------------------------------
 
 TEST(Audit, DuplicatesAndNewMultipliers) {
     if (!HaveDebianCountries()) GTEST_SKIP() << "Debian's cty.dat missing";
@@ -348,10 +368,14 @@ private:
 
 TEST(Outputs, JsonAndCsvStayWellFormedOnOddBytes) {
     const std::string odd = std::string("a\"b\\c\0d\x01\x1F\x7F", 10) + "\xC3\xA9" "\xE2\x82\xAC" "\xC0\xFF\xE2\x82" "\xED\xA0\x80";
+    // Control bytes escaped, valid UTF-8 as it is, every other byte as the
+    // character of its number (U+0080..U+00FF), written as UTF-8.
     const std::string json = JsonString(odd);
-    EXPECT_EQ(json, "\"a\\\"b\\\\c\\u0000d\\u0001\\u001f\\u007f\xC3\xA9\xE2\x82\xAC\\u00c0\\u00ff\\u00e2\\u0082"
-                    "\\u00ed\\u00a0\\u0080\"");
+    EXPECT_EQ(json, "\"a\\\"b\\\\c\\u0000d\\u0001\\u001f\x7F\xC3\xA9\xE2\x82\xAC\xC3\x80\xC3\xBF\xC3\xA2\xC2\x82"
+                    "\xC3\xAD\xC2\xA0\xC2\x80\"");
     EXPECT_TRUE(JsonChecker(json).Document());
+    EXPECT_EQ(nlohmann::json::parse(json).get<std::string>(), JsonText(odd));
+    EXPECT_EQ(JsonText("\xC0\xFF" "\xC3\xA9"), "\xC3\x80\xC3\xBF" "\xC3\xA9");
 
     EXPECT_EQ(CsvField("UA1ABC"), "UA1ABC");
     EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
@@ -362,9 +386,9 @@ TEST(Outputs, JsonAndCsvStayWellFormedOnOddBytes) {
     // Whole documents with odd bytes in band, call and report.
     TempDir dir;
     WriteLog(LogFormat::Sqlite, dir / "odd.sqlite",
-             {{odd, odd, "CW", "599 MO05", "UA9", "UA9", "AS"},
-              {"UA9ABC", "14", "CW", "599 MO05", "UA9", "UA9", "AS"},
-              {"UA9ABC", "14", "CW", "599 MO06", "UA9", "UA9", "AS"}});
+             {Row(odd, odd, "CW", "599 MO05", "UA9", "UA9", "AS"),
+              Row("UA9ABC", "14", "CW", "599 MO05", "UA9", "UA9", "AS"),
+              Row("UA9ABC", "14", "CW", "599 MO06", "UA9", "UA9", "AS")});
     for (const std::vector<std::string>& extra : {std::vector<std::string>{}, {"--audit"}}) {
         std::vector<std::string> args = extra;
         args.insert(args.end(), {"--format", "json", "--db", dir / "odd.sqlite"});
@@ -383,15 +407,17 @@ TEST(Outputs, TextsPrintedWholeNulIncludedAndCutAt255) {
     TempDir dir;
     const std::string band("1\0" "8", 3), longCall = "UA9" + std::string(300, 'Q');
     WriteLog(LogFormat::Sqlite, dir / "nul.sqlite",
-             {{"UA9ABC", band, "CW", "599 MO05", "UA9", "UA9", "AS"},
-              {longCall, "14", "CW", "599 MO05", "UA9", "UA9", "AS"}});
+             {Row("UA9ABC", band, "CW", "599 MO05", "UA9", "UA9", "AS"),
+              Row(longCall, "14", "CW", "599 MO05", "UA9", "UA9", "AS")});
     const Ran r = Score({"--db", dir / "nul.sqlite"});
     EXPECT_EQ(r.out, WindowReport(dir / "nul.sqlite", "UA1"));
     EXPECT_NE(r.out.find(std::string("\r\n 1\0" "8\t", 7)), std::string::npos);
 
     const Ran audit = Score({"--audit", "--db", dir / "nul.sqlite"});
     EXPECT_NE(audit.out.find("record 2: UA9" + std::string(252, 'Q') + " 14 CW: 2 points"), std::string::npos);
-    EXPECT_NE(audit.out.find("record 1: UA9ABC " + band + " CW: 2 points"), std::string::npos);
+    // A text holding a line end or NUL is quoted as the messages quote
+    // values, so that every contact stays on its own line.
+    EXPECT_NE(audit.out.find("record 1: UA9ABC '1?8' CW: 2 points"), std::string::npos) << audit.out;
 }
 
 TEST(Outputs, SummaryForAScorePostingForm) {
@@ -405,68 +431,6 @@ TEST(Outputs, SummaryForAScorePostingForm) {
     EXPECT_NE(r.out.find("14           3       7          1          2\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Claimed score: 9 points x (2 districts + 3 countries) = 45\n"), std::string::npos)
         << r.out;
-}
-
-// ---- command line ---------------------------------------------------------------
-
-TEST(CommandLine, UsageErrorsExitTwo) {
-    TempDir dir;
-    WriteLog(LogFormat::Adi, dir / "log.adi", contestlog::GenerateContacts(50, 1));
-    const std::string log = dir / "log.adi";
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--prefix", "UA9", log},
-             {log, "--my-prefix"},
-             {},
-             {"--format", "xml", log},
-             {log, log},
-             {"--summary", "--format", "json", log},
-             {"--parse-only", "--audit", log},
-             {"--table", "Log", log},
-             {"--db", log}}) {
-        const Ran r = Score(args);
-        EXPECT_EQ(r.status, kUsageError) << ::testing::PrintToString(args);
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err.rfind("yolscore: ", 0), 0u) << r.err;
-    }
-    EXPECT_NE(Score({"--prefix", "UA9", log}).err.find("unknown option --prefix"), std::string::npos);
-    EXPECT_NE(Score({log, "--my-prefix"}).err.find("--my-prefix needs a value"), std::string::npos);
-    EXPECT_EQ(Score({"--help"}).status, kClean);
-}
-
-TEST(CommandLine, OperatorOptionsChangeTheScore) {
-    TempDir dir;
-    WriteLog(LogFormat::Sqlite, dir / "log.sqlite", contestlog::GenerateContacts(300, 2));
-    const std::string ua1 = Score({"--db", dir / "log.sqlite"}).out;
-    const Ran ua9 = Score({"--db", dir / "log.sqlite", "--my-prefix", "UA9", "--my-continent", "AS"});
-    EXPECT_EQ(ua9.status, kClean);
-    EXPECT_NE(ua9.out, ua1);
-    EXPECT_EQ(ua9.out, Score({"--my-continent", "AS", "--my-prefix", "UA9", dir / "log.sqlite"}).out);
-    EXPECT_EQ(ua9.err.find("scoring as UA1"), std::string::npos);
-}
-
-TEST(CommandLine, RejectedLinesAreNamedAndTheRestScored) {
-    if (!HaveDebianCountries()) GTEST_SKIP() << "Debian's cty.dat missing";
-    TempDir dir;
-    std::string text = AuditLog();
-    text.insert(text.find("END-OF-LOG"), "QSO: 99999999 CW 2024-05-04 1205 UA1AAA 599 MO01 DL2ABC 599 14\n"
-                                         "QSO: 14012 CW\n");
-    WriteFile(dir / "bad.log", text);
-    const Ran r = Score({dir / "bad.log"});
-    EXPECT_EQ(r.status, kRejected);
-    EXPECT_NE(r.err.find("yolscore: " + (dir / "bad.log") + ": line 8: "), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("yolscore: " + (dir / "bad.log") + ": line 9: "), std::string::npos) << r.err;
-    WriteFile(dir / "good.log", AuditLog());
-    EXPECT_EQ(r.out, Score({dir / "good.log"}).out);
-
-    const Ran parse = Score({"--parse-only", dir / "bad.log"});
-    EXPECT_EQ(parse.status, kRejected);
-    EXPECT_EQ(parse.out.substr(0, parse.out.find(' ')), "5");
-
-    EXPECT_EQ(Score({dir / "missing.adi"}).status, kUnreadable);
-    EXPECT_EQ(Score({"--cty", dir / "missing.dat", dir / "good.log"}).status, kUnreadable);
-    WriteFile(dir / "empty.cty", "");
-    const Ran noCountry = Score({"--cty", dir / "empty.cty", dir / "good.log"});
-    EXPECT_EQ(noCountry.status, kUnreadable) << noCountry.err;
 }
 
 }  // namespace

@@ -1,26 +1,41 @@
-// yolscore's command line: options, reading, scoring and printing.
+// yolscore's run, step by step: the command line, the country file, the log
+// read into the contact store, the operator, the scoring, the output.
+#include <CLI/CLI.hpp>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <stdexcept>
-#include <thread>
 
+#include "ContactStore.h"
+#include "contestlog/LogFile.h"
+#include "Outputs.h"
 #include "Scorer.h"
 #include "contestlog/CountryFile.h"
 #include "scoring/Report.h"
 
+#ifndef YOL_VERSION
+#define YOL_VERSION "0"
+#endif
+
 namespace yol::score {
+
+const char* const kVersion = "yolscore " YOL_VERSION;
 
 const char* const kUsage =
     "usage: yolscore [options] FILE\n"
     "       yolscore [options] --db FILE [--table Log]\n"
     "Prints the statistics report of a contest log (SQLite, Cabrillo, ADIF .adi or .adx,\n"
     "found from the content) exactly as the module's window shows it after a recalculation.\n"
-    "  --db FILE           a SQLite log; --table names its table (default Log)\n"
+    "FILE may be - (standard input) or a pipe.\n"
+    "  --db FILE           a SQLite log, scored as the host's table stands and in the order\n"
+    "                      the database gives by call sign; --table names its table\n"
+    "                      (default Log)\n"
     "  --my-prefix P       the operator's DXCC prefix (UA1, UA2, UA9, ...)\n"
     "  --my-continent C    the operator's continent (EU, AS, ...)\n"
     "                      both default to those of the log's own call sign (Cabrillo\n"
     "                      CALLSIGN:, ADIF STATION_CALLSIGN or OPERATOR) through the\n"
-    "                      country file, else to UA1 and EU\n"
+    "                      country file, else (a log naming no call) to UA1 and EU\n"
     "  --cty FILE          the country file (default: cty.dat beside yolscore.exe on\n"
     "                      Windows, Debian's /usr/share/hamradio-files/cty.dat elsewhere);\n"
     "                      needed only for contacts without a DXCC prefix and for the\n"
@@ -32,11 +47,28 @@ const char* const kUsage =
     "  --format F          text (default), json or csv, for the report and the audit\n"
     "  --summary           a plain-text summary for a score-posting form\n"
     "  --parse-only        read and map the whole log, no scoring; prints the count\n"
+    "  --version           the program's version\n"
     "Messages go to stderr, each rejected line or record with file and line or record.\n"
-    "Exit status: 0 every contact scored, 1 some lines or records rejected (the rest\n"
-    "scored), 2 usage error, 3 the log or the country file it needs could not be read.\n";
+    "Exit status: 0 every contact scored (notes on some may be printed), 1 some lines or\n"
+    "records rejected (the rest scored), 2 usage error, 3 the log or the country file it\n"
+    "needs could not be read, 4 the report could not be written.\n";
 
 namespace {
+
+// "line" where a place is a line number (Cabrillo, .adi), else "record".
+std::string_view PlaceWord(contestlog::LogFormat format) noexcept {
+    return format == contestlog::LogFormat::Cabrillo || format == contestlog::LogFormat::Adi
+               ? "line"
+               : "record";
+}
+
+// A format's name with "a" or "an" before it.
+std::string WithArticle(contestlog::LogFormat format) {
+    const std::string name(contestlog::FormatName(format));
+    return (!name.empty() && std::strchr("AEIOU", name[0]) ? "an " : "a ") + name;
+}
+
+// ---- the command line -------------------------------------------------------------
 
 struct Options {
     std::string input, table;
@@ -44,63 +76,76 @@ struct Options {
     std::optional<std::string> myPrefix, myContinent, cty;
     Order order = Order::CallSign;
     Format format = Format::Text;
-    bool audit = false, summary = false, parseOnly = false, help = false;
+    bool audit = false, summary = false, parseOnly = false, help = false, version = false;
 };
 
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-Options Parse(const std::vector<std::string>& args) {
+Options ParseCommandLine(const std::vector<std::string>& args) {
     Options o;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
-            return args[++i];
-        };
-        auto input = [&](const std::string& path) {
-            if (!o.input.empty()) throw UsageError("one log at a time (" + o.input + " and " + path + ")");
-            if (path.empty()) throw UsageError("empty file name");
-            o.input = path;
-        };
-        if (a == "--db") {
-            input(value());
-            o.dbGiven = true;
-        } else if (a == "--table") {
-            o.table = value();
-            o.tableGiven = true;
-        } else if (a == "--my-prefix") {
-            o.myPrefix = value();
-        } else if (a == "--my-continent") {
-            o.myContinent = value();
-        } else if (a == "--cty") {
-            o.cty = value();
-        } else if (a == "--format") {
-            const std::string f = value();
-            if (f == "text") o.format = Format::Text;
-            else if (f == "json") o.format = Format::Json;
-            else if (f == "csv") o.format = Format::Csv;
-            else throw UsageError("--format is text, json or csv, not '" + f + "'");
-        } else if (a == "--log-order") {
-            o.order = Order::Log;
-        } else if (a == "--audit") {
-            o.audit = true;
-        } else if (a == "--summary") {
-            o.summary = true;
-        } else if (a == "--parse-only") {
-            o.parseOnly = true;
-        } else if (a == "--help" || a == "-h") {
-            o.help = true;
-        } else if (a == "--") {
-            for (++i; i < args.size(); ++i) input(args[i]);
-        } else if (!a.empty() && a[0] == '-' && a != "-") {
-            throw UsageError("unknown option " + a);
-        } else {
-            input(a);
-        }
+    CLI::App app("yolscore", "yolscore");
+    app.set_help_flag();  // --help prints kUsage
+    app.allow_extras();   // unknown options reported below, by name
+    app.positionals_at_end(false);
+    std::string db, table, prefix, continent, cty, format;
+    std::vector<std::string> files;
+    bool logOrder = false;
+    auto* dbOption = app.add_option("--db", db);
+    auto* tableOption = app.add_option("--table", table);
+    auto* prefixOption = app.add_option("--my-prefix", prefix);
+    auto* continentOption = app.add_option("--my-continent", continent);
+    auto* ctyOption = app.add_option("--cty", cty);
+    auto* formatOption = app.add_option("--format", format);
+    app.add_flag("--log-order", logOrder);
+    app.add_flag("--audit", o.audit);
+    app.add_flag("--summary", o.summary);
+    app.add_flag("--parse-only", o.parseOnly);
+    app.add_flag("-h,--help", o.help);
+    app.add_flag("--version", o.version);
+    app.add_option("FILE", files);
+    for (CLI::Option* option : app.get_options())
+        option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.get_option("FILE")->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ArgumentMismatch& e) {
+        const std::string what = e.what();
+        throw UsageError(what.substr(0, what.find(':')) + " needs a value");
+    } catch (const CLI::ParseError& e) {
+        throw UsageError(e.what());
     }
-    if (o.help) return o;
+    for (const std::string& extra : app.remaining())
+        if (extra.size() > 1 && extra[0] == '-') throw UsageError("unknown option " + extra);
+    if (o.help || o.version) return o;
+
+    auto input = [&](const std::string& path) {
+        if (!o.input.empty()) throw UsageError("one log at a time (" + o.input + " and " + path + ")");
+        if (path.empty()) throw UsageError("empty file name");
+        o.input = path;
+    };
+    if (*dbOption) {
+        input(db);
+        o.dbGiven = true;
+    }
+    for (const std::string& file : files) input(file);
+    if (*tableOption) {
+        o.table = table;
+        o.tableGiven = true;
+    }
+    if (*prefixOption) o.myPrefix = prefix;
+    if (*continentOption) o.myContinent = continent;
+    if (*ctyOption) o.cty = cty;
+    if (*formatOption) {
+        if (format == "text") o.format = Format::Text;
+        else if (format == "json") o.format = Format::Json;
+        else if (format == "csv") o.format = Format::Csv;
+        else throw UsageError("--format is text, json or csv, not '" + format + "'");
+    }
+    if (logOrder) o.order = Order::Log;
     if (o.input.empty()) throw UsageError("no log given");
     if (o.summary && (o.audit || o.format != Format::Text))
         throw UsageError("--summary is plain text and goes with neither --audit nor --format");
@@ -109,263 +154,262 @@ Options Parse(const std::vector<std::string>& args) {
     return o;
 }
 
+// ---- the run ------------------------------------------------------------------------
+
+// Something that ends the run with a message and an exit status.
+struct Stop {
+    int status;
+    std::string message;
+};
+
+struct Operator {
+    std::string prefix, continent;
+};
+
+class Run {
+public:
+    Run(const Options& o, Output& out, Output& err, const std::string& countryFile)
+        : o_(o), out_(out), err_(err), defaultCountryFile_(countryFile) {}
+
+    int Go();
+
+private:
+    void Say(const std::string& text) { err_.Write("yolscore: " + text + "\n"); }
+    void OpenLog();
+    void LoadCountries();
+    contestlog::ReadOptions ReadOptionsFor() const;
+    void ReportProblem(const contestlog::LogProblem& p);
+    int ParseOnly();
+    void ReadStore(ContactStore& store);
+    Operator ChooseOperator(const std::string& station);
+    LogFacts Facts(const ContactStore& store) const;
+    std::size_t Score(const ContactStore& store, const Operator& me, TScoreBook& book);
+    void WriteReport(const ContactStore& store, const Operator& me, const TScoreBook& book,
+                     std::size_t duplicates);
+
+    const Options& o_;
+    Output &out_, &err_;
+    std::string defaultCountryFile_;
+    std::optional<contestlog::CountryFile> countries_;
+    std::string ctyPath_, ctyError_;
+    contestlog::LogFile log_;
+    contestlog::LogFormat format_ = contestlog::LogFormat::Unknown;
+    std::size_t rejected_ = 0, notes_ = 0;
+};
+
+void Run::OpenLog() {
+    log_ = contestlog::LogFile::Open(o_.input);
+    format_ = log_.Format();
+    const bool sqlite = format_ == contestlog::LogFormat::Sqlite;
+    if (o_.dbGiven && !sqlite)
+        throw Stop{kUsageError, o_.input + " is " + WithArticle(format_) +
+                                    " log, not a SQLite database: give it without --db"};
+    if (o_.tableGiven && !sqlite)
+        throw Stop{kUsageError, "--table applies to SQLite logs; " + o_.input + " is " + WithArticle(format_) +
+                                    " log"};
+}
+
+void Run::LoadCountries() {
+    // An explicit country file must load; the default one only matters
+    // when something needs it.
+    ctyPath_ = o_.cty.value_or(defaultCountryFile_);
+    std::error_code ec;
+    try {
+        if (std::filesystem::is_directory(ctyPath_, ec)) throw std::runtime_error(ctyPath_ + " is a directory");
+        countries_.emplace(contestlog::CountryFile::Load(ctyPath_));
+    } catch (const std::exception& e) {
+        if (o_.cty) throw Stop{kUnreadable, e.what()};
+        ctyError_ = e.what();
+    }
+}
+
+// A SQLite log is the host's table: scored as it stands (nothing filled
+// from the country file) and, in call-sign order, in the order the
+// database's own "order by CallSign" gives, as the window's recalculation.
+contestlog::ReadOptions Run::ReadOptionsFor() const {
+    contestlog::ReadOptions read;
+    const bool sqlite = format_ == contestlog::LogFormat::Sqlite;
+    read.countries = countries_ && !sqlite ? &*countries_ : nullptr;
+    if (o_.tableGiven) read.table = o_.table;
+    read.callSignOrder = sqlite && o_.order == Order::CallSign;
+    return read;
+}
+
+void Run::ReportProblem(const contestlog::LogProblem& p) {
+    const bool note = p.severity == contestlog::Severity::Note;
+    ++(note ? notes_ : rejected_);
+    Say(o_.input + ": " + std::string(PlaceWord(format_)) + " " + std::to_string(p.place) + ": " +
+        (note ? "note: " : "") + p.message);
+}
+
 // Counts what the reader hands over, and nothing else.
 class CountingSink : public contestlog::LogSink {
 public:
     std::function<void(const contestlog::LogProblem&)> onProblem;
-    std::size_t contacts = 0, problems = 0;
+    std::size_t contacts = 0;
     void Contact(const contestlog::ContactView&) override { ++contacts; }
-    void Problem(const contestlog::LogProblem& p) override {
-        ++problems;
-        if (onProblem) onProblem(p);
-    }
+    void Problem(const contestlog::LogProblem& p) override { onProblem(p); }
 };
 
-void Say(std::FILE* err, const std::string& text) { WriteText(err, "yolscore: " + text + "\n"); }
+int Run::ParseOnly() {
+    CountingSink sink;
+    sink.onProblem = [this](const contestlog::LogProblem& p) { ReportProblem(p); };
+    contestlog::ReadLog(log_, ReadOptionsFor(), sink);
+    out_.Write(std::to_string(sink.contacts) + " contacts read from " + o_.input + " (" +
+               std::string(contestlog::FormatName(format_)) + ")\n");
+    return rejected_ ? kRejected : kClean;
+}
+
+void Run::ReadStore(ContactStore& store) {
+    store.onProblem = [this](const contestlog::LogProblem& p) { ReportProblem(p); };
+    contestlog::ReadLog(log_, ReadOptionsFor(), store);
+    log_.Release();  // the store holds copies of all it needs
+    if (!countries_ && format_ != contestlog::LogFormat::Sqlite && store.WithoutCountry() > 0)
+        throw Stop{kUnreadable, o_.input + ": " + std::to_string(store.WithoutCountry()) +
+                                    " contacts carry no DXCC prefix and the country file cannot be read (" +
+                                    ctyError_ + "); give one with --cty FILE"};
+}
+
+// Options first, then the log's own call sign, then (a log naming no call)
+// UA1 in EU.
+Operator Run::ChooseOperator(const std::string& station) {
+    Operator chosen{o_.myPrefix.value_or(""), o_.myContinent.value_or("")};
+    if (o_.myPrefix && o_.myContinent) return chosen;
+    if (station.empty()) {
+        if (!o_.myPrefix) chosen.prefix = "UA1";
+        if (!o_.myContinent) chosen.continent = "EU";
+        Say("the log names no call sign of its own: scoring as " + chosen.prefix + " in " +
+            chosen.continent + " (--my-prefix, --my-continent)");
+        return chosen;
+    }
+    if (!countries_)
+        throw Stop{kUnreadable, "the log's own call sign " + station +
+                                    " needs the country file, which cannot be read (" + ctyError_ +
+                                    "); give --my-prefix and --my-continent or --cty FILE"};
+    const contestlog::Country* country = countries_->Lookup(station);
+    if (!country)
+        throw Stop{kUsageError, "the log's own call sign " + station + " is in no country of " + ctyPath_ +
+                                    ": give the operator's --my-prefix and --my-continent"};
+    if (!o_.myPrefix) chosen.prefix = country->hostPrefix;
+    if (!o_.myContinent) chosen.continent = country->continent;
+    return chosen;
+}
+
+LogFacts Run::Facts(const ContactStore& store) const {
+    LogFacts facts;
+    facts.claimedScore = store.ClaimedScore();
+    facts.placeWord = PlaceWord(format_);
+    facts.rejected = rejected_;
+    facts.notes = notes_;
+    return facts;
+}
+
+// Scores the stored contacts into the book; the audit, where asked for, is
+// written as it goes. Returns the number of duplicates.
+std::size_t Run::Score(const ContactStore& store, const Operator& me, TScoreBook& book) {
+    // A database gave its rows in call-sign order already.
+    const bool sort = o_.order == Order::CallSign && format_ != contestlog::LogFormat::Sqlite;
+    const std::vector<std::uint32_t> order = sort ? store.CallSignOrder() : std::vector<std::uint32_t>();
+    const std::vector<std::uint32_t>* scoringOrder = sort ? &order : nullptr;
+    std::size_t duplicates = 0;
+    if (o_.audit) {
+        const std::string_view placeWord = PlaceWord(format_);
+        if (o_.format == Format::Json) out_.Write(AuditJsonOpen(o_.order));
+        if (o_.format == Format::Csv) out_.Write(kAuditCsvHeader);
+        bool first = true;
+        duplicates = ScoreContacts(store, scoringOrder, me.prefix, me.continent, book, [&](const AuditEntry& a) {
+            switch (o_.format) {
+                case Format::Json: out_.Write((first ? "\n" : ",\n") + AuditJson(a)); break;
+                case Format::Csv: out_.Write(AuditCsv(a)); break;
+                case Format::Text: out_.Write(AuditText(a, placeWord)); break;
+            }
+            first = false;
+        });
+    } else {
+        duplicates = ScoreContacts(store, scoringOrder, me.prefix, me.continent, book);
+    }
+    Say(std::to_string(store.Size()) + " contacts scored in " + std::string(OrderName(o_.order)) +
+        " order as " + me.prefix + " in " + me.continent);
+    return duplicates;
+}
+
+// The one output block: the summary, or the report (closing the audit).
+void Run::WriteReport(const ContactStore& store, const Operator& me, const TScoreBook& book,
+                      std::size_t duplicates) {
+    const LogFacts facts = Facts(store);
+    const std::vector<TStatistic>& tallies = book.Tallies();
+    if (o_.summary) {
+        SummaryInfo info;
+        info.station = store.StationCall();
+        info.myPrefix = me.prefix;
+        info.myContinent = me.continent;
+        info.logPath = o_.input;
+        info.order = o_.order;
+        info.contacts = store.Size();
+        info.duplicates = duplicates;
+        info.facts = facts;
+        out_.Write(SummaryText(tallies, info));
+        return;
+    }
+    switch (o_.format) {
+        case Format::Json:
+            out_.Write(o_.audit ? AuditJsonClose(tallies, facts) : ReportJson(tallies, o_.order, facts));
+            break;
+        case Format::Csv:
+            if (!o_.audit) out_.Write(ReportCsv(tallies));
+            break;
+        case Format::Text: out_.Write((o_.audit ? "\n" : "") + BuildReport(tallies) + "\n"); break;
+    }
+}
+
+int Run::Go() {
+    OpenLog();
+    LoadCountries();
+    if (o_.parseOnly) return ParseOnly();
+    ContactStore store(o_.audit);
+    ReadStore(store);
+    const Operator me = ChooseOperator(store.StationCall());
+    TScoreBook book;
+    const std::size_t duplicates = Score(store, me, book);
+    WriteReport(store, me, book, duplicates);
+    return rejected_ ? kRejected : kClean;
+}
 
 }  // namespace
 
 int RunScorer(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
               const std::string& countryFile) {
+    Output report(out), messages(err);
+    auto finish = [&](int status) {
+        if (report.Finish()) return status;
+        messages.Write(std::string("yolscore: cannot write the report: ") + std::strerror(report.Error()) + "\n");
+        messages.Finish();
+        return static_cast<int>(kUnwritten);
+    };
     Options o;
     try {
-        o = Parse(args);
+        o = ParseCommandLine(args);
     } catch (const UsageError& e) {
-        Say(err, e.what());
-        WriteText(err, kUsage);
+        messages.Write(std::string("yolscore: ") + e.what() + "\n" + kUsage);
+        messages.Finish();
         return kUsageError;
     }
-    if (o.help) {
-        WriteText(out, kUsage);
-        return kClean;
+    if (o.help || o.version) {
+        report.Write(o.help ? std::string(kUsage) : std::string(kVersion) + "\n");
+        return finish(kClean);
     }
-
-    contestlog::LogFile log;
+    int status = kClean;
+    Run run(o, report, messages, countryFile);
     try {
-        log = contestlog::LogFile::Open(o.input);
-    } catch (const std::exception& e) {
-        Say(err, e.what());
-        return kUnreadable;
+        status = run.Go();
+    } catch (const Stop& stop) {
+        messages.Write("yolscore: " + stop.message + "\n");
+        status = stop.status;
+    } catch (const std::exception& e) {  // the log could not be read
+        messages.Write(std::string("yolscore: ") + e.what() + "\n");
+        status = kUnreadable;
     }
-    if (o.dbGiven && log.Format() != contestlog::LogFormat::Sqlite) {
-        Say(err, o.input + " is a " + std::string(contestlog::FormatName(log.Format())) +
-                     " log, not a SQLite database: give it without --db");
-        return kUsageError;
-    }
-    if (o.tableGiven && log.Format() != contestlog::LogFormat::Sqlite) {
-        Say(err, "--table applies to SQLite logs; " + o.input + " is " +
-                     std::string(contestlog::FormatName(log.Format())));
-        return kUsageError;
-    }
-
-    // The country file: an explicit one must load; the default one only
-    // matters when something needs it.
-    std::optional<contestlog::CountryFile> countries;
-    std::string ctyPath = o.cty.value_or(countryFile), ctyError;
-    try {
-        countries.emplace(contestlog::CountryFile::Load(ctyPath));
-    } catch (const std::exception& e) {
-        if (o.cty) {
-            Say(err, e.what());
-            return kUnreadable;
-        }
-        ctyError = e.what();
-    }
-
-    const std::string_view placeWord = PlaceWord(log.Format());
-    auto report = [&](const contestlog::LogProblem& p) {
-        Say(err, o.input + ": " + std::string(placeWord) + " " + std::to_string(p.place) + ": " + p.message);
-    };
-    contestlog::ReadOptions read;
-    read.countries = countries ? &*countries : nullptr;
-    if (o.tableGiven) read.table = o.table;
-    auto readInto = [&](contestlog::LogSink& sink) { contestlog::ReadLog(log, read, sink); };
-
-    if (o.parseOnly) {
-        CountingSink sink;
-        sink.onProblem = report;
-        try {
-            readInto(sink);
-        } catch (const std::exception& e) {
-            Say(err, o.input + ": " + e.what());
-            return kUnreadable;
-        }
-        WriteText(out, std::to_string(sink.contacts) + " contacts read from " + o.input + " (" +
-                           std::string(contestlog::FormatName(log.Format())) + ")\n");
-        return sink.problems ? kRejected : kClean;
-    }
-
-    // The operator: options first, then the log's own call sign, then UA1/EU.
-    // Messages go to `say` (none when guessing); false when the call sign
-    // needs the country file and it cannot be read.
-    auto chooseOperator = [&](const std::string& station, Operator& chosen,
-                              const std::function<void(const std::string&)>& say) {
-        chosen = {o.myPrefix.value_or(""), o.myContinent.value_or("")};
-        if (o.myPrefix && o.myContinent) return true;
-        const contestlog::Country* country = nullptr;
-        if (!station.empty()) {
-            if (!countries) {
-                say("the log's own call sign " + station +
-                    " needs the country file, which cannot be read (" + ctyError +
-                    "); give --my-prefix and --my-continent or --cty FILE");
-                return false;
-            }
-            country = countries->Lookup(station);
-            if (!country) say("the log's own call sign " + station + " is in no country of " + ctyPath);
-        }
-        if (country) {
-            if (!o.myPrefix) chosen.prefix = country->hostPrefix;
-            if (!o.myContinent) chosen.continent = country->continent;
-        } else {
-            if (!o.myPrefix) chosen.prefix = "UA1";
-            if (!o.myContinent) chosen.continent = "EU";
-            if (station.empty())
-                say("the log names no call sign of its own: scoring as " + chosen.prefix + " in " +
-                    chosen.continent + " (--my-prefix, --my-continent)");
-        }
-        return true;
-    };
-    auto sayTo = [&](const std::string& text) { Say(err, text); };
-    auto withoutCountryError = [&](std::size_t n) {
-        Say(err, o.input + ": " + std::to_string(n) +
-                     " contacts carry no DXCC prefix and the country file cannot be read (" +
-                     ctyError + "); give one with --cty FILE");
-    };
-
-    // Call-sign order without the audit: scored in one pass as the log is
-    // read, unless the log is one where the order of scoring shows.
-    if (!o.audit && o.order == Order::CallSign) {
-        std::optional<StreamScorer> stream;
-        stream.emplace(
-            [&](std::string_view station) {
-                Operator guess;
-                chooseOperator(std::string(station), guess, [](const std::string&) {});
-                return guess;
-            },
-            std::thread::hardware_concurrency() != 1);  // on one core, in the reading thread
-        stream->onProblem = report;
-        try {
-            readInto(*stream);
-            stream->Finish();
-        } catch (const std::exception& e) {
-            Say(err, o.input + ": " + e.what());
-            return kUnreadable;
-        }
-        if (!countries && stream->WithoutCountry() > 0) {
-            withoutCountryError(stream->WithoutCountry());
-            return kUnreadable;
-        }
-        Operator me;
-        if (!chooseOperator(stream->StationCall(), me, sayTo)) return kUnreadable;
-        SummaryInfo info;
-        info.station = stream->StationCall();
-        info.contacts = stream->Size();
-        info.rejected = stream->ProblemCount();
-        std::vector<TStatistic> tallies;
-        // The operator was guessed from the call sign known at the first
-        // contact; the log may name its own later.
-        if (stream->Fallback().empty() && (stream->Size() == 0 || stream->OperatorUsed() == me)) {
-            tallies = stream->Tallies();
-            info.duplicates = stream->Duplicates();
-            stream.reset();
-        } else {
-            stream.reset();
-            ContactStore store(false);  // its problems were told on the first reading
-            try {
-                readInto(store);
-            } catch (const std::exception& e) {
-                Say(err, o.input + ": " + e.what());
-                return kUnreadable;
-            }
-            log.Release();
-            const std::vector<std::uint32_t> order = store.CallSignOrder();
-            TScoreBook book;
-            info.duplicates = ScoreContacts(store, &order, me.prefix, me.continent, book);
-            tallies = book.Tallies();
-        }
-        Say(err, std::to_string(info.contacts) + " contacts scored in call-sign order as " +
-                     me.prefix + " in " + me.continent);
-        if (o.summary) {
-            info.myPrefix = me.prefix;
-            info.myContinent = me.continent;
-            info.logPath = o.input;
-            info.order = o.order;
-            WriteText(out, SummaryText(tallies, info));
-        } else if (o.format == Format::Json) {
-            WriteText(out, "{\"order\":\"" + std::string(OrderName(o.order)) +
-                               "\",\"report\":" + ReportJson(tallies) + "}\n");
-        } else if (o.format == Format::Csv) {
-            WriteText(out, ReportCsv(tallies));
-        } else {
-            WriteText(out, BuildReport(tallies) + "\n");
-        }
-        return info.rejected ? kRejected : kClean;
-    }
-
-    ContactStore store(o.audit);
-    store.onProblem = report;
-    try {
-        readInto(store);
-    } catch (const std::exception& e) {
-        Say(err, o.input + ": " + e.what());
-        return kUnreadable;
-    }
-    log.Release();  // the store holds copies of all it needs
-    if (!countries && store.WithoutCountry() > 0) {
-        withoutCountryError(store.WithoutCountry());
-        return kUnreadable;
-    }
-    Operator me;
-    if (!chooseOperator(store.StationCall(), me, sayTo)) return kUnreadable;
-    const std::string& myPrefix = me.prefix;
-    const std::string& myContinent = me.continent;
-
-    std::vector<std::uint32_t> order;
-    if (o.order == Order::CallSign) order = store.CallSignOrder();
-    TScoreBook book;
-    std::size_t duplicates = 0;
-    const bool json = o.format == Format::Json, csv = o.format == Format::Csv;
-    if (o.audit) {
-        if (json) WriteText(out, "{\"order\":\"" + std::string(OrderName(o.order)) + "\",\"contacts\":[");
-        if (csv) WriteText(out, kAuditCsvHeader);
-        bool first = true;
-        duplicates = ScoreContacts(store, o.order == Order::CallSign ? &order : nullptr, myPrefix,
-                                   myContinent, book, [&](const AuditEntry& a) {
-                                       if (json) WriteText(out, (first ? "\n" : ",\n") + AuditJson(a));
-                                       else if (csv) WriteText(out, AuditCsv(a));
-                                       else WriteText(out, AuditText(a, placeWord));
-                                       first = false;
-                                   });
-    } else {
-        duplicates = ScoreContacts(store, o.order == Order::CallSign ? &order : nullptr, myPrefix,
-                                   myContinent, book);
-    }
-    std::vector<std::uint32_t>().swap(order);
-
-    Say(err, std::to_string(store.Size()) + " contacts scored in " + std::string(OrderName(o.order)) +
-                 " order as " + myPrefix + " in " + myContinent);
-    if (o.summary) {
-        SummaryInfo info;
-        info.station = store.StationCall();
-        info.myPrefix = myPrefix;
-        info.myContinent = myContinent;
-        info.logPath = o.input;
-        info.order = o.order;
-        info.contacts = store.Size();
-        info.duplicates = duplicates;
-        info.rejected = store.ProblemCount();
-        WriteText(out, SummaryText(book.Tallies(), info));
-    } else if (json) {
-        std::string body = ReportJson(book.Tallies());  // {"bands":...}
-        if (o.audit) WriteText(out, "\n],\"report\":" + body + "}\n");
-        else WriteText(out, "{\"order\":\"" + std::string(OrderName(o.order)) + "\",\"report\":" + body + "}\n");
-    } else if (csv) {
-        if (!o.audit) WriteText(out, ReportCsv(book.Tallies()));
-    } else {
-        if (o.audit) WriteText(out, "\n");
-        WriteText(out, BuildReport(book.Tallies()) + "\n");
-    }
-    return store.ProblemCount() ? kRejected : kClean;
+    return finish(status);
 }
 
 }  // namespace yol::score

@@ -5,7 +5,9 @@
 #include <windows.h>
 #endif
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -39,5 +41,11 @@ std::string DefaultCountryFile() {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return yol::score::RunScorer(args, stdout, stderr, DefaultCountryFile());
+    const int status = yol::score::RunScorer(args, stdout, stderr, DefaultCountryFile());
+    // RunScorer flushed and checked the report; closing can still fail.
+    if (std::fclose(stdout) != 0) {
+        std::fprintf(stderr, "yolscore: cannot write the report: %s\n", std::strerror(errno));
+        return yol::score::kUnwritten;
+    }
+    return status;
 }
