@@ -1,0 +1,48 @@
+// Pieces shared by the page writers of the results site (not installed).
+#pragma once
+
+#include "WebReport.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace yol::webreport::detail {
+
+// Appends to a page under construction.
+class Html {
+public:
+    explicit Html(std::string& out) : out_(out) {}
+    Html& operator<<(std::string_view raw) { out_.append(raw); return *this; }  // markup as is
+    Html& operator<<(char c) { out_.push_back(c); return *this; }
+    Html& Text(std::string_view text) { AppendEscaped(out_, text); return *this; }  // escaped
+    Html& Int(std::int64_t v);
+    Html& Fixed(double v, int decimals);   // "12.5"; "-0.0" written as "0.0"
+    Html& Grouped(std::int64_t v);         // 1 234 567 with narrow no-break spaces, for prose
+    std::string& Out() { return out_; }
+
+private:
+    std::string& out_;
+};
+
+std::string UtcText(std::int64_t minutes);       // "2026-12-05 12:03"
+std::string UtcHourText(std::int64_t minutes);   // "12:03"
+std::string_view VerdictColour(Verdict v);
+std::string BandColour(std::string_view band);
+// Bands ordered as on the dial: by wavelength, longest first; unknown names last.
+bool BandBefore(std::string_view a, std::string_view b);
+
+// The plots of a log page, each an inline <svg> with <title>, <desc> and data-*
+// attributes carrying the numbers drawn.
+void HourlyPlot(Html& h, const LogReport& r);
+void ActivityMap(Html& h, const LogReport& r);
+void ScorePlot(Html& h, const LogReport& r);
+void VerdictBar(Html& h, const LogReport& r);
+// The <defs> with one fill pattern per verdict (once per page) and a small swatch.
+void VerdictPatterns(Html& h);
+void VerdictSwatch(Html& h, Verdict v);
+
+std::string_view SiteCss();
+std::string_view SiteJs();
+
+}  // namespace yol::webreport::detail
