@@ -26,7 +26,7 @@ inline constexpr int kSimMinutes = 24 * 60;
 struct SimOptions {
     std::size_t stations = 100;
     std::uint64_t seed = 1;
-    double contactsPerLog = 650;  // mean lines per log aimed at (busy stations far more)
+    double contactsPerLog = 680;  // mean contacts per station aimed at (busy stations far more)
     // Operator errors, each a share of log lines (a line has at most one).
     double bustedCall = 0.02;     // the other's call logged wrong
     double exchange = 0.02;       // the received exchange miscopied

@@ -47,7 +47,7 @@ constexpr const char* kUsage =
     "true contact and every error put into the logs (docs/contest-sim.md).\n"
     "  --contest DIR          write the contest into DIR\n"
     "  --stations N           stations (default 100)\n"
-    "  --contacts-per-log X   mean contacts a log aims at (default 650)\n"
+    "  --contacts-per-log X   mean contacts a station aims at (default 680)\n"
     "  shares of log lines:   --busted-call R (0.02)  --exchange-error R (0.02)\n"
     "                         --missing R (0.01)  --jitter R (0.1, a minute early or late)\n"
     "  shares of contacts:    --dupe R (0.005)  --outside R (0.002, outside the period)\n"
