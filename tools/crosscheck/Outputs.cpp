@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "Scorer.h"
+#include "yolscore/Outputs.h"
 
 namespace yol::check {
 namespace {

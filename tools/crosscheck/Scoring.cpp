@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "Scorer.h"
+#include "yolscore/ContactStore.h"
 #include "scoring/ScoreBook.h"
 
 namespace yol::check {
