@@ -40,6 +40,7 @@ struct SubmittedLog {
     std::string category;  // category text as read ("SINGLE-OP ALL HIGH"), may be empty
     bool checklog = false;
     std::optional<std::int64_t> claimed;  // CLAIMED-SCORE where given
+    std::string name;      // NAME: header where given, bytes as in the file (for people)
     std::string file;
     // For the YOL scoring: the operator's prefix and continent as the host keeps them.
     std::string myPrefix, myContinent;
@@ -75,6 +76,8 @@ struct ContactVerdict {
     std::size_t otherContact = kNone;  // index of its contact
     std::optional<std::int64_t> minutesOff;  // Nil found outside the window: by how many minutes
     std::int64_t points = 0;   // points this contact finally earns
+    std::int64_t rawPoints = 0;  // points it earned in the log's own scoring (0: set aside, repeat)
+    std::int64_t multipliers = 0;  // multipliers it first brought into the final score
     std::int64_t penalty = 0;  // points taken off beyond the contact's own
     std::string detail;
 };

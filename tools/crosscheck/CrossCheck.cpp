@@ -609,7 +609,7 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
             }
         } else {
             std::vector<std::size_t> rawIncluded, finalIncluded;
-            std::vector<std::int64_t> rawPoints(n, 0), finalPoints(n, 0);
+            std::vector<std::int64_t> rawPoints(n, 0), finalPoints(n, 0), newMultipliers(n, 0);
             for (std::size_t i = 0; i < n; ++i) {
                 const Verdict v = r.verdicts[i].verdict;
                 const bool setAside = v == Verdict::Invalid || v == Verdict::Period;
@@ -620,7 +620,7 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
             }
             if (rules.scoring == Scoring::Yol) {
                 r.raw = ScoreYol(log, rawIncluded, rawPoints);
-                r.final = ScoreYol(log, finalIncluded, finalPoints);
+                r.final = ScoreYol(log, finalIncluded, finalPoints, &newMultipliers);
             } else {
                 const std::vector<bool> all(n, true);
                 for (std::size_t i : rawIncluded) rawPoints[i] = rules.pointsConfirmed;
@@ -628,12 +628,14 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
                     finalPoints[i] = r.verdicts[i].verdict == Verdict::Exchange ? rules.pointsMiscopied
                                                                                 : rules.pointsConfirmed;
                 r.raw = ScorePerContact(log, rules, rawIncluded, rawPoints, all);
-                r.final = ScorePerContact(log, rules, finalIncluded, finalPoints, multiplierOk[L]);
+                r.final = ScorePerContact(log, rules, finalIncluded, finalPoints, multiplierOk[L], &newMultipliers);
             }
             std::int64_t penalty = 0;
             for (std::size_t i = 0; i < n; ++i) {
                 ContactVerdict& v = r.verdicts[i];
                 v.points = std::max<std::int64_t>(finalPoints[i], 0);
+                v.rawPoints = std::max<std::int64_t>(rawPoints[i], 0);
+                v.multipliers = newMultipliers[i];
                 double k = 0;
                 if (v.verdict == Verdict::Busted) k = rules.bustedPenalty;
                 else if (v.verdict == Verdict::Nil) k = rules.nilPenalty;

@@ -38,7 +38,7 @@ void Feed(score::ContactStore& store, const CheckContact& c, const std::string& 
 }  // namespace
 
 Tally ScoreYol(const SubmittedLog& log, const std::vector<std::size_t>& included,
-               std::vector<std::int64_t>& points) {
+               std::vector<std::int64_t>& points, std::vector<std::int64_t>* newMultipliers) {
     score::ContactStore store(true);
     std::string report;
     for (std::size_t i : included) {
@@ -49,7 +49,12 @@ Tally ScoreYol(const SubmittedLog& log, const std::vector<std::size_t>& included
     std::size_t n = 0;
     // The audit hands the contacts over in the order scored: the included order.
     score::ScoreContacts(store, nullptr, log.myPrefix, log.myContinent, book,
-                         [&](const score::AuditEntry& entry) { points[included[n++]] = entry.points; });
+                         [&](const score::AuditEntry& entry) {
+                             const std::size_t i = included[n++];
+                             points[i] = entry.points;
+                             if (newMultipliers)
+                                 (*newMultipliers)[i] = (entry.newDistrict.empty() ? 0 : 1) + (entry.newCountry ? 1 : 0);
+                         });
     Tally t;
     for (const TStatistic& s : book.Tallies()) {
         t.contacts += s.QSOs;
@@ -63,7 +68,8 @@ Tally ScoreYol(const SubmittedLog& log, const std::vector<std::size_t>& included
 Tally ScorePerContact(const SubmittedLog& log, const Rules& rules,
                       const std::vector<std::size_t>& included,
                       const std::vector<std::int64_t>& points,
-                      const std::vector<bool>& countMultiplier) {
+                      const std::vector<bool>& countMultiplier,
+                      std::vector<std::int64_t>* newMultipliers) {
     const std::size_t token = rules.ReceivedIndex(rules.multiplierToken);
     std::set<std::pair<std::string, std::string>> multipliers;
     Tally t;
@@ -74,7 +80,8 @@ Tally ScorePerContact(const SubmittedLog& log, const Rules& rules,
         if (points[i] <= 0 || !countMultiplier[i] || token == kNone || token >= c.received.size()) continue;
         std::string value = c.received[token];
         for (char& ch : value) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-        multipliers.emplace(c.band, value);
+        const bool added = multipliers.emplace(c.band, value).second;
+        if (added && newMultipliers) (*newMultipliers)[i] = 1;
     }
     // Without a multiplier token the score is the points.
     t.multipliers = token == kNone ? (t.points > 0 ? 1 : 0) : static_cast<std::int64_t>(multipliers.size());
