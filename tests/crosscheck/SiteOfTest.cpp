@@ -68,6 +68,12 @@ TEST(SiteOf, RunningScoreEndsAtTheFinalScoreUnderBothScorings) {
     EXPECT_EQ(running[2], 5 * 2);
     EXPECT_EQ(running[3], (5 - 2) * 2);  // the busted contact's penalty where it fell
     ExpectRunningScoresEndRight(r);
+    // Without a multiplier token the score is the points: one multiplier, from the first contact.
+    Rules plain = PerContactRules();
+    plain.multiplierToken.clear();
+    const CheckResult p = CrossCheck(logs, plain);
+    EXPECT_EQ(p.logs[0].verdicts[0].multipliers, 1);
+    ExpectRunningScoresEndRight(p);
 
     // YOL: through the scoring core, districts and countries.
     std::vector<SubmittedLog> yol = {

@@ -83,7 +83,14 @@ Tally ScorePerContact(const SubmittedLog& log, const Rules& rules,
         const bool added = multipliers.emplace(c.band, value).second;
         if (added && newMultipliers) (*newMultipliers)[i] = 1;
     }
-    // Without a multiplier token the score is the points.
+    // Without a multiplier token the score is the points: the one multiplier
+    // comes with the first contact that earns any.
+    if (token == kNone && newMultipliers)
+        for (std::size_t i : included)
+            if (points[i] > 0) {
+                (*newMultipliers)[i] = 1;
+                break;
+            }
     t.multipliers = token == kNone ? (t.points > 0 ? 1 : 0) : static_cast<std::int64_t>(multipliers.size());
     t.score = t.points * t.multipliers;
     return t;
