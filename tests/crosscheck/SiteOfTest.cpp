@@ -147,6 +147,7 @@ TEST(SiteOf, PagesCarryTheCheckAsTheResultsFileHasIt) {
     EXPECT_EQ(busted.otherLine, logs[1].contacts[0].line);
     EXPECT_EQ(busted.lost, 2 + 2);  // its points and as much again
     EXPECT_EQ(busted.band, "20m");
+    EXPECT_EQ(busted.reason, "logged UA3ABD, the station worked was UA3ABC");  // its line stands beside
 
     // The station whose call was busted hears of it, their line first.
     const wr::LogReport& abc = PageOf(site, "UA3ABC");
@@ -168,6 +169,24 @@ TEST(SiteOf, PagesCarryTheCheckAsTheResultsFileHasIt) {
     ASSERT_EQ(site.summary->mostBusted[0].into.size(), 1u);
     EXPECT_EQ(site.summary->mostBusted[0].into[0], (std::pair<std::string, std::int64_t>("UA3ABD", 1)));
     EXPECT_NE(site.title.find("TEST"), std::string::npos);
+}
+
+TEST(SiteOf, APartnerIsToldWhoCopiedWhat) {
+    std::vector<SubmittedLog> logs = {
+        LogBuilder("UA3AAA").Q(10, 0, "UA3BBB", "599 MO01", "599 MO05").Q(10, 5, "UA3CCC", "599 MO01", "599 MO06"),
+        LogBuilder("UA3BBB").Q(10, 1, "UA3AAA", "599 MO05", "599 MO01"),
+        LogBuilder("UA3CCC").Q(10, 5, "UA3AAA", "599 MO05", "599 MO01"),
+    };
+    Rules both = PerContactRules();
+    both.blameBoth = true;
+    const CheckResult r = CrossCheck(logs, both);
+    const wr::Site site = SiteOf(logs, r, both);
+    const wr::LogReport& ccc = PageOf(site, "UA3CCC");
+    ASSERT_EQ(ccc.removed.size(), 1u);
+    EXPECT_EQ(ccc.removed[0].verdict, wr::Verdict::Partner);
+    EXPECT_EQ(ccc.removed[0].reason, "UA3AAA copied your MO05 as MO06");
+    EXPECT_EQ(ccc.removed[0].otherLine, logs[0].contacts[1].line);
+    ExpectRunningScoresEndRight(r);
 }
 
 std::string Read(const fs::path& path) {

@@ -55,6 +55,7 @@ td.line{min-width:16rem}
 .none{color:var(--muted);font-style:italic}
 .vh{position:absolute;width:1px;height:1px;overflow:hidden;clip:rect(0 0 0 0);white-space:nowrap}
 table.removed td:first-child{white-space:nowrap}
+table.removed td:nth-child(5){min-width:11rem}
 @media (max-width:40rem){
  body{padding:0 .6rem 1.5rem;font-size:15px}
  h1{font-size:1.35rem}

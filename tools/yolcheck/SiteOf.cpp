@@ -43,6 +43,24 @@ std::string BandName(std::string_view host) {
     return band ? std::string(band->adif) : TextAsUtf8(host);
 }
 
+// The reason for people beside both lines: the other log's line is not
+// quoted again, and where the other side miscopied the exchange, it says who
+// copied what ("LZ0FX copied your 013 as 012").
+std::string Reason(const std::vector<SubmittedLog>& logs, const CheckResult& result, const ContactVerdict& v) {
+    if (v.otherLog == kNone) return TextAsUtf8(v.detail);
+    const CheckContact& theirs = logs[v.otherLog].contacts[v.otherContact];
+    std::string_view detail = v.detail;
+    const std::string quoted = " (its log: " + theirs.line + ")";
+    if (v.verdict == Verdict::Busted && detail.ends_with(quoted)) detail.remove_suffix(quoted.size());
+    if (v.verdict == Verdict::Partner) {
+        const ContactVerdict& their = result.logs[v.otherLog].verdicts[v.otherContact];
+        constexpr std::string_view kYouCopied = "you copied ";
+        if (their.verdict == Verdict::Exchange && their.detail.starts_with(kYouCopied))
+            return TextAsUtf8(v.otherCall + " copied your " + their.detail.substr(kYouCopied.size()));
+    }
+    return TextAsUtf8(detail);
+}
+
 std::string Place(const SubmittedLog& log, const CheckContact& c) {
     return fs::path(log.file).filename().string() + ":" + std::to_string(c.place);
 }
@@ -88,7 +106,7 @@ wr::LogReport ReportOf(const std::vector<SubmittedLog>& logs, const CheckResult&
         rc.band = band(c.band);
         rc.mode = TextAsUtf8(c.mode);
         rc.call = TextAsUtf8(c.call);
-        rc.reason = TextAsUtf8(v.detail);
+        rc.reason = Reason(logs, result, v);
         rc.lost = std::max<std::int64_t>(v.rawPoints - v.points, 0) + v.penalty;
         rc.ownPlace = Place(log, c);
         rc.ownLine = TextAsUtf8(c.line);
