@@ -307,7 +307,8 @@ def screenshots(browser, site, log_page, artifacts, fails):
             browser.driver.get(page.resolve().as_uri())
             over = browser.driver.execute_script("return document.documentElement.scrollWidth")
             fails.check(over <= width, f"{page.name} at {width} px: the page is {over} px wide")
-            browser.full_screenshot(str(artifacts / f"site-{name}-{label}.png"))
+            browser.full_screenshot(str(artifacts / f"site-{name}-{label}.png"), width=width, height=height,
+                                    mobile=mobile)
 
 
 def main():
