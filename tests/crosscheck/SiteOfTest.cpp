@@ -39,6 +39,10 @@ void ExpectRunningScoresEndRight(const CheckResult& r) {
         ASSERT_EQ(running.size(), r.logs[L].verdicts.size());
         if (running.empty()) continue;
         EXPECT_EQ(running.back(), r.logs[L].final.score) << r.logs[L].call;
+        // Taken in any order (here backwards), the last one taken ends there too.
+        std::vector<std::size_t> backwards(running.size());
+        std::iota(backwards.rbegin(), backwards.rend(), std::size_t{0});
+        EXPECT_EQ(RunningScore(r, L, &backwards).front(), r.logs[L].final.score) << r.logs[L].call;
         const std::int64_t brought = std::accumulate(r.logs[L].verdicts.begin(), r.logs[L].verdicts.end(),
                                                      std::int64_t{0},
                                                      [](std::int64_t n, const ContactVerdict& v) { return n + v.multipliers; });
@@ -134,6 +138,17 @@ TEST(SiteOf, PagesCarryTheCheckAsTheResultsFileHasIt) {
     EXPECT_EQ(PageOf(site, "UA3ABC").name, logs[1].name);
     EXPECT_EQ(a.claimed, std::optional<std::int64_t>(12));
     ASSERT_EQ(a.contacts.size(), 2u);
+    // Contacts in time order: a line logged out of order takes its place by time.
+    {
+        std::vector<SubmittedLog> swapped = logs;
+        std::swap(swapped[0].contacts[0], swapped[0].contacts[1]);
+        const CheckResult s = CrossCheck(swapped, rules);
+        const wr::Site swappedSite = SiteOf(swapped, s, rules);
+        const wr::LogReport& page = PageOf(swappedSite, "UA3AAA");
+        ASSERT_EQ(page.contacts.size(), 2u);
+        EXPECT_LT(page.contacts[0].utc, page.contacts[1].utc);
+        EXPECT_EQ(page.contacts[1].runningScore, s.logs[0].final.score);
+    }
     EXPECT_EQ(a.contacts[0].band, "20m");
     EXPECT_EQ(a.contacts[0].verdict, wr::Verdict::Busted);
     EXPECT_EQ(a.contacts.back().runningScore, a.finalScore);

@@ -84,7 +84,13 @@ wr::LogReport ReportOf(const std::vector<SubmittedLog>& logs, const CheckResult&
     page.errorRatePercent = 100.0 * r.errorRate;
     page.clockOffsetMinutes = static_cast<double>(r.clockOffset);
 
-    const std::vector<std::int64_t> running = RunningScore(result, index);
+    // Time order, equal times (and those without one, first) in log order.
+    std::vector<std::size_t> order(log.contacts.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
+        return log.contacts[x].time < log.contacts[y].time;
+    });
+    const std::vector<std::int64_t> running = RunningScore(result, index, &order);
     std::map<std::string, std::string, std::less<>> bands;  // a log has a handful
     auto band = [&](const std::string& host) -> const std::string& {
         auto it = bands.find(host);
@@ -92,13 +98,17 @@ wr::LogReport ReportOf(const std::vector<SubmittedLog>& logs, const CheckResult&
         return it->second;
     };
     page.contacts.reserve(log.contacts.size());
-    for (std::size_t i = 0; i < log.contacts.size(); ++i) {
+    for (std::size_t i : order) {
         const CheckContact& c = log.contacts[i];
         const ContactVerdict& v = r.verdicts[i];
         // A contact whose time does not parse has no place on a time axis; it
         // earns nothing (PERIOD), so the running score does not miss it.
         if (c.time != kNoMinute)
             page.contacts.push_back({c.time, band(c.band), SiteVerdict(v.verdict), v.points, running[i]});
+    }
+    for (std::size_t i = 0; i < log.contacts.size(); ++i) {
+        const CheckContact& c = log.contacts[i];
+        const ContactVerdict& v = r.verdicts[i];
         if (!Removed(v.verdict)) continue;
         wr::RemovedContact rc;
         rc.verdict = SiteVerdict(v.verdict);
@@ -201,15 +211,17 @@ std::string NowUtc() {
 
 }  // namespace
 
-std::vector<std::int64_t> RunningScore(const CheckResult& result, std::size_t index) {
+std::vector<std::int64_t> RunningScore(const CheckResult& result, std::size_t index,
+                                       const std::vector<std::size_t>* order) {
     const LogResult& r = result.logs[index];
-    std::vector<std::int64_t> out;
-    out.reserve(r.verdicts.size());
+    std::vector<std::int64_t> out(r.verdicts.size());
     std::int64_t points = 0, multipliers = 0;
-    for (const ContactVerdict& v : r.verdicts) {
+    for (std::size_t k = 0; k < r.verdicts.size(); ++k) {
+        const std::size_t i = order ? (*order)[k] : k;
+        const ContactVerdict& v = r.verdicts[i];
         points += v.points - v.penalty;
         multipliers += v.multipliers;
-        out.push_back(std::max<std::int64_t>(points, 0) * multipliers);
+        out[i] = std::max<std::int64_t>(points, 0) * multipliers;
     }
     return out;
 }

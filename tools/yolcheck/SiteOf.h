@@ -5,9 +5,11 @@
 //   WriteSiteFolder(site, "site", stderr);                // index.html, summary.html, log/...
 //
 // What goes where: one log page per checked log in results order (checklogs
-// too, under CHECKLOG, as results.csv lists them), its contacts in log order
-// with the running score (points so far, penalties taken where they fell,
-// times the multipliers so far: it ends at the final score); the removed and
+// too, under CHECKLOG, as results.csv lists them), its contacts in time order
+// (log order where times are equal, so a few lines logged out of order keep
+// the running score on a time axis) with the running score (points so far,
+// penalties taken where they fell, times the multipliers so far: it ends at
+// the final score); the removed and
 // penalised contacts (every verdict but OK, NOLOG and CHECKLOG) with the log's
 // own line and the other log's; the contacts of others who miscopied the call;
 // the index rows with the figures of results.csv; the summary with the calls
@@ -32,8 +34,11 @@ inline constexpr std::size_t kMostBustedShown = 25;
 
 webreport::Site SiteOf(const std::vector<SubmittedLog>& logs, const CheckResult& result, const Rules& rules);
 
-// The running score of logs[index] after each of its contacts, in log order.
-std::vector<std::int64_t> RunningScore(const CheckResult& result, std::size_t index);
+// The running score of logs[index] after each of its contacts (by the
+// contact's index), the contacts taken in `order` (indexes; log order when
+// null). Whatever the order, it ends at the final score.
+std::vector<std::int64_t> RunningScore(const CheckResult& result, std::size_t index,
+                                       const std::vector<std::size_t>* order = nullptr);
 
 // Makes the folder (and log/ in it) and stores the site's files there; false,
 // with a message naming the file on `err`, when something cannot be written.
