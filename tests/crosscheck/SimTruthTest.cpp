@@ -207,7 +207,7 @@ void Print(const Tallies& t) {
     for (const auto& [why, n] : t.unexplained) std::printf("  UNEXPLAINED: %zu %s\n", n, why.c_str());
 }
 
-TEST(SimulatedContest, EveryErrorWithEvidenceIsFound) {
+TEST(SimulatedCheck, EveryErrorWithEvidenceIsFound) {
     for (std::uint64_t seed : {1u, 2u, 3u}) {
         contestlog::SimOptions options;
         options.stations = 120;
@@ -233,7 +233,7 @@ namespace yol::check {
 namespace {
 
 // A size probe, run by hand: --gtest_also_run_disabled_tests, YOL_SIM_STATIONS.
-TEST(SimulatedContest, DISABLED_Size) {
+TEST(SimulatedCheck, DISABLED_Size) {
     contestlog::SimOptions options;
     options.stations = std::getenv("YOL_SIM_STATIONS") ? std::stoul(std::getenv("YOL_SIM_STATIONS")) : 1000;
     const auto t0 = std::chrono::steady_clock::now();
