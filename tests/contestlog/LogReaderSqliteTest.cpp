@@ -31,7 +31,9 @@ protected:
                     .string();
         std::filesystem::remove(path_);
     }
-    void TearDown() override { std::filesystem::remove(path_); }
+    void TearDown() override {
+        for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path_ + suffix);
+    }
     void Exec(const std::string& sql) { ExecSql(OpenSqlite(path_).get(), sql); }
     std::string path_;
 };
@@ -181,6 +183,19 @@ TEST_F(SqliteTest, ReadsFromBytesInMemory) {
     ASSERT_EQ(sink.rows.size(), 1u);
     EXPECT_EQ(sink.rows[0].report, "599 1");
     EXPECT_THROW(ReadSqliteBytes(bytes.substr(0, 200), "-", ReadOptions{}, sink), LogFileError);
+}
+
+TEST_F(SqliteTest, ReadsAWalDatabaseFromBytes) {
+    Exec(std::string("PRAGMA journal_mode=WAL;") + kTable +
+         "INSERT INTO Log VALUES (1, 'DL1AA', '14', 'CW', '599 1', 'DL', 'DL', 'EU');"
+         "PRAGMA wal_checkpoint(TRUNCATE);");
+    std::ifstream in(path_, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(bytes[18], 2);  // WAL mode
+    CollectingSink sink;
+    ReadSqliteBytes(bytes, "-", ReadOptions{}, sink);
+    ASSERT_EQ(sink.rows.size(), 1u);
+    EXPECT_EQ(sink.rows[0].call, "DL1AA");
 }
 
 }  // namespace

@@ -131,6 +131,14 @@ void ReadSqliteBytes(std::string_view bytes, const std::string& name, const Read
     const int opened = sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE, nullptr);
     SqliteDb db(raw);
     if (opened != SQLITE_OK) throw LogFileError(name + ": cannot open: " + sqlite3_errstr(opened));
+    // A database in WAL mode (header bytes 18 and 19 are 2) opens from memory
+    // only as a rollback-journal one: a copy with those bytes set to 1.
+    std::string walCopy;
+    if (bytes.size() >= 100 && bytes[18] == 2 && bytes[19] == 2) {
+        walCopy.assign(bytes);
+        walCopy[18] = walCopy[19] = 1;
+        bytes = walCopy;
+    }
     // Read-only over the bytes as they are: SQLite neither copies nor frees them.
     auto* data = reinterpret_cast<unsigned char*>(const_cast<char*>(bytes.data()));
     const auto size = static_cast<sqlite3_int64>(bytes.size());
