@@ -4,6 +4,7 @@
 #include "contestlog/ContestSim.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -88,8 +89,14 @@ protected:
         return o;
     }
 
+    // A folder of this process's own: CTest runs each test in a process of
+    // its own, side by side.
+    static fs::path Folder(const std::string& name) {
+        return fs::path(::testing::TempDir()) / ("yolsim-" + std::to_string(::getpid())) / name;
+    }
+
     static fs::path Write(const SimOptions& options, const std::string& name) {
-        const fs::path dir = fs::path(::testing::TempDir()) / ("yolsim-" + name);
+        const fs::path dir = Folder(name);
         fs::remove_all(dir);
         const ContestSim sim(options);
         WriteContest(sim, dir);
@@ -98,6 +105,7 @@ protected:
 
     static void SetUpTestSuite() {
         dir_ = new fs::path(Write(Busy(), "busy"));
+        sim_ = new ContestSim(Busy());
         truth_ = new std::vector<TruthRow>(ReadTruth(*dir_ / "truth.csv"));
         logs_ = new std::map<std::string, ReadBack>();
         for (const auto& entry : fs::directory_iterator(*dir_ / "logs")) {
@@ -107,12 +115,15 @@ protected:
         }
     }
     static void TearDownTestSuite() {
+        fs::remove_all(Folder(""));
+        delete sim_;
         delete logs_;
         delete truth_;
         delete dir_;
     }
 
     static inline fs::path* dir_ = nullptr;
+    static inline ContestSim* sim_ = nullptr;  // the contest written into dir_
     static inline std::vector<TruthRow>* truth_ = nullptr;
     static inline std::map<std::string, ReadBack>* logs_ = nullptr;
 };
@@ -157,7 +168,15 @@ TEST_F(SimulatedContest, LogsReadBackCleanWithTheirHeaders) {
             ASSERT_EQ(back.format, LogFormat::Cabrillo);
             EXPECT_EQ(back.Header("CATEGORY-OPERATOR"), kind == "checklog" ? "CHECKLOG" : "SINGLE-OP");
             EXPECT_EQ(back.Header("CONTEST"), "YOL");
-            EXPECT_NE(back.Header("CLAIMED-SCORE"), "<none>");
+            const std::string claimed = back.Header("CLAIMED-SCORE");
+            if (kind == "checklog") {
+                EXPECT_EQ(claimed, "<none>");
+            } else {
+                ASSERT_NE(claimed, "<none>");
+                const std::size_t s = sim_->Find(row["station"]);
+                EXPECT_EQ(std::stoll(claimed), SimClaimedScore(*sim_, s, sim_->Log(s)));
+                EXPECT_GT(std::stoll(claimed), 0);
+            }
         }
         ++logs, checklogs += kind == "checklog";
     }

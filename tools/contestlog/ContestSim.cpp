@@ -321,15 +321,17 @@ void ContestSim::IndexStations() {
                   [this](std::uint32_t x, std::uint32_t y) {
                       return qsos_[x].minute != qsos_[y].minute ? qsos_[x].minute < qsos_[y].minute : x < y;
                   });
+    // Each side's place, so that a serial costs one look-up.
+    rank_.resize(2 * qsos_.size());
+    for (std::size_t s = 0; s < n; ++s)
+        for (std::size_t k = first_[s]; k < first_[s + 1]; ++k) {
+            const std::uint32_t id = byStation_[k];
+            rank_[2 * id + (qsos_[id].b == s)] = static_cast<std::uint32_t>(k - first_[s]);
+        }
 }
 
 std::uint32_t ContestSim::Serial(std::uint32_t station, std::uint32_t qso) const {
-    const auto begin = byStation_.begin() + static_cast<std::ptrdiff_t>(first_[station]);
-    const auto end = byStation_.begin() + static_cast<std::ptrdiff_t>(first_[station + 1]);
-    const auto it = std::lower_bound(begin, end, qso, [this](std::uint32_t x, std::uint32_t y) {
-        return qsos_[x].minute != qsos_[y].minute ? qsos_[x].minute < qsos_[y].minute : x < y;
-    });
-    return static_cast<std::uint32_t>(it - begin) + 1;
+    return rank_[2 * qso + (qsos_[qso].b == station)] + 1;
 }
 
 std::string ContestSim::Sent(std::uint32_t station, std::uint32_t qso, std::uint8_t mode) const {

@@ -121,6 +121,7 @@ private:
     std::vector<Qso> qsos_;
     std::vector<std::uint32_t> byStation_;  // contact ids, grouped by station, time order
     std::vector<std::size_t> first_;        // station s: byStation_[first_[s], first_[s + 1])
+    std::vector<std::uint32_t> rank_;       // contact q: its place in a's list (2q), in b's (2q + 1)
     std::vector<std::pair<std::string_view, std::uint32_t>> calls_;  // sorted, for Find
 };
 

@@ -53,12 +53,12 @@ private:
     std::size_t lines_ = 0;
 };
 
-// The Cabrillo header the writer wrote, completed: the category a checklog
-// has, and the claimed score.
+// The Cabrillo header the writer wrote, completed: a checklog's category, or
+// the claimed score of a log entered for a score.
 void CompleteHeader(std::string& header, bool checkLog, std::int64_t claimed) {
     constexpr std::string_view kCategory = "CATEGORY-OPERATOR: SINGLE-OP\r\n";
-    std::string line = checkLog ? "CATEGORY-OPERATOR: CHECKLOG\r\n" : std::string(kCategory);
-    line += "CLAIMED-SCORE: " + std::to_string(claimed) + "\r\n";
+    const std::string line = checkLog ? std::string("CATEGORY-OPERATOR: CHECKLOG\r\n")
+                                      : std::string(kCategory) + "CLAIMED-SCORE: " + std::to_string(claimed) + "\r\n";
     if (const std::size_t at = header.find(kCategory); at != std::string::npos)
         header.replace(at, kCategory.size(), line);
     else
@@ -124,8 +124,10 @@ std::vector<std::size_t> WriteSimLog(const ContestSim& sim, std::size_t s, const
     station.hostPrefixes = false;  // contest programs write no host prefixes
     const LogFormat format = me.adif ? LogFormat::Adi : LogFormat::Cabrillo;
     const auto writer = MakeFileLogWriter(format, counted, station);
-    if (format == LogFormat::Cabrillo)
-        CompleteHeader(counter.Held(), me.log == SimLogKind::CheckLog, SimClaimedScore(sim, s, lines));
+    if (format == LogFormat::Cabrillo) {
+        const bool checkLog = me.log == SimLogKind::CheckLog;
+        CompleteHeader(counter.Held(), checkLog, checkLog ? 0 : SimClaimedScore(sim, s, lines));
+    }
     counter.Release();
     std::vector<std::size_t> places(lines.size(), 0);
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -189,6 +191,10 @@ void WriteTruthRows(const ContestSim& sim, std::size_t s, const std::vector<SimL
 }
 
 SimWritten WriteContest(const ContestSim& sim, const std::filesystem::path& dir) {
+    // Logs of an earlier contest left beside the new ones would be read with them.
+    if (const std::filesystem::path logs = dir / "logs";
+        std::filesystem::exists(logs) && !std::filesystem::is_empty(logs))
+        throw std::runtime_error(logs.string() + " already holds files: give a new or empty folder");
     std::filesystem::create_directories(dir / "logs");
     const std::filesystem::path truthPath = dir / "truth.csv";
     std::ofstream truth(truthPath, std::ios::binary | std::ios::trunc);

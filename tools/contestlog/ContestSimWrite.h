@@ -43,7 +43,8 @@ struct SimWritten {
 
 // The whole contest into `dir`: the logs in dir/logs/, the truth in
 // dir/truth.csv. One station at a time, so that memory holds one log.
-// Throws std::runtime_error naming the file that cannot be written.
+// Throws std::runtime_error naming the file that cannot be written, or
+// dir/logs when it already holds files (nothing is written then).
 SimWritten WriteContest(const ContestSim& sim, const std::filesystem::path& dir);
 
 }  // namespace yol::contestlog
