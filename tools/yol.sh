@@ -24,7 +24,7 @@ PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-
           libsqlite3-dev sqlite3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64
           wine32:i386 qemu-user-static xvfb xauth imagemagick fonts-wine zip unzip
           libexpat1-dev hamradio-files clang-14 libclang-rt-14-dev time libcli11-dev
-          nlohmann-json3-dev)
+          nlohmann-json3-dev libtomlplusplus-dev chromium chromium-driver python3-selenium)
 
 deps() {
     local missing=()
