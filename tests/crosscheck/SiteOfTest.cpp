@@ -202,6 +202,12 @@ TEST(SiteOf, APartnerIsToldWhoCopiedWhat) {
     EXPECT_EQ(ccc.removed[0].reason, "UA3AAA copied your MO05 as MO06");
     EXPECT_EQ(ccc.removed[0].otherLine, logs[0].contacts[1].line);
     ExpectRunningScoresEndRight(r);
+    // The miscopier a checklog: its finding comes after its code, and is told the same way.
+    logs[0].checklog = true;
+    const CheckResult c = CrossCheck(logs, both);
+    const wr::Site checklogSite = SiteOf(logs, c, both);
+    ASSERT_EQ(PageOf(checklogSite, "UA3CCC").removed.size(), 1u);
+    EXPECT_EQ(PageOf(checklogSite, "UA3CCC").removed[0].reason, "UA3AAA copied your MO05 as MO06");
 }
 
 std::string Read(const fs::path& path) {

@@ -49,7 +49,7 @@ svg.plot text{fill:#222}
 svg.defs{position:absolute;width:0;height:0;overflow:hidden}
 svg.sw{vertical-align:-3px;flex:none}
 ul.key{list-style:none;padding:0;margin:.4rem 0;display:flex;flex-wrap:wrap;gap:.3rem 1.4rem}
-td.line code{display:block;white-space:pre-wrap;word-break:break-all;font-size:.85rem;font-family:"DejaVu Sans Mono",Consolas,monospace;background:#f6f6f6;padding:.15rem .3rem}
+td.line code{display:block;white-space:pre-wrap;overflow-wrap:anywhere;font-size:.85rem;font-family:"DejaVu Sans Mono",Consolas,monospace;background:#f6f6f6;padding:.15rem .3rem}
 td.line .place{display:block;font-size:.8rem;color:var(--muted)}
 td.line{min-width:16rem}
 .none{color:var(--muted);font-style:italic}

@@ -54,9 +54,13 @@ std::string Reason(const std::vector<SubmittedLog>& logs, const CheckResult& res
     if (v.verdict == Verdict::Busted && detail.ends_with(quoted)) detail.remove_suffix(quoted.size());
     if (v.verdict == Verdict::Partner) {
         const ContactVerdict& their = result.logs[v.otherLog].verdicts[v.otherContact];
+        // Their verdict may have become DUPE after the exchange was found miscopied,
+        // or CHECKLOG with the finding after its code ("EXCHANGE: you copied ...").
+        std::string_view finding = their.detail;
+        if (finding.starts_with("EXCHANGE: ")) finding.remove_prefix(10);
         constexpr std::string_view kYouCopied = "you copied ";
-        if (their.verdict == Verdict::Exchange && their.detail.starts_with(kYouCopied))
-            return TextAsUtf8(v.otherCall + " copied your " + their.detail.substr(kYouCopied.size()));
+        if (their.verdict != Verdict::Busted && finding.starts_with(kYouCopied))
+            return TextAsUtf8(v.otherCall + " copied your " + std::string(finding.substr(kYouCopied.size())));
     }
     return TextAsUtf8(detail);
 }
