@@ -77,6 +77,7 @@ table.removed td:nth-child(5){min-width:11rem}
  table.removed.others td:nth-child(7)::before{content:"Your line: "}
  table.removed td.line::before{display:block}
  table.results th:nth-child(3),table.results td:nth-child(3){display:none}
+ caption{position:sticky;left:0;max-width:calc(100vw - 1.5rem)}
  td.call{white-space:nowrap}
  table.removed td:nth-child(-n+4){display:inline-block;width:auto;margin-right:.5rem}
  table.removed td.call::before{font-family:system-ui,"DejaVu Sans",sans-serif}
