@@ -78,6 +78,9 @@ table.removed td:nth-child(5){min-width:11rem}
  table.removed td.line::before{display:block}
  table.results th:nth-child(3),table.results td:nth-child(3){display:none}
  caption{position:sticky;left:0;max-width:calc(100vw - 1.5rem)}
+ table.results td.call,table.results th:nth-child(2){position:sticky;left:0;z-index:1;background:#fff}
+ table.results thead th:nth-child(2){background:var(--head);z-index:2}
+ table.results tbody tr:nth-child(even) td.call{background:#fafafa}
  td.call{white-space:nowrap}
  table.removed td:nth-child(-n+4){display:inline-block;width:auto;margin-right:.5rem}
  table.removed td.call::before{font-family:system-ui,"DejaVu Sans",sans-serif}
