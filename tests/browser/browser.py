@@ -56,13 +56,24 @@ class Browser:
         self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
             "width": width, "height": height, "deviceScaleFactor": 1, "mobile": mobile})
 
-    def full_screenshot(self, path, max_height=8000):
-        """The whole page (up to max_height pixels) as PNG."""
+    def full_screenshot(self, path, max_height=8000, width=None, height=None, mobile=False):
+        """The whole page (up to max_height pixels) as PNG. Given the emulated screen (width,
+        height, mobile), the screen is made as tall as the page while the shot is taken, so that
+        parts laid out only near the screen (content-visibility: auto) are drawn as a reader
+        scrolling down would see them; then the screen is set back."""
         import base64
         size = self.driver.execute_script(
             "return [document.documentElement.scrollWidth, document.documentElement.scrollHeight]")
+        if width is not None:
+            self.emulate(width, min(size[1], max_height), mobile)
+            self.driver.execute_async_script(
+                "var done = arguments[0]; requestAnimationFrame(function () { requestAnimationFrame(done); });")
+            size = self.driver.execute_script(
+                "return [document.documentElement.scrollWidth, document.documentElement.scrollHeight]")
         shot = self.driver.execute_cdp_cmd("Page.captureScreenshot", {
             "format": "png", "captureBeyondViewport": True,
             "clip": {"x": 0, "y": 0, "width": size[0], "height": min(size[1], max_height), "scale": 1}})
         with open(path, "wb") as f:
             f.write(base64.b64decode(shot["data"]))
+        if width is not None:
+            self.emulate(width, height or 900, mobile)

@@ -32,10 +32,23 @@ from selenium.webdriver.common.by import By  # noqa: E402
 INDEX_TO_CSV = {
     "call": ["call"], "category": ["category"], "claimed": ["claimed", "claimed_score"],
     "contacts": ["final_contacts", "contacts"], "points": ["points", "final_points"],
-    "mults": ["multipliers", "mults"], "score": ["score", "final_score"],
-    "reduction": ["reduction_pct", "reduction"], "errors": ["error_rate_pct", "error_rate"],
+    "mults": ["multipliers", "mults", "final_multipliers"], "score": ["score", "final_score"],
+    "reduction": ["reduction_pct", "reduction", "reduction_percent"],
+    "errors": ["error_rate_pct", "error_rate", "error_rate_percent"],
 }
 PERCENT = {"reduction", "errors"}
+
+# verdicts.csv names bands as the host does ("14"); the pages as people do ("20m").
+HOST_BANDS = {
+    "0.136": "2190m", "0.472": "630m", "0.501": "560m", "1.8": "160m", "3.5": "80m", "5": "60m", "7": "40m",
+    "10": "30m", "14": "20m", "18": "17m", "21": "15m", "24": "12m", "28": "10m", "40": "8m", "50": "6m",
+    "54": "5m", "70": "4m", "144": "2m", "222": "1.25m", "432": "70cm", "902": "33cm", "1.2G": "23cm",
+    "2.3G": "13cm", "3.4G": "9cm", "5.7G": "6cm", "10G": "3cm", "24G": "1.25cm",
+}
+
+
+def band_name(band):
+    return HOST_BANDS.get(band, band)
 
 
 class Failures:
@@ -125,6 +138,10 @@ def check_index(browser, site, results, fails):
     load(browser, site / "index.html", fails)
     rows = index_rows(d)
     fails.check(len(rows) == len(results), f"index: {len(rows)} rows for {len(results)} logs")
+    columns = results[0].keys() if results else []
+    for key, names in INDEX_TO_CSV.items():
+        fails.check(not results or any(n in columns for n in names),
+                    f"results.csv has no column for the index's {key} (one of {names})")
     by_call = {r["call"]: r for r in rows}
     for res in results:
         row = by_call.get(res["call"])
@@ -134,7 +151,7 @@ def check_index(browser, site, results, fails):
         for key, names in INDEX_TO_CSV.items():
             name = next((n for n in names if n in res), None)
             if name is None:
-                continue
+                continue  # said above
             if key in ("call", "category"):
                 fails.check(row[key].strip() == res[name], f"index: {res['call']} {key} {row[key]!r} != {res[name]!r}")
                 continue
@@ -233,7 +250,7 @@ def check_log_page(browser, page, call, contacts, result, fails):
     fails.check(call in info["h1"], f"{name}: heading {info['h1']!r} lacks {call}")
 
     hours = collections.Counter(r["utc"][:13] for r in contacts)
-    by_hour_band = collections.Counter((r["utc"][:13], r["band"]) for r in contacts)
+    by_hour_band = collections.Counter((r["utc"][:13], band_name(r["band"])) for r in contacts)
     bars = info["bars"]
     fails.check(len(bars) == len(hours), f"{name}: {len(bars)} bars for {len(hours)} active hours")
     fails.check(info["hourly"] and int(info["hourly"]["data"].get("bars", -1)) == len(hours),
@@ -253,7 +270,7 @@ def check_log_page(browser, page, call, contacts, result, fails):
         t = datetime.datetime(y, mo, dd, h, mi, tzinfo=datetime.timezone.utc)
         return int(t.timestamp()) // 60 // 15 * 15
 
-    cells = collections.Counter((r["band"], quarter(r["utc"])) for r in contacts)
+    cells = collections.Counter((band_name(r["band"]), quarter(r["utc"])) for r in contacts)
     shown = {(b, t): n for b, t, n in info["cells"]}
     fails.check(shown == dict(cells), f"{name}: activity map cells differ from the log "
                                       f"({len(shown)} shown, {len(cells)} active)")
@@ -290,7 +307,8 @@ def screenshots(browser, site, log_page, artifacts, fails):
             browser.driver.get(page.resolve().as_uri())
             over = browser.driver.execute_script("return document.documentElement.scrollWidth")
             fails.check(over <= width, f"{page.name} at {width} px: the page is {over} px wide")
-            browser.full_screenshot(str(artifacts / f"site-{name}-{label}.png"))
+            browser.full_screenshot(str(artifacts / f"site-{name}-{label}.png"), width=width, height=height,
+                                    mobile=mobile)
 
 
 def main():

@@ -62,6 +62,22 @@ TEST(TextTest, Windows1251BothWaysFromOneTable) {
     EXPECT_EQ(one, "?");
 }
 
+TEST(TextTest, TextForPeopleAsUtf8) {
+    // UTF-8 stays as it is; anything that is not is read as Windows-1251.
+    EXPECT_EQ(TextAsUtf8("\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD"), "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD");
+    EXPECT_EQ(TextAsUtf8("\xC8\xE2\xE0\xED LZ1PJ"), "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD LZ1PJ");
+    EXPECT_EQ(TextAsUtf8("DL1ABC"), "DL1ABC");
+    EXPECT_TRUE(IsUtf8("\xE2\x84\x96 \xF0\x9F\x93\xBB"));
+    for (std::string_view bad : {"\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xD0",
+                                 "\xE2\x84", "\x80", "\xFF"})
+        EXPECT_FALSE(IsUtf8(bad)) << bad.size();
+    // A cut sequence at the end is Windows-1251, not half a character.
+    EXPECT_EQ(TextAsUtf8("\xE0\xE1"), "\xD0\xB0\xD0\xB1");
+    EXPECT_EQ(BandFromHost("14")->adif, "20m");
+    EXPECT_EQ(BandFromHost("3.5")->adif, "80m");
+    EXPECT_EQ(BandFromHost("20m"), nullptr);
+}
+
 TEST(TextTest, Utf16AsWindows1251) {
     std::string out;
     AppendUtf16As1251(std::string_view("D\0L\0\x1C\x04\x3D\xD8\x00\xDE\x00\xD8!", 13), false, out);

@@ -61,6 +61,12 @@ const BandInfo* BandFromHz(std::uint64_t hz) noexcept {
     return nullptr;
 }
 
+const BandInfo* BandFromHost(std::string_view host) noexcept {
+    for (const BandInfo& band : kBands)
+        if (band.host == host) return &band;
+    return nullptr;
+}
+
 std::optional<std::uint64_t> ParseHz(std::string_view text, std::uint64_t unitHz) noexcept {
     constexpr std::uint64_t kLimit = 1'000'000'000'000'000ULL;  // 10^15 Hz
     std::uint64_t whole = 0, fraction = 0, scale = unitHz;

@@ -23,6 +23,8 @@ struct BandInfo {
 const BandInfo* BandFromAdif(std::string_view name) noexcept;
 // The band a frequency lies in (edges included), or null.
 const BandInfo* BandFromHz(std::uint64_t hz) noexcept;
+// The band the host names so ("14", "3.5", "144"), or null.
+const BandInfo* BandFromHost(std::string_view host) noexcept;
 // DigiBand of a Cabrillo frequency field: kHz ("14025", "7005.5"), a
 // designator from 50 MHz up ("144", "1.2G", "LIGHT") or the host's own band
 // name ("3.5"). Empty when it names no amateur band.

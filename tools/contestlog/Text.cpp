@@ -146,6 +146,39 @@ void Append1251AsUtf8(std::string_view text, std::string& out) {
     }
 }
 
+bool IsUtf8(std::string_view text) noexcept {
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t extra = b >= 0xC2 && b < 0xE0 ? 1 : b >= 0xE0 && b < 0xF0 ? 2 : b >= 0xF0 && b < 0xF5 ? 3 : 0;
+        if (extra == 0 || n - i <= extra) return false;  // no lead byte, or the sequence is cut
+        std::uint32_t cp = b & (0x3Fu >> extra);
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const auto c = static_cast<unsigned char>(text[i + k]);
+            if ((c & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (c & 0x3Fu);
+        }
+        if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+            (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+std::string TextAsUtf8(std::string_view text) {
+    if (IsUtf8(text)) return std::string(text);
+    std::string out;
+    out.reserve(text.size() * 2);
+    Append1251AsUtf8(text, out);
+    return out;
+}
+
 void AppendUtf16As1251(std::string_view bytes, bool bigEndian, std::string& out) {
     DecodeUtf16(bytes, bigEndian, [&](std::uint32_t cp) { out.push_back(CodePointTo1251(cp)); });
 }

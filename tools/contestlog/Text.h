@@ -47,6 +47,13 @@ char CodePointTo1251(std::uint32_t codePoint) noexcept;
 void AppendUtf8As1251(std::string_view utf8, std::string& out);
 // Appends Windows-1251 text as UTF-8 (0x98, which the page lacks, as '?').
 void Append1251AsUtf8(std::string_view text, std::string& out);
+// Whether the text is well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing beyond U+10FFFF). Pure ASCII is.
+bool IsUtf8(std::string_view text) noexcept;
+// A log's text for people, as UTF-8: kept where it is UTF-8 already (a log
+// written so), else read as Windows-1251 (the host's code page, in which the
+// readers hand over .adx and UTF-16 logs and most Cabrillo logs come).
+std::string TextAsUtf8(std::string_view text);
 // Appends UTF-16 (no BOM; little- or big-endian) as Windows-1251; unpaired
 // surrogates and a trailing odd byte as '?'.
 void AppendUtf16As1251(std::string_view bytes, bool bigEndian, std::string& out);

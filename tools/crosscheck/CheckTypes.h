@@ -58,6 +58,7 @@ struct SubmittedLog {
     std::string category;  // category text as read ("SINGLE-OP ALL HIGH"), may be empty
     bool checklog = false;
     std::optional<std::int64_t> claimed;  // CLAIMED-SCORE where given
+    std::string name;      // NAME: header where given, bytes as in the file (for people)
     std::string file;
     // For the YOL scoring: the operator's prefix and continent as the host keeps them.
     std::string myPrefix, myContinent;
@@ -130,6 +131,14 @@ struct MiscopiedBy {
     std::uint32_t loggedAs = 0;  // CheckResult::calls: the call they logged
 };
 
+// What a contact brought to the final score, for a report that draws the
+// running score or says what a removed contact cost (CrossCheck with
+// contactScores; the verdict stays 36 bytes).
+struct ContactScore {
+    std::int32_t rawPoints = 0;    // points in the log's own scoring (0: set aside, repeat)
+    std::int32_t multipliers = 0;  // multipliers it first brought into the final score
+};
+
 struct LogResult {
     std::string call, category;
     bool checklog = false;
@@ -142,6 +151,7 @@ struct LogResult {
     std::array<std::int64_t, kVerdictCount> counts{};
     std::vector<ContactVerdict> verdicts;  // one per contact, in the log's order
     std::vector<MiscopiedBy> miscopiedBy;
+    std::vector<ContactScore> scores;      // one per contact where asked for, else empty
 };
 
 struct CheckSummary {

@@ -236,7 +236,8 @@ void DupesAndBlame(Work& w, CheckResult& result) {
 }
 
 // One log's raw and final score, and its counts; logs are scored in parallel.
-void ScoreLog(const Work& w, std::size_t L, CheckResult& result, const std::vector<bool>& multiplierOk) {
+void ScoreLog(const Work& w, std::size_t L, CheckResult& result, const std::vector<bool>& multiplierOk,
+              bool contactScores) {
     const Rules& rules = w.rules;
     LogResult& r = result.logs[L];
     const SubmittedLog& log = w.logs[L];
@@ -251,6 +252,9 @@ void ScoreLog(const Work& w, std::size_t L, CheckResult& result, const std::vect
     } else {
         std::vector<std::size_t> rawIncluded, finalIncluded;
         std::vector<std::int64_t> rawPoints(n, 0), finalPoints(n, 0);
+        std::vector<std::int64_t> newMultipliers;
+        if (contactScores) newMultipliers.assign(n, 0);
+        std::vector<std::int64_t>* brought = contactScores ? &newMultipliers : nullptr;
         for (std::size_t i = 0; i < n; ++i) {
             const Verdict v = r.verdicts[i].verdict;
             const bool setAside = v == Verdict::Invalid || v == Verdict::Period;
@@ -261,7 +265,7 @@ void ScoreLog(const Work& w, std::size_t L, CheckResult& result, const std::vect
         }
         if (rules.scoring == Scoring::Yol) {
             r.raw = ScoreYol(log, rawIncluded, rawPoints);
-            r.final = ScoreYol(log, finalIncluded, finalPoints);
+            r.final = ScoreYol(log, finalIncluded, finalPoints, brought);
         } else {
             const std::vector<bool> all(n, true);
             for (std::size_t i : rawIncluded) rawPoints[i] = rules.pointsConfirmed;
@@ -269,7 +273,7 @@ void ScoreLog(const Work& w, std::size_t L, CheckResult& result, const std::vect
                 finalPoints[i] = r.verdicts[i].verdict == Verdict::Exchange ? rules.pointsMiscopied
                                                                             : rules.pointsConfirmed;
             r.raw = ScorePerContact(log, rules, rawIncluded, rawPoints, all);
-            r.final = ScorePerContact(log, rules, finalIncluded, finalPoints, multiplierOk);
+            r.final = ScorePerContact(log, rules, finalIncluded, finalPoints, multiplierOk, brought);
         }
         std::int64_t penalty = 0;
         for (std::size_t i = 0; i < n; ++i) {
@@ -282,6 +286,13 @@ void ScoreLog(const Work& w, std::size_t L, CheckResult& result, const std::vect
                 const std::int64_t p = std::llround(k * static_cast<double>(rawPoints[i]));
                 v.penalty = static_cast<std::int32_t>(p);
                 penalty += p;
+            }
+        }
+        if (contactScores) {
+            r.scores.resize(n);
+            for (std::size_t i = 0; i < n; ++i) {
+                r.scores[i].rawPoints = static_cast<std::int32_t>(std::max<std::int64_t>(rawPoints[i], 0));
+                r.scores[i].multipliers = static_cast<std::int32_t>(newMultipliers[i]);
             }
         }
         r.final.points = std::max<std::int64_t>(r.final.points - penalty, 0);
@@ -317,7 +328,7 @@ void Summarise(const Work& w, CheckResult& result) {
 
 }  // namespace
 
-CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules) {
+CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules, bool contactScores) {
     Work w(logs, rules);
     CheckResult result;
     result.logs.resize(logs.size());
@@ -330,7 +341,7 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
     std::vector<std::vector<bool>> multiplierOk(logs.size());
     Verdicts(w, result, multiplierOk);
     DupesAndBlame(w, result);
-    ForEachParallel(logs.size(), [&](std::size_t L) { ScoreLog(w, L, result, multiplierOk[L]); });
+    ForEachParallel(logs.size(), [&](std::size_t L) { ScoreLog(w, L, result, multiplierOk[L], contactScores); });
     Summarise(w, result);
     result.calls.reserve(w.calls.Size());
     for (std::uint32_t id = 0; id < w.calls.Size(); ++id) result.calls.push_back(w.calls.Text(id));

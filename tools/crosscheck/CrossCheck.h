@@ -36,7 +36,9 @@
 
 namespace yol::check {
 
-CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules);
+// With `contactScores`, each LogResult's `scores` holds what every contact
+// brought to the score (the results site draws the running score with it).
+CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules, bool contactScores = false);
 
 // Whether a received token agrees with what the other side sent, by the
 // token's check.

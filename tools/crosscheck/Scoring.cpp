@@ -31,14 +31,19 @@ void Feed(contestlog::ContactStore& store, const SubmittedLog& log, std::size_t 
 }  // namespace
 
 Tally ScoreYol(const SubmittedLog& log, const std::vector<std::size_t>& included,
-               std::vector<std::int64_t>& points) {
+               std::vector<std::int64_t>& points, std::vector<std::int64_t>* newMultipliers) {
     contestlog::ContactStore store(true);
     for (std::size_t i : included) Feed(store, log, i);
     TScoreBook book;
     std::size_t n = 0;
     // The audit hands the contacts over in the order scored: the included order.
     contestlog::ScoreContacts(store, nullptr, log.myPrefix, log.myContinent, book,
-                         [&](const contestlog::AuditEntry& entry) { points[included[n++]] = entry.points; });
+                              [&](const contestlog::AuditEntry& entry) {
+                                  const std::size_t i = included[n++];
+                                  points[i] = entry.points;
+                                  if (newMultipliers)
+                                      (*newMultipliers)[i] = (entry.newDistrict.empty() ? 0 : 1) + (entry.newCountry ? 1 : 0);
+                              });
     Tally t;
     for (const TStatistic& s : book.Tallies()) {
         t.contacts += s.QSOs;
@@ -52,7 +57,8 @@ Tally ScoreYol(const SubmittedLog& log, const std::vector<std::size_t>& included
 Tally ScorePerContact(const SubmittedLog& log, const Rules& rules,
                       const std::vector<std::size_t>& included,
                       const std::vector<std::int64_t>& points,
-                      const std::vector<bool>& countMultiplier) {
+                      const std::vector<bool>& countMultiplier,
+                      std::vector<std::int64_t>* newMultipliers) {
     const std::size_t token = rules.ReceivedIndex(rules.multiplierToken);
     std::set<std::pair<std::string, std::string>> multipliers;
     Tally t;
@@ -65,9 +71,17 @@ Tally ScorePerContact(const SubmittedLog& log, const Rules& rules,
         if (token >= received.size()) continue;
         std::string value(received[token]);
         for (char& ch : value) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-        multipliers.emplace(std::string(c.band), value);
+        const bool added = multipliers.emplace(std::string(c.band), value).second;
+        if (added && newMultipliers) (*newMultipliers)[i] = 1;
     }
-    // Without a multiplier token the score is the points.
+    // Without a multiplier token the score is the points: the one multiplier
+    // comes with the first contact that earns any.
+    if (token == kNone && newMultipliers)
+        for (std::size_t i : included)
+            if (points[i] > 0) {
+                (*newMultipliers)[i] = 1;
+                break;
+            }
     t.multipliers = token == kNone ? (t.points > 0 ? 1 : 0) : static_cast<std::int64_t>(multipliers.size());
     t.score = t.points * t.multipliers;
     return t;

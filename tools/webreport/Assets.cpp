@@ -49,12 +49,13 @@ svg.plot text{fill:#222}
 svg.defs{position:absolute;width:0;height:0;overflow:hidden}
 svg.sw{vertical-align:-3px;flex:none}
 ul.key{list-style:none;padding:0;margin:.4rem 0;display:flex;flex-wrap:wrap;gap:.3rem 1.4rem}
-td.line code{display:block;white-space:pre-wrap;word-break:break-all;font-size:.85rem;font-family:"DejaVu Sans Mono",Consolas,monospace;background:#f6f6f6;padding:.15rem .3rem}
+td.line code{display:block;white-space:pre-wrap;overflow-wrap:anywhere;font-size:.85rem;font-family:"DejaVu Sans Mono",Consolas,monospace;background:#f6f6f6;padding:.15rem .3rem}
 td.line .place{display:block;font-size:.8rem;color:var(--muted)}
 td.line{min-width:16rem}
 .none{color:var(--muted);font-style:italic}
 .vh{position:absolute;width:1px;height:1px;overflow:hidden;clip:rect(0 0 0 0);white-space:nowrap}
 table.removed td:first-child{white-space:nowrap}
+table.removed td:nth-child(5){min-width:11rem}
 @media (max-width:40rem){
  body{padding:0 .6rem 1.5rem;font-size:15px}
  h1{font-size:1.35rem}
@@ -76,6 +77,10 @@ table.removed td:first-child{white-space:nowrap}
  table.removed.others td:nth-child(7)::before{content:"Your line: "}
  table.removed td.line::before{display:block}
  table.results th:nth-child(3),table.results td:nth-child(3){display:none}
+ caption{position:sticky;left:0;max-width:calc(100vw - 1.5rem)}
+ table.results td.call,table.results th:nth-child(2){position:sticky;left:0;z-index:1;background:#fff}
+ table.results thead th:nth-child(2){background:var(--head);z-index:2}
+ table.results tbody tr:nth-child(even) td.call{background:#fafafa}
  td.call{white-space:nowrap}
  table.removed td:nth-child(-n+4){display:inline-block;width:auto;margin-right:.5rem}
  table.removed td.call::before{font-family:system-ui,"DejaVu Sans",sans-serif}

@@ -19,7 +19,8 @@
 //                             when there is no claim; the caller decides
 //   errorRatePercent          share of the log's contacts it was blamed for
 //   clockOffsetMinutes        the estimated offset (+: the log's clock is ahead)
-//   contacts                  every contact of the log in log order: utc, band,
+//   contacts                  every contact of the log in log or time order (the
+//                             running score follows it): utc, band,
 //                             verdict (the stable codes of verdicts.csv, see
 //                             VerdictFromCode), points finally earned (0 when
 //                             removed) and the log's score after this contact

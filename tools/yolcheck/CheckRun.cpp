@@ -16,6 +16,7 @@
 #include "Outputs.h"
 #include "Parallel.h"
 #include "Rules.h"
+#include "SiteOf.h"
 #include "contestlog/CountryFile.h"
 #include "contestlog/LogFile.h"
 
@@ -58,6 +59,7 @@ public:
     }
     void Header(std::string_view name, std::string_view value) override {
         if (name == "CALLSIGN" && into_.log.call.empty()) into_.log.call = Upper(value);
+        if (name == "NAME" && into_.log.name.empty()) into_.log.name.assign(value);
         if (name.starts_with("CATEGORY")) {
             if (Upper(value).find("CHECKLOG") != std::string::npos) into_.log.checklog = true;
             if (name == "CATEGORY-OPERATOR" || name == "CATEGORY-BAND" || name == "CATEGORY-MODE" ||
@@ -149,12 +151,13 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
                  "committee's reports, results and per-contact verdicts into --out DIR.",
                  "yolcheck"};
     cli::Configure(app);
-    std::string rulesPath, outDir, ctyPath;
+    std::string rulesPath, outDir, ctyPath, htmlDir;
     std::vector<std::string> inputs;
     bool parseOnly = false;
     app.add_option("--rules", rulesPath, "contest rules (TOML); the YOL rules when not given");
     app.add_option("--out", outDir, "folder for reports/<CALL>.txt, results.csv, results.json, summary.txt, verdicts.csv");
     app.add_option("--cty", ctyPath, "country file for the YOL scoring (default: Debian's hamradio-files cty.dat)");
+    app.add_option("--html", htmlDir, "also the results site: index.html, summary.html, log/<CALL>.html into DIR");
     app.add_flag("--parse-only", parseOnly, "read and parse every log, check nothing");
     app.set_version_flag("--version", std::string("yolcheck ") + YOL_VERSION);
     app.add_option("logs", inputs, "log files, or a folder holding them")->required();
@@ -288,7 +291,7 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
         return rejected > 0 ? kCheckRejected : kCheckClean;
     }
 
-    CheckResult result = CrossCheck(logs, rules);
+    CheckResult result = CrossCheck(logs, rules, !htmlDir.empty());  // the site draws each contact's score
     // The lines the outputs quote, read back from their files.
     {
         const std::vector<std::vector<std::uint32_t>> quoted = QuotedContacts(logs, result);
@@ -362,6 +365,7 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     result.summary.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     written &= WriteFile(dir / "summary.txt", SummaryText(result, rules), err);
+    if (!htmlDir.empty()) written &= WriteHtmlSite(logs, result, rules, htmlDir, err);
     if (!written) return kCheckUnreadable;
     std::fprintf(out, "%zu logs, %zu contacts checked in %.2f s; written to %s\n", logs.size(), contacts,
                  result.summary.seconds, outDir.c_str());

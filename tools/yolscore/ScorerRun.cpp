@@ -10,6 +10,7 @@
 #include "contestlog/ContactStore.h"
 #include "contestlog/LogFile.h"
 #include "Outputs.h"
+#include "OwnPage.h"
 #include "Scorer.h"
 #include "contestlog/CountryFile.h"
 #include "scoring/Report.h"
@@ -47,6 +48,8 @@ const char* const kUsage =
     "  --format F          text (default), json or csv, for the report and the audit\n"
     "  --summary           a plain-text summary for a score-posting form\n"
     "  --parse-only        read and map the whole log, no scoring; prints the count\n"
+    "  --html PAGE         also the log's page as HTML (contacts per hour by band, band\n"
+    "                      activity, running score, dupes), scored in time order\n"
     "  --version           the program's version\n"
     "Messages go to stderr, each rejected line or record with file and line or record.\n"
     "Exit status: 0 every contact scored (notes on some may be printed), 1 some lines or\n"
@@ -74,6 +77,7 @@ struct Options {
     std::string input, table;
     bool tableGiven = false, dbGiven = false;
     std::optional<std::string> myPrefix, myContinent, cty;
+    std::string html;  // --html PAGE
     Order order = Order::CallSign;
     Format format = Format::Text;
     bool audit = false, summary = false, parseOnly = false, help = false, version = false;
@@ -99,6 +103,7 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
     auto* continentOption = app.add_option("--my-continent", continent);
     auto* ctyOption = app.add_option("--cty", cty);
     auto* formatOption = app.add_option("--format", format);
+    app.add_option("--html", o.html);
     app.add_flag("--log-order", logOrder);
     app.add_flag("--audit", o.audit);
     app.add_flag("--summary", o.summary);
@@ -152,6 +157,7 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
         throw UsageError("--summary is plain text and goes with neither --audit nor --format");
     if (o.parseOnly && (o.audit || o.summary))
         throw UsageError("--parse-only scores nothing: no --audit or --summary with it");
+    if (o.parseOnly && !o.html.empty()) throw UsageError("--parse-only scores nothing: no --html with it");
     return o;
 }
 
@@ -181,7 +187,7 @@ private:
     contestlog::ReadOptions ReadOptionsFor() const;
     void ReportProblem(const contestlog::LogProblem& p);
     int ParseOnly();
-    void ReadStore(ContactStore& store);
+    void ReadStore(ContactStore& store, contestlog::LogSink* through = nullptr);
     Operator ChooseOperator(const std::string& station);
     LogFacts Facts(const ContactStore& store) const;
     std::size_t Score(const ContactStore& store, const Operator& me, TScoreBook& book);
@@ -267,9 +273,9 @@ int Run::ParseOnly() {
     return rejected_ ? kRejected : kClean;
 }
 
-void Run::ReadStore(ContactStore& store) {
+void Run::ReadStore(ContactStore& store, contestlog::LogSink* through) {
     store.onProblem = [this](const contestlog::LogProblem& p) { ReportProblem(p); };
-    contestlog::ReadLog(log_, ReadOptionsFor(), store);
+    contestlog::ReadLog(log_, ReadOptionsFor(), through ? *through : store);
     log_.Release();  // the store holds copies of all it needs
     if (!countries_ && format_ != contestlog::LogFormat::Sqlite && store.WithoutCountry() > 0)
         throw Stop{kUnreadable, o_.input + ": " + std::to_string(store.WithoutCountry()) +
@@ -373,12 +379,16 @@ int Run::Go() {
     OpenLog();
     LoadCountries();
     if (o_.parseOnly) return ParseOnly();
-    ContactStore store(o_.audit);
-    ReadStore(store);
+    ContactStore store(o_.audit || !o_.html.empty());
+    std::optional<OwnPage> page;
+    if (!o_.html.empty()) page.emplace(store);
+    ReadStore(store, page ? &page->Recorder() : nullptr);
     const Operator me = ChooseOperator(store.StationCall());
     TScoreBook book;
     const std::size_t duplicates = Score(store, me, book);
     WriteReport(store, me, book, duplicates);
+    if (page && !page->Write(o_.html, store, o_.input, me.prefix, me.continent))
+        throw Stop{kUnwritten, "cannot write the page " + o_.html};
     return rejected_ ? kRejected : kClean;
 }
 

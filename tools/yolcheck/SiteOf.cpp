@@ -1,0 +1,284 @@
+#include "SiteOf.h"
+
+#include <algorithm>
+#include <array>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <utility>
+
+#include "Outputs.h"
+#include "contestlog/Bands.h"
+#include "contestlog/Text.h"
+
+namespace yol::check {
+namespace {
+
+namespace fs = std::filesystem;
+namespace wr = webreport;
+
+using contestlog::TextAsUtf8;
+
+// The engine's verdicts as the site's: by their stable codes, once.
+const std::array<wr::Verdict, kVerdictCount>& VerdictTable() {
+    static const std::array<wr::Verdict, kVerdictCount> table = [] {
+        std::array<wr::Verdict, kVerdictCount> t{};
+        for (std::size_t v = 0; v < kVerdictCount; ++v)
+            t[v] = wr::VerdictFromCode(VerdictCode(static_cast<Verdict>(v))).value_or(wr::Verdict::Ok);
+        return t;
+    }();
+    return table;
+}
+
+wr::Verdict SiteVerdict(Verdict v) { return VerdictTable()[static_cast<std::size_t>(v)]; }
+
+// Removed or penalised: everything the log does not keep whole.
+bool Removed(Verdict v) { return v != Verdict::Ok && v != Verdict::NoLog && v != Verdict::Checklog; }
+
+// The band as people name it ("20m") from the host's name ("14", MHz); as it
+// is where it names no band.
+std::string BandName(std::string_view host) {
+    const contestlog::BandInfo* band = contestlog::BandFromHost(host);
+    return band ? std::string(band->adif) : TextAsUtf8(host);
+}
+
+// The reason for people beside both lines: the other log's line is not
+// quoted again, and where the other side miscopied the exchange, it says who
+// copied what ("LZ0FX copied your 013 as 012").
+std::string Reason(const std::vector<SubmittedLog>& logs, const CheckResult& result, std::size_t L, std::size_t i,
+                   const Rules& rules) {
+    const ContactVerdict& v = result.logs[L].verdicts[i];
+    const std::string detail = VerdictDetail(logs, result, L, i, rules);
+    if (v.otherLog == kNoIndex) return TextAsUtf8(detail);
+    std::string_view shown = detail;
+    const std::string quoted = " (its log: " + std::string(logs[v.otherLog].Texts(v.otherContact).line) + ")";
+    if (v.verdict == Verdict::Busted && shown.ends_with(quoted)) shown.remove_suffix(quoted.size());
+    if (v.verdict == Verdict::Partner && v.otherCall != kNoIndex) {
+        const ContactVerdict& their = result.logs[v.otherLog].verdicts[v.otherContact];
+        // Their verdict may be CHECKLOG with the finding after its code
+        // ("EXCHANGE: you copied ..."); told the same way.
+        const std::string theirDetail = VerdictDetail(logs, result, v.otherLog, v.otherContact, rules);
+        std::string_view finding = theirDetail;
+        if (finding.starts_with("EXCHANGE: ")) finding.remove_prefix(10);
+        constexpr std::string_view kYouCopied = "you copied ";
+        const Verdict o = their.verdict == Verdict::Checklog ? their.checked : their.verdict;
+        if (o != Verdict::Busted && finding.starts_with(kYouCopied))
+            return TextAsUtf8(result.Call(v.otherCall) + " copied your " + std::string(finding.substr(kYouCopied.size())));
+    }
+    return TextAsUtf8(shown);
+}
+
+std::string Place(const SubmittedLog& log, std::size_t i) {
+    return fs::path(log.file).filename().string() + ":" + std::to_string(log.contacts[i].place);
+}
+
+wr::LogReport ReportOf(const std::vector<SubmittedLog>& logs, const CheckResult& result, std::size_t index,
+                       const Rules& rules) {
+    const SubmittedLog& log = logs[index];
+    const LogResult& r = result.logs[index];
+    wr::LogReport page;
+    page.call = TextAsUtf8(r.call);
+    page.category = r.checklog ? std::string("CHECKLOG") : TextAsUtf8(r.category);
+    page.name = TextAsUtf8(log.name);
+    page.claimed = r.claimed;
+    page.rawScore = r.raw.score;
+    page.finalScore = r.final.score;
+    page.rawContacts = r.raw.contacts;
+    page.finalContacts = r.final.contacts;
+    page.points = r.final.points;
+    page.multipliers = r.final.multipliers;
+    // As results.csv has them: the reduction against the raw score.
+    page.reductionPercent = r.reductionPercent;
+    page.errorRatePercent = 100.0 * r.errorRate;
+    page.clockOffsetMinutes = static_cast<double>(r.clockOffset);
+
+    // Time order, equal times (and those without one, first) in log order.
+    std::vector<std::size_t> order(log.contacts.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
+        return log.contacts[x].time < log.contacts[y].time;
+    });
+    const std::vector<std::int64_t> running = RunningScore(result, index, &order);
+    std::map<std::string, std::string, std::less<>> bands;  // a log has a handful
+    auto band = [&](std::string_view host) -> const std::string& {
+        auto it = bands.find(host);
+        if (it == bands.end()) it = bands.emplace(std::string(host), BandName(host)).first;
+        return it->second;
+    };
+    page.contacts.reserve(log.contacts.size());
+    for (std::size_t i : order) {
+        const std::int64_t time = log.contacts[i].time;
+        const ContactVerdict& v = r.verdicts[i];
+        // A contact whose time does not parse has no place on a time axis; it
+        // earns nothing (PERIOD), so the running score does not miss it.
+        if (time != kNoMinute)
+            page.contacts.push_back({time, band(log.Texts(i).band), SiteVerdict(v.verdict), v.points, running[i]});
+    }
+    for (std::size_t i = 0; i < log.contacts.size(); ++i) {
+        const ContactVerdict& v = r.verdicts[i];
+        if (!Removed(v.verdict)) continue;
+        const ContactTexts c = log.Texts(i);
+        const std::int64_t time = log.contacts[i].time;
+        wr::RemovedContact rc;
+        rc.verdict = SiteVerdict(v.verdict);
+        rc.utc = time == kNoMinute ? 0 : time;
+        rc.band = band(c.band);
+        rc.mode = TextAsUtf8(c.mode);
+        rc.call = TextAsUtf8(c.call);
+        rc.reason = Reason(logs, result, index, i, rules);
+        const std::int64_t rawPoints = i < r.scores.size() ? r.scores[i].rawPoints : 0;
+        rc.lost = std::max<std::int64_t>(rawPoints - v.points, 0) + v.penalty;
+        rc.ownPlace = Place(log, i);
+        rc.ownLine = TextAsUtf8(c.line);
+        if (v.otherLog != kNoIndex) {
+            const SubmittedLog& other = logs[v.otherLog];
+            rc.otherPlace = Place(other, v.otherContact);
+            rc.otherLine = TextAsUtf8(other.Texts(v.otherContact).line);
+        }
+        page.removed.push_back(std::move(rc));
+    }
+    for (const MiscopiedBy& m : r.miscopiedBy) {
+        const SubmittedLog& other = logs[m.otherLog];
+        const ContactTexts theirs = other.Texts(m.otherContact);
+        const std::int64_t time = other.contacts[m.otherContact].time;
+        const std::string& loggedAs = result.Call(m.loggedAs);
+        wr::RemovedContact rc;
+        rc.verdict = SiteVerdict(result.logs[m.otherLog].verdicts[m.otherContact].verdict);
+        rc.utc = time == kNoMinute ? 0 : time;
+        rc.band = band(theirs.band);
+        rc.mode = TextAsUtf8(theirs.mode);
+        rc.call = TextAsUtf8(loggedAs);
+        rc.reason = TextAsUtf8(other.call + " logged you as " + loggedAs);
+        // Their line first, then this log's: the table's heads say so.
+        rc.ownPlace = Place(other, m.otherContact);
+        rc.ownLine = TextAsUtf8(theirs.line);
+        rc.otherPlace = Place(log, m.contact);
+        rc.otherLine = TextAsUtf8(log.Texts(m.contact).line);
+        page.othersMiscopied.push_back(std::move(rc));
+    }
+    return page;
+}
+
+wr::CheckSummary SummaryOf(const std::vector<SubmittedLog>& logs, const CheckResult& result) {
+    const CheckSummary& s = result.summary;
+    auto count = [&](Verdict v) { return static_cast<std::int64_t>(s.counts[static_cast<std::size_t>(v)]); };
+    auto share = [](std::size_t n, std::size_t of) {
+        return of == 0 ? 0.0 : 100.0 * static_cast<double>(n) / static_cast<double>(of);
+    };
+    wr::CheckSummary out;
+    out.logs = static_cast<std::int64_t>(s.logs);
+    out.checklogs = static_cast<std::int64_t>(s.checklogs);
+    out.contacts = static_cast<std::int64_t>(s.contacts);
+    // As summary.txt: cross-checked of all contacts, confirmed of those cross-checked.
+    out.crossCheckedPercent = share(s.crossChecked, s.contacts);
+    out.confirmedPercent = share(s.confirmed, s.crossChecked);
+    out.busted = count(Verdict::Busted);
+    out.notInLog = count(Verdict::Nil);
+    out.exchange = count(Verdict::Exchange);
+    out.uniques = count(Verdict::Unique);
+    out.dupes = count(Verdict::Dupe);
+    out.seconds = s.seconds;
+
+    // The calls busted most often: the true call, and what it was logged as.
+    std::map<std::string, std::map<std::string, std::int64_t>> into;
+    for (std::size_t L = 0; L < logs.size(); ++L)
+        for (std::size_t i = 0; i < logs[L].contacts.size(); ++i) {
+            const ContactVerdict& v = result.logs[L].verdicts[i];
+            if (v.verdict == Verdict::Busted && v.otherCall != kNoIndex)
+                ++into[result.Call(v.otherCall)][std::string(logs[L].Texts(i).call)];
+        }
+    std::vector<wr::BustedCall> busted;
+    busted.reserve(into.size());
+    for (const auto& [call, as] : into) {
+        wr::BustedCall b;
+        b.call = TextAsUtf8(call);
+        for (const auto& [logged, n] : as) {
+            b.times += n;
+            b.into.emplace_back(TextAsUtf8(logged), n);
+        }
+        std::stable_sort(b.into.begin(), b.into.end(), [](const auto& x, const auto& y) { return x.second > y.second; });
+        busted.push_back(std::move(b));
+    }
+    std::stable_sort(busted.begin(), busted.end(), [](const wr::BustedCall& x, const wr::BustedCall& y) {
+        return x.times > y.times;
+    });
+    if (busted.size() > kMostBustedShown) busted.resize(kMostBustedShown);
+    out.mostBusted = std::move(busted);
+    return out;
+}
+
+std::string NowUtc() {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+#ifdef _WIN32
+    gmtime_s(&tm, &now);
+#else
+    gmtime_r(&now, &tm);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &tm);
+    return text;
+}
+
+}  // namespace
+
+std::vector<std::int64_t> RunningScore(const CheckResult& result, std::size_t index,
+                                       const std::vector<std::size_t>* order) {
+    const LogResult& r = result.logs[index];
+    std::vector<std::int64_t> out(r.verdicts.size());
+    std::int64_t points = 0, multipliers = 0;
+    for (std::size_t k = 0; k < r.verdicts.size(); ++k) {
+        const std::size_t i = order ? (*order)[k] : k;
+        const ContactVerdict& v = r.verdicts[i];
+        points += v.points - v.penalty;
+        if (i < r.scores.size()) multipliers += r.scores[i].multipliers;
+        out[i] = std::max<std::int64_t>(points, 0) * multipliers;
+    }
+    return out;
+}
+
+wr::Site SiteOf(const std::vector<SubmittedLog>& logs, const CheckResult& result, const Rules& rules) {
+    wr::Site site;
+    site.title = TextAsUtf8(rules.name) + " results";
+    site.generated = "Cross-checked " + NowUtc() + " UTC: " + std::to_string(result.summary.logs) + " logs, " +
+                     std::to_string(result.summary.contacts) + " contacts.";
+    const std::vector<std::size_t> order = ResultsOrder(result);
+    site.logs.reserve(order.size());
+    site.results.reserve(order.size());
+    for (std::size_t index : order) {
+        site.logs.push_back(ReportOf(logs, result, index, rules));
+        site.results.push_back(wr::ResultRowOf(site.logs.back()));
+    }
+    site.summary = SummaryOf(logs, result);
+    return site;
+}
+
+bool WriteSiteFolder(const wr::Site& site, const std::string& dir, std::FILE* err) {
+    const fs::path root(dir);
+    std::error_code ec;
+    fs::create_directories(root / "log", ec);
+    if (ec) {
+        std::fprintf(err, "yolcheck: cannot make %s: %s\n", (root / "log").string().c_str(), ec.message().c_str());
+        return false;
+    }
+    bool ok = true;
+    wr::WriteSite(site, [&](std::string_view name, std::string_view content) {
+        const fs::path path = root / fs::path(std::string(name));
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+        out.close();
+        if (!out) {
+            std::fprintf(err, "yolcheck: cannot write %s\n", path.string().c_str());
+            ok = false;
+        }
+    });
+    return ok;
+}
+
+bool WriteHtmlSite(const std::vector<SubmittedLog>& logs, const CheckResult& result, const Rules& rules,
+                   const std::string& dir, std::FILE* err) {
+    return WriteSiteFolder(SiteOf(logs, result, rules), dir, err);
+}
+
+}  // namespace yol::check

@@ -1,0 +1,54 @@
+// The results site of a check (yolcheck --html DIR): the cross-check's results
+// as the plain structs of tools/webreport, and the site written into a folder.
+//
+//   webreport::Site site = SiteOf(logs, result, rules);   // nothing written yet
+//   WriteSiteFolder(site, "site", stderr);                // index.html, summary.html, log/...
+//
+// What goes where: one log page per checked log in results order (checklogs
+// too, under CHECKLOG, as results.csv lists them), its contacts in time order
+// (log order where times are equal, so a few lines logged out of order keep
+// the running score on a time axis) with the running score (points so far,
+// penalties taken where they fell, times the multipliers so far: it ends at
+// the final score); the removed and
+// penalised contacts (every verdict but OK, NOLOG and CHECKLOG) with the log's
+// own line and the other log's; the contacts of others who miscopied the call;
+// the index rows with the figures of results.csv; the summary with the calls
+// busted most often and what they were logged as. Names, calls and lines are
+// shown as UTF-8 (Windows-1251 converted, contestlog::TextAsUtf8); places are
+// "file name:line" without the folder.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "CheckTypes.h"
+#include "Rules.h"
+#include "WebReport.h"
+
+namespace yol::check {
+
+// How many of the calls busted most often the summary lists.
+inline constexpr std::size_t kMostBustedShown = 25;
+
+// `result` from CrossCheck with contactScores (the running score and what a
+// removed contact cost come from LogResult::scores); the quoted lines kept
+// (QuotedContacts) where they were left in their files.
+webreport::Site SiteOf(const std::vector<SubmittedLog>& logs, const CheckResult& result, const Rules& rules);
+
+// The running score of logs[index] after each of its contacts (by the
+// contact's index), the contacts taken in `order` (indexes; log order when
+// null). Whatever the order, it ends at the final score.
+std::vector<std::int64_t> RunningScore(const CheckResult& result, std::size_t index,
+                                       const std::vector<std::size_t>* order = nullptr);
+
+// Makes the folder (and log/ in it) and stores the site's files there; false,
+// with a message naming the file on `err`, when something cannot be written.
+bool WriteSiteFolder(const webreport::Site& site, const std::string& dir, std::FILE* err);
+
+// SiteOf and WriteSiteFolder at once: what yolcheck --html DIR calls.
+bool WriteHtmlSite(const std::vector<SubmittedLog>& logs, const CheckResult& result, const Rules& rules,
+                   const std::string& dir, std::FILE* err);
+
+}  // namespace yol::check
