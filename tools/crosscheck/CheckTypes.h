@@ -77,8 +77,6 @@ struct SubmittedLog {
     ContactTexts Texts(std::size_t i) const noexcept;
 };
 
-// The tokens of an exchange text, split on blanks.
-std::vector<std::string_view> Tokens(std::string_view exchange);
 
 // Stable codes; see VerdictCode.
 enum class Verdict : std::uint8_t {

@@ -97,19 +97,6 @@ ContactTexts SubmittedLog::Texts(std::size_t i) const noexcept {
     return t;
 }
 
-std::vector<std::string_view> Tokens(std::string_view exchange) {
-    std::vector<std::string_view> out;
-    std::size_t i = 0;
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (i < exchange.size()) {
-        while (i < exchange.size() && blank(exchange[i])) ++i;
-        const std::size_t start = i;
-        while (i < exchange.size() && !blank(exchange[i])) ++i;
-        if (i > start) out.push_back(exchange.substr(start, i - start));
-    }
-    return out;
-}
-
 std::string_view VerdictCode(Verdict v) noexcept {
     static constexpr std::string_view codes[kVerdictCount] = {"OK",   "EXCHANGE", "BUSTED",  "NIL",
                                                               "UNIQUE", "NOLOG",  "DUPE",    "PERIOD",

@@ -67,7 +67,7 @@ Tally ScorePerContact(const SubmittedLog& log, const Rules& rules,
         t.points += points[i];
         if (points[i] <= 0 || !countMultiplier[i] || token == kNone) continue;
         const ContactTexts c = log.Texts(i);
-        const std::vector<std::string_view> received = Tokens(c.received);
+        const std::vector<std::string_view> received = contestlog::ExchangeTokens(c.received);
         if (token >= received.size()) continue;
         std::string value(received[token]);
         for (char& ch : value) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
