@@ -41,6 +41,17 @@ void VerdictBar(Html& h, const LogReport& r);
 // The <defs> with one fill pattern per verdict (once per page) and a small swatch.
 void VerdictPatterns(Html& h);
 void VerdictSwatch(Html& h, Verdict v);
+// Every plot's geometry (viewBox units).
+inline constexpr double kWidth = 720;  // viewBox width of every plot
+inline constexpr double kLeft = 52;    // room for the value axis or the band names
+inline constexpr double kRight = 12;
+inline constexpr double kPlotW = kWidth - kLeft - kRight;
+// Pieces the plots share: a coordinate to one decimal, an <svg> opened with
+// its role and labels, its <title> and <desc>, the note for an empty log.
+std::string Num(double v);
+void OpenSvg(Html& h, std::string_view id, std::string_view kind, double height, std::string_view title);
+void TitleDesc(Html& h, std::string_view id, std::string_view title, std::string_view desc);
+void NoContacts(Html& h);
 
 std::string_view SiteCss();
 std::string_view SiteJs();
