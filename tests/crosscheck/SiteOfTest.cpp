@@ -107,7 +107,7 @@ TEST(SiteOf, RunningScoreEndsAtTheFinalScoreUnderBothScorings) {
 
 TEST(SiteOf, PagesCarryTheCheckAsTheResultsFileHasIt) {
     std::vector<SubmittedLog> logs = {
-        LogBuilder("UA3AAA", "/contest/logs/UA3AAA.log")
+        LogBuilder("UA3AAA", "UA3AAA.log")
             .Q(10, 0, "UA3ABD", "599 1", "599 5")
             .Q(10, 10, "UA3XYZ", "599 2", "599 6"),
         LogBuilder("UA3ABC").Q(10, 1, "UA3AAA", "599 5", "599 1").Q(10, 11, "UA3XYZ", "599 6", "599 9"),

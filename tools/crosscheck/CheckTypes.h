@@ -59,7 +59,8 @@ struct SubmittedLog {
     bool checklog = false;
     std::optional<std::int64_t> claimed;  // CLAIMED-SCORE where given
     std::string name;      // NAME: header where given, bytes as in the file (for people)
-    std::string file;
+    std::string file;      // the log's own file name, as entrants and the public see it (no folder)
+    std::string path;      // where it was read from (the committee's own; never shown), may be empty
     // For the YOL scoring: the operator's prefix and continent as the host keeps them.
     std::string myPrefix, myContinent;
     std::vector<CheckContact> contacts;
@@ -101,8 +102,9 @@ std::string_view BlameCode(Blame b) noexcept;  // "", "self", "other"
 
 inline constexpr std::uint32_t kNoIndex = 0xFFFFFFFFu;
 
-// 36 bytes: the reason is told in words by VerdictDetail (Outputs.h), from the
-// verdict and the two contacts.
+// 36 bytes: the reason is drawn out as data by VerdictFactsOf (CrossCheck.h)
+// and told in words by ReasonText (Outputs.h), from the verdict and the two
+// contacts.
 struct ContactVerdict {
     Verdict verdict = Verdict::Ok;
     Blame blamed = Blame::None;
@@ -115,6 +117,32 @@ struct ContactVerdict {
     std::uint32_t count = 0;   // UNIQUE, NOLOG: logs the call is in; DUPE: the contact repeated
     std::int32_t points = 0;   // points this contact finally earns
     std::int32_t penalty = 0;  // points taken off beyond the contact's own
+};
+
+// Why a contact was set aside (INVALID, PERIOD): what the words name.
+enum class SetAsideCause : std::uint8_t { None, NoTime, OutsidePeriod, Band, Mode, NoCall, OwnCall };
+
+// A contact's verdict as data, everything its reason is told from: the
+// verdict, who is blamed, the other station and its line, the tokens that
+// differed and the minutes off. Calls upper case, texts as in the logs.
+struct VerdictFacts {
+    Verdict verdict = Verdict::Ok;  // what is told: for a checklog's contact the verdict it had
+    bool checklog = false;          // the contact is a checklog's (told after its verdict's code)
+    Blame blamed = Blame::None;
+    std::string worked;             // the call this log logged
+    std::string otherCall;          // the other station; BUSTED: the call really worked; UNIQUE: the likely call
+    std::string loggedAs;           // the other side logged this station's call as this (a busted call of theirs)
+    // EXCHANGE: what the other side sent and this side copied; PARTNER: what
+    // this side sent and the other side copied. Token by token, blank-separated.
+    std::string sent, copied;
+    std::optional<std::int32_t> minutesOff;  // NIL: the other log holds it this far off the window
+    bool otherLater = false;                 // ... later (else earlier) than this log
+    std::uint32_t logs = 0;          // UNIQUE, NOLOG: logs the call is in
+    std::uint32_t repeatsLine = 0;   // DUPE: the line of the contact it repeats
+    SetAsideCause cause = SetAsideCause::None;
+    std::string value;               // INVALID: the band or mode not in the contest
+    std::string otherFile;           // the other log's file name, where one is named
+    std::uint32_t otherLine = 0;     // its line
 };
 
 struct Tally {

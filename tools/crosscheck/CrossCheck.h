@@ -40,6 +40,11 @@ namespace yol::check {
 // brought to the score (the results site draws the running score with it).
 CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules, bool contactScores = false);
 
+// The verdict of logs[log].contacts[contact] as data, for the words
+// (ReasonText) and the verdict file.
+VerdictFacts VerdictFactsOf(const std::vector<SubmittedLog>& logs, const CheckResult& result, std::size_t log,
+                            std::size_t contact, const Rules& rules);
+
 // Whether a received token agrees with what the other side sent, by the
 // token's check.
 bool TokenAgrees(std::string_view received, std::string_view sent, TokenCheck check);

@@ -6,6 +6,7 @@
 #include "CrossCheck.h"
 #include "Engine.h"
 #include "Outputs.h"
+#include "contestlog/Text.h"
 
 namespace yol::check {
 namespace {
@@ -26,61 +27,11 @@ bool Allowed(const std::vector<std::string>& list, std::string_view value) {
     return std::any_of(list.begin(), list.end(), [&](const std::string& x) { return engine::Upper(x) == v; });
 }
 
-std::string Reason(const std::vector<SubmittedLog>& logs, const CheckResult& result, std::size_t L, std::size_t i,
-                   const Rules& rules, Verdict what) {
-    const ContactVerdict& v = result.logs[L].verdicts[i];
-    const SubmittedLog& log = logs[L];
-    const ContactTexts mine = log.Texts(i);
-    const bool hasOther = v.otherLog != kNoIndex;
-    auto theirs = [&] { return logs[v.otherLog].Texts(v.otherContact); };
-    const std::string otherCall = v.otherCall != kNoIndex ? result.Call(v.otherCall) : std::string();
-    switch (what) {
-        case Verdict::Ok:
-            if (v.callMiscopied) return otherCall + " logged your call as " + engine::Upper(theirs().call);
-            return "";
-        case Verdict::Exchange: {
-            const engine::ExchangeCheck ex = engine::CompareExchange(rules, mine.received, theirs().sent);
-            return "you copied " + ex.sent + " as " + ex.copied;
-        }
-        case Verdict::Busted:
-            return "logged " + engine::Upper(mine.call) + ", the station worked was " + otherCall + " (its log: " +
-                   std::string(theirs().line) + ")";
-        case Verdict::Nil: {
-            const std::string worked = engine::Upper(mine.call);
-            std::string d = "not in " + worked + "'s log";
-            if (v.minutesOff && hasOther) {
-                const std::int64_t best = (logs[v.otherLog].contacts[v.otherContact].time - result.logs[v.otherLog].clockOffset) -
-                                          (log.contacts[i].time - result.logs[L].clockOffset);
-                d += " within the window: " + worked + " logged you " + std::to_string(*v.minutesOff) + " minutes " +
-                     (best > 0 ? "later" : "earlier");
-            }
-            return d;
-        }
-        case Verdict::NoLog:
-            return engine::Upper(mine.call) + " sent no log; in " + std::to_string(v.count) + " logs";
-        case Verdict::Unique: {
-            const std::string worked = engine::Upper(mine.call);
-            std::string d = worked + " sent no log and is in " + std::to_string(v.count) + " log" + (v.count == 1 ? "" : "s");
-            if (!otherCall.empty() && otherCall != worked) d += "; probable busted call of " + otherCall;
-            return d;
-        }
-        case Verdict::Dupe:
-            return "repeats the contact at line " + std::to_string(log.contacts[v.count].place);
-        case Verdict::Period:
-            return log.contacts[i].time == kNoMinute ? "no time that parses" : "outside the contest period";
-        case Verdict::Invalid:
-            if (!Allowed(rules.bands, mine.band)) return "band " + std::string(mine.band) + " is not in the contest";
-            if (!Allowed(rules.modes, mine.mode)) return "mode " + std::string(mine.mode) + " is not in the contest";
-            return engine::Upper(mine.call).empty() ? "no call logged" : "the station's own call";
-        case Verdict::Partner: {
-            const ContactVerdict& ov = result.logs[v.otherLog].verdicts[v.otherContact];
-            const Verdict o = ov.verdict == Verdict::Checklog ? ov.checked : ov.verdict;
-            if (o == Verdict::Busted) return otherCall + " logged your call as " + engine::Upper(theirs().call);
-            return otherCall + " miscopied your exchange: " + Reason(logs, result, v.otherLog, v.otherContact, rules, o);
-        }
-        case Verdict::Checklog: break;
-    }
-    return "";
+// The finding behind a checklog's verdict, or the verdict itself.
+Verdict Finding(const ContactVerdict& v) { return v.verdict == Verdict::Checklog ? v.checked : v.verdict; }
+
+std::string Plural(std::uint32_t n, std::string_view word) {
+    return std::to_string(n) + " " + std::string(word) + (n == 1 ? "" : "s");
 }
 
 }  // namespace
@@ -130,12 +81,161 @@ bool TokenAgrees(std::string_view received, std::string_view sent, TokenCheck ch
     return true;
 }
 
+VerdictFacts VerdictFactsOf(const std::vector<SubmittedLog>& logs, const CheckResult& result, std::size_t L,
+                            std::size_t i, const Rules& rules) {
+    const ContactVerdict& v = result.logs[L].verdicts[i];
+    const SubmittedLog& log = logs[L];
+    const ContactTexts mine = log.Texts(i);
+    VerdictFacts f;
+    f.verdict = Finding(v);
+    f.checklog = v.verdict == Verdict::Checklog;
+    f.blamed = v.blamed;
+    f.worked = engine::Upper(mine.call);
+    if (v.otherCall != kNoIndex) f.otherCall = result.Call(v.otherCall);
+    const bool hasOther = v.otherLog != kNoIndex;
+    if (hasOther) {
+        f.otherFile = logs[v.otherLog].file;
+        f.otherLine = logs[v.otherLog].contacts[v.otherContact].place;
+    }
+    auto theirs = [&] { return logs[v.otherLog].Texts(v.otherContact); };
+    switch (f.verdict) {
+        case Verdict::Ok:
+            if (v.callMiscopied && hasOther) f.loggedAs = engine::Upper(theirs().call);
+            break;
+        case Verdict::Exchange:
+            if (hasOther) {
+                engine::ExchangeCheck ex = engine::CompareExchange(rules, mine.received, theirs().sent);
+                f.sent = std::move(ex.sent);
+                f.copied = std::move(ex.copied);
+            }
+            break;
+        case Verdict::Nil:
+            f.minutesOff = v.minutesOff;
+            if (v.minutesOff && hasOther) {
+                const std::int64_t theirTime =
+                    logs[v.otherLog].contacts[v.otherContact].time - result.logs[v.otherLog].clockOffset;
+                const std::int64_t myTime = log.contacts[i].time - result.logs[L].clockOffset;
+                f.otherLater = theirTime > myTime;
+            }
+            break;
+        case Verdict::NoLog:
+        case Verdict::Unique:
+            f.logs = v.count;
+            break;
+        case Verdict::Dupe:
+            f.repeatsLine = v.count < log.contacts.size() ? log.contacts[v.count].place : 0;
+            break;
+        case Verdict::Period:
+            f.cause = log.contacts[i].time == kNoMinute ? SetAsideCause::NoTime : SetAsideCause::OutsidePeriod;
+            break;
+        case Verdict::Invalid:
+            if (!Allowed(rules.bands, mine.band)) {
+                f.cause = SetAsideCause::Band;
+                f.value = mine.band;
+            } else if (!Allowed(rules.modes, mine.mode)) {
+                f.cause = SetAsideCause::Mode;
+                f.value = mine.mode;
+            } else {
+                f.cause = f.worked.empty() ? SetAsideCause::NoCall : SetAsideCause::OwnCall;
+            }
+            break;
+        case Verdict::Partner:
+            if (hasOther) {
+                const ContactVerdict& ov = result.logs[v.otherLog].verdicts[v.otherContact];
+                if (Finding(ov) == Verdict::Busted) {
+                    f.loggedAs = engine::Upper(theirs().call);
+                } else {
+                    // What this side sent, as the other side copied it.
+                    engine::ExchangeCheck ex = engine::CompareExchange(rules, theirs().received, mine.sent);
+                    f.sent = std::move(ex.sent);
+                    f.copied = std::move(ex.copied);
+                }
+            }
+            break;
+        case Verdict::Busted:
+        case Verdict::Checklog: break;
+    }
+    return f;
+}
+
+std::string ReasonText(const VerdictFacts& f) {
+    std::string d;
+    switch (f.verdict) {
+        case Verdict::Ok:
+            if (!f.loggedAs.empty()) d = f.otherCall + " logged your call as " + f.loggedAs;
+            break;
+        case Verdict::Exchange:
+            d = "you copied " + f.sent + " as " + f.copied;
+            break;
+        case Verdict::Busted:
+            d = "logged " + f.worked + ", the station worked was " + f.otherCall;
+            break;
+        case Verdict::Nil:
+            d = "not in " + f.worked + "'s log";
+            if (f.minutesOff)
+                d += " within the window: " + f.worked + " logged you " + Plural(static_cast<std::uint32_t>(*f.minutesOff), "minute") +
+                     (f.otherLater ? " later" : " earlier");
+            break;
+        case Verdict::NoLog:
+            d = f.worked + " sent no log; credited, as it is in " + Plural(f.logs, "log");
+            break;
+        case Verdict::Unique:
+            d = f.worked + " sent no log and is in " + Plural(f.logs, "log");
+            if (!f.otherCall.empty() && f.otherCall != f.worked) d += "; probable busted call of " + f.otherCall;
+            break;
+        case Verdict::Dupe:
+            d = "repeats the contact at line " + std::to_string(f.repeatsLine);
+            break;
+        case Verdict::Period:
+            d = f.cause == SetAsideCause::NoTime ? "no time that parses" : "outside the contest period";
+            break;
+        case Verdict::Invalid:
+            switch (f.cause) {
+                case SetAsideCause::Band: d = "band " + f.value + " is not in the contest"; break;
+                case SetAsideCause::Mode: d = "mode " + f.value + " is not in the contest"; break;
+                case SetAsideCause::NoCall: d = "no call logged"; break;
+                default: d = "the station's own call"; break;
+            }
+            break;
+        case Verdict::Partner:
+            if (!f.loggedAs.empty())
+                d = f.otherCall + " logged your call as " + f.loggedAs;
+            else
+                d = f.otherCall + " copied your " + f.sent + " as " + f.copied;
+            break;
+        case Verdict::Checklog: break;
+    }
+    if (!f.checklog) return d;
+    return std::string(VerdictCode(f.verdict)) + (d.empty() ? "" : ": " + d);
+}
+
+std::string MiscopiedText(const CheckResult& result, const std::vector<SubmittedLog>& logs, const MiscopiedBy& m) {
+    return logs[m.otherLog].call + " logged you as " + result.Call(m.loggedAs);
+}
+
 std::string VerdictDetail(const std::vector<SubmittedLog>& logs, const CheckResult& result, std::size_t log,
                           std::size_t contact, const Rules& rules) {
-    const ContactVerdict& v = result.logs[log].verdicts[contact];
-    if (v.verdict != Verdict::Checklog) return Reason(logs, result, log, contact, rules, v.verdict);
-    const std::string d = Reason(logs, result, log, contact, rules, v.checked);
-    return std::string(VerdictCode(v.checked)) + (d.empty() ? "" : ": " + d);
+    return ReasonText(VerdictFactsOf(logs, result, log, contact, rules));
+}
+
+std::string ShownLine(const SubmittedLog& log, std::size_t i) {
+    const ContactTexts t = log.Texts(i);
+    if (t.line.empty() || contestlog::StartsNoCase(t.line, "QSO:")) return std::string(t.line);
+    const std::int64_t time = log.contacts[i].time;
+    std::string out = "QSO: ";
+    out += t.frequency.empty() ? t.band : t.frequency;
+    out += ' ';
+    out += t.mode;
+    out += ' ';
+    out += time == kNoMinute ? std::string("(no time)") : contestlog::UtcText(time);
+    out += ' ';
+    out += t.ownCall.empty() ? std::string_view(log.call) : t.ownCall;
+    for (std::string_view part : {t.sent, t.call, t.received}) {
+        if (part.empty()) continue;
+        out += ' ';
+        out += part;
+    }
+    return out;
 }
 
 }  // namespace yol::check

@@ -101,7 +101,7 @@ std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& 
         const SubmittedLog& other = logs[v.otherLog];
         const CheckContact& c = other.contacts[v.otherContact];
         return "    " + other.call + "'s log, line " + Num(static_cast<std::int64_t>(c.place)) + ": " +
-               std::string(other.Texts(v.otherContact).line) + "\n";
+               ShownLine(other, v.otherContact) + "\n";
     };
     for (Verdict heading : kReported) {
         const std::int64_t count = r.counts[static_cast<std::size_t>(heading)];
@@ -111,7 +111,7 @@ std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& 
             const ContactVerdict& v = r.verdicts[i];
             if (v.verdict != heading) continue;
             const CheckContact& c = log.contacts[i];
-            out += "  line " + Num(static_cast<std::int64_t>(c.place)) + ": " + std::string(log.Texts(i).line) + "\n";
+            out += "  line " + Num(static_cast<std::int64_t>(c.place)) + ": " + ShownLine(log, i) + "\n";
             out += "    " + VerdictDetail(logs, result, index, i, rules);
             if (v.penalty > 0) out += " (penalty " + Num(v.penalty) + " points)";
             out += "\n" + quoteOther(v);
@@ -124,9 +124,9 @@ std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& 
             const CheckContact& c = log.contacts[m.contact];
             const SubmittedLog& other = logs[m.otherLog];
             const CheckContact& oc = other.contacts[m.otherContact];
-            out += "  line " + Num(static_cast<std::int64_t>(c.place)) + ": " + std::string(log.Texts(m.contact).line) + "\n";
-            out += "    " + other.call + " logged you as " + result.Call(m.loggedAs) + ", line " +
-                   Num(static_cast<std::int64_t>(oc.place)) + ": " + std::string(other.Texts(m.otherContact).line) + "\n";
+            out += "  line " + Num(static_cast<std::int64_t>(c.place)) + ": " + ShownLine(log, m.contact) + "\n";
+            out += "    " + MiscopiedText(result, logs, m) + ", line " + Num(static_cast<std::int64_t>(oc.place)) +
+                   ": " + ShownLine(other, m.otherContact) + "\n";
         }
     }
     return out;

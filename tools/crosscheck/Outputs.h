@@ -16,10 +16,26 @@ namespace yol::check {
 // then call.
 std::vector<std::size_t> ResultsOrder(const CheckResult& result);
 
-// The reason for a contact's verdict in words ("you copied MO05 as MO06"),
-// empty for a plain confirmation.
+// The reason for a verdict in words ("you copied MO05 as MO06"), told to the
+// station whose contact it is; empty for a plain confirmation. The one place
+// that words a verdict: the report, verdicts.csv and the site all say this.
+// A checklog's contact is told as its verdict's code, then the reason
+// ("EXCHANGE: you copied ..."). The other log's line is quoted beside it, not
+// in it.
+std::string ReasonText(const VerdictFacts& facts);
+
+// For a contact another station busted this station's call on: "UA3AAA
+// logged you as UA3ABD".
+std::string MiscopiedText(const CheckResult& result, const std::vector<SubmittedLog>& logs, const MiscopiedBy& m);
+
+// ReasonText of VerdictFactsOf.
 std::string VerdictDetail(const std::vector<SubmittedLog>& logs, const CheckResult& result, std::size_t log,
                           std::size_t contact, const Rules& rules);
+
+// A contact's line as people read it: a Cabrillo line as it is in the file;
+// a contact from any other format (ADIF tags, a database row) the way a
+// Cabrillo line gives it: time, band, mode, call, exchange sent and received.
+std::string ShownLine(const SubmittedLog& log, std::size_t contact);
 
 // Per log, the contacts (in order, each once) whose lines the reports and
 // the verdict file quote: those listed under a heading, the contacts they

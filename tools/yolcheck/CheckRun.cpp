@@ -51,7 +51,8 @@ public:
     // (a regular file), else empty: lines are then kept.
     Loader(LoadedLog& into, const std::string& path, std::string_view file)
         : into_(into), path_(path), file_(file) {
-        into_.log.file = path;
+        into_.log.path = path;
+        into_.log.file = path == "-" ? std::string("(standard input)") : fs::path(path).filename().string();
     }
 
     void Station(std::string_view call) override {
@@ -303,7 +304,7 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
                 if (log.contacts[i].lineInFile) wanted.push_back(i);
             if (wanted.empty()) return;
             try {
-                const contestlog::LogFile file = contestlog::LogFile::Open(log.file);
+                const contestlog::LogFile file = contestlog::LogFile::Open(log.path);
                 const std::string_view text = file.Text();
                 for (std::uint32_t i : wanted) {
                     const CheckContact& c = log.contacts[i];
@@ -311,7 +312,7 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
                     log.KeepLine(i, text.substr(c.lineAt, c.lineSize));
                 }
             } catch (const std::exception& e) {
-                problems[L] = log.file + ": lines to quote not read again (" + e.what() + ")";
+                problems[L] = log.path + ": lines to quote not read again (" + e.what() + ")";
             }
         });
         for (const std::string& p : problems)
@@ -321,7 +322,7 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
         for (std::size_t i = 0; i < logs[L].contacts.size(); ++i) {
             const ContactVerdict& v = result.logs[L].verdicts[i];
             if (v.verdict != Verdict::Period || logs[L].contacts[i].time == kNoMinute) continue;
-            std::fprintf(err, "%s:%zu: outside the contest period: not scored\n", logs[L].file.c_str(),
+            std::fprintf(err, "%s:%zu: outside the contest period: not scored\n", logs[L].path.c_str(),
                          static_cast<std::size_t>(logs[L].contacts[i].place));
             ++rejected;
         }

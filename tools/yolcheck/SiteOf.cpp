@@ -43,34 +43,8 @@ std::string BandName(std::string_view host) {
     return band ? std::string(band->adif) : TextAsUtf8(host);
 }
 
-// The reason for people beside both lines: the other log's line is not
-// quoted again, and where the other side miscopied the exchange, it says who
-// copied what ("LZ0FX copied your 013 as 012").
-std::string Reason(const std::vector<SubmittedLog>& logs, const CheckResult& result, std::size_t L, std::size_t i,
-                   const Rules& rules) {
-    const ContactVerdict& v = result.logs[L].verdicts[i];
-    const std::string detail = VerdictDetail(logs, result, L, i, rules);
-    if (v.otherLog == kNoIndex) return TextAsUtf8(detail);
-    std::string_view shown = detail;
-    const std::string quoted = " (its log: " + std::string(logs[v.otherLog].Texts(v.otherContact).line) + ")";
-    if (v.verdict == Verdict::Busted && shown.ends_with(quoted)) shown.remove_suffix(quoted.size());
-    if (v.verdict == Verdict::Partner && v.otherCall != kNoIndex) {
-        const ContactVerdict& their = result.logs[v.otherLog].verdicts[v.otherContact];
-        // Their verdict may be CHECKLOG with the finding after its code
-        // ("EXCHANGE: you copied ..."); told the same way.
-        const std::string theirDetail = VerdictDetail(logs, result, v.otherLog, v.otherContact, rules);
-        std::string_view finding = theirDetail;
-        if (finding.starts_with("EXCHANGE: ")) finding.remove_prefix(10);
-        constexpr std::string_view kYouCopied = "you copied ";
-        const Verdict o = their.verdict == Verdict::Checklog ? their.checked : their.verdict;
-        if (o != Verdict::Busted && finding.starts_with(kYouCopied))
-            return TextAsUtf8(result.Call(v.otherCall) + " copied your " + std::string(finding.substr(kYouCopied.size())));
-    }
-    return TextAsUtf8(shown);
-}
-
 std::string Place(const SubmittedLog& log, std::size_t i) {
-    return fs::path(log.file).filename().string() + ":" + std::to_string(log.contacts[i].place);
+    return log.file + ":" + std::to_string(log.contacts[i].place);
 }
 
 wr::LogReport ReportOf(const std::vector<SubmittedLog>& logs, const CheckResult& result, std::size_t index,
@@ -126,15 +100,15 @@ wr::LogReport ReportOf(const std::vector<SubmittedLog>& logs, const CheckResult&
         rc.band = band(c.band);
         rc.mode = TextAsUtf8(c.mode);
         rc.call = TextAsUtf8(c.call);
-        rc.reason = Reason(logs, result, index, i, rules);
+        rc.reason = TextAsUtf8(VerdictDetail(logs, result, index, i, rules));
         const std::int64_t rawPoints = i < r.scores.size() ? r.scores[i].rawPoints : 0;
         rc.lost = std::max<std::int64_t>(rawPoints - v.points, 0) + v.penalty;
         rc.ownPlace = Place(log, i);
-        rc.ownLine = TextAsUtf8(c.line);
+        rc.ownLine = TextAsUtf8(ShownLine(log, i));
         if (v.otherLog != kNoIndex) {
             const SubmittedLog& other = logs[v.otherLog];
             rc.otherPlace = Place(other, v.otherContact);
-            rc.otherLine = TextAsUtf8(other.Texts(v.otherContact).line);
+            rc.otherLine = TextAsUtf8(ShownLine(other, v.otherContact));
         }
         page.removed.push_back(std::move(rc));
     }
@@ -149,12 +123,12 @@ wr::LogReport ReportOf(const std::vector<SubmittedLog>& logs, const CheckResult&
         rc.band = band(theirs.band);
         rc.mode = TextAsUtf8(theirs.mode);
         rc.call = TextAsUtf8(loggedAs);
-        rc.reason = TextAsUtf8(other.call + " logged you as " + loggedAs);
+        rc.reason = TextAsUtf8(MiscopiedText(result, logs, m));
         // Their line first, then this log's: the table's heads say so.
         rc.ownPlace = Place(other, m.otherContact);
-        rc.ownLine = TextAsUtf8(theirs.line);
+        rc.ownLine = TextAsUtf8(ShownLine(other, m.otherContact));
         rc.otherPlace = Place(log, m.contact);
-        rc.otherLine = TextAsUtf8(log.Texts(m.contact).line);
+        rc.otherLine = TextAsUtf8(ShownLine(log, m.contact));
         page.othersMiscopied.push_back(std::move(rc));
     }
     return page;
