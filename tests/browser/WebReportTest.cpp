@@ -81,7 +81,10 @@ TEST(WebReportText, PageNamesAreSafeAndDistinct) {
     EXPECT_EQ(wr::PageName("PA/DL1ABC/MM"), "PA-DL1ABC-MM.html");
     EXPECT_NE(wr::PageName("A/B"), wr::PageName("A-B"));
     EXPECT_NE(wr::PageName("A_2FB"), wr::PageName("A/B"));
-    EXPECT_EQ(wr::PageName("../x"), "_2E_2E-x.html");
+    EXPECT_EQ(wr::PageName("../x"), "_2E_2E-_78.html");
+    // Distinct on a disk that ignores case, and for the calls a plain '_' would join.
+    EXPECT_NE(wr::PageName("dl1abc"), wr::PageName("DL1ABC"));
+    EXPECT_NE(wr::PageName("DL1ABC_P"), wr::PageName("DL1ABC:P"));
     EXPECT_EQ(wr::PageName(""), "_.html");
     EXPECT_EQ(wr::PageName("Ж"), "_D0_96.html");
 }

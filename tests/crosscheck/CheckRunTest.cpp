@@ -4,14 +4,38 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 
 #include <gtest/gtest.h>
+
+#include "ResultFolder.h"
+#include "SiteOf.h"
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace yol::check {
 namespace {
 
 namespace fs = std::filesystem;
+
+const char* const kRules = R"(name = "Test"
+modes = ["CW"]
+bands = ["14"]
+[period]
+start = 2026-12-05T10:00:00Z
+end = 2026-12-05T12:00:00Z
+[scoring]
+method = "per-contact"
+confirmed = 2
+miscopied = 1
+multiplier = "exch"
+)";
 
 class CheckRunTest : public ::testing::Test {
 protected:
@@ -55,22 +79,31 @@ protected:
         return text;
     }
 
+    // Files under a folder, relative, with their contents.
+    static std::map<std::string, std::string> Tree(const fs::path& root) {
+        std::map<std::string, std::string> files;
+        for (const auto& e : fs::recursive_directory_iterator(root))
+            if (e.is_regular_file()) files[fs::relative(e.path(), root).generic_string()] = Read(e.path());
+        return files;
+    }
+    // Two stations that confirm each other, and a third that logged one of them.
+    void ThreeLogs() {
+        Write("rules.toml", kRules);
+        Write("logs/a.log", Cabrillo("UA3AAA", "QSO: 14010 CW 2026-12-05 1000 UA3AAA 599 MO01 UA3BBB 599 MO02\n"));
+        Write("logs/b.log", Cabrillo("UA3BBB", "QSO: 14010 CW 2026-12-05 1001 UA3BBB 599 MO02 UA3AAA 599 MO01\n"));
+        Write("logs/c.log", Cabrillo("UA3CCC", "QSO: 14010 CW 2026-12-05 1003 UA3CCC 599 MO03 UA3AAA 599 MO01\n"));
+    }
+    std::vector<std::string> Args(std::vector<std::string> extra) const {
+        std::vector<std::string> args{"--rules", (dir_ / "rules.toml").string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.push_back((dir_ / "logs").string());
+        return args;
+    }
+
     fs::path dir_;
     std::string out_, err_;
 };
 
-const char* const kRules = R"(name = "Test"
-modes = ["CW"]
-bands = ["14"]
-[period]
-start = 2026-12-05T10:00:00Z
-end = 2026-12-05T12:00:00Z
-[scoring]
-method = "per-contact"
-confirmed = 2
-miscopied = 1
-multiplier = "exch"
-)";
 
 TEST_F(CheckRunTest, WritesEveryOutputAndRejectsBadInputByFileAndLine) {
     Write("rules.toml", kRules);
@@ -95,8 +128,9 @@ TEST_F(CheckRunTest, WritesEveryOutputAndRejectsBadInputByFileAndLine) {
               std::string::npos) << err_;
     EXPECT_NE(err_.find(logs + "/nocall.adi:1: the log names no call of its own"), std::string::npos) << err_;
     EXPECT_NE(err_.find(logs + "/notes.txt"), std::string::npos) << err_;
-    EXPECT_NE(err_.find(logs + "/a.log:7: outside the contest period"), std::string::npos) << err_;
-    EXPECT_NE(err_.find(logs + "/b.log:5: "), std::string::npos) << err_;  // the time that does not parse
+    // A contact outside the period is a verdict, not an error; one without a time is named.
+    EXPECT_EQ(err_.find("outside the contest period"), std::string::npos) << err_;
+    EXPECT_NE(err_.find(logs + "/b.log: a contact without a time that parses (line 5"), std::string::npos) << err_;
 
     for (const char* name : {"results.csv", "results.json", "summary.txt", "verdicts.csv", "reports/UA3AAA.txt",
                              "reports/UA3BBB.txt", "reports/UA3CCC.txt"})
@@ -155,6 +189,154 @@ TEST_F(CheckRunTest, ExitStatusForUsageRulesAndUnreadableLogs) {
     EXPECT_EQ(Run({"--parse-only", (dir_ / "logs").string()}), kCheckClean) << err_;
     EXPECT_EQ(out_, "1 logs, 1 contacts read\n");
     EXPECT_FALSE(fs::exists(dir_ / "o"));
+}
+
+// Verdicts are results: a check with a contact not in the other log and
+// one outside the period exits 0; --strict makes chosen kinds status 1; -q
+// leaves stderr and stdout empty; what the log folder holds besides logs is
+// named.
+TEST_F(CheckRunTest, VerdictsAreResultsAndStrictMakesThemErrors) {
+    ThreeLogs();  // UA3AAA's log lacks UA3CCC: NIL for UA3CCC
+    Write("logs/d.log", Cabrillo("UA3DDD", "QSO: 14010 CW 2026-12-05 1300 UA3DDD 599 MO04 UA3AAA 599 MO01\n"));
+    fs::create_directories(dir_ / "logs" / "old");
+    Write("logs/.hidden.log", Cabrillo("UA3EEE", ""));
+    std::error_code ec;
+    fs::create_symlink(dir_ / "nowhere.log", dir_ / "logs" / "gone.log", ec);
+    EXPECT_EQ(Run(Args({"--out", (dir_ / "o1").string()})), kCheckClean) << err_;
+    const std::string logs = (dir_ / "logs").string();
+    EXPECT_NE(err_.find(logs + "/old: skipped: a folder"), std::string::npos) << err_;
+    EXPECT_NE(err_.find(logs + "/.hidden.log: skipped: a dot file"), std::string::npos) << err_;
+    if (!ec) {
+        EXPECT_NE(err_.find(logs + "/gone.log: skipped: a symbolic link to nothing"), std::string::npos) << err_;
+    }
+    EXPECT_NE(out_.find("4 logs, 4 contacts checked in "), std::string::npos) << out_;
+    EXPECT_NE(out_.find("; written to " + (dir_ / "o1").string() +
+                        " (4 reports, results.csv, results.json, summary.txt, verdicts.csv); not used: nothing\n"),
+              std::string::npos)
+        << out_;
+
+    EXPECT_EQ(Run(Args({"-q", "--strict", "nil,PERIOD", "--out", (dir_ / "o2").string()})), kCheckRejected);
+    EXPECT_EQ(out_, "");
+    EXPECT_EQ(err_, "yolcheck: --strict: 1 NIL, 1 PERIOD\n");
+    EXPECT_EQ(Run(Args({"-q", "--strict", "BUSTED", "--out", (dir_ / "o3").string()})), kCheckClean) << err_;
+    EXPECT_EQ(err_, "");
+    EXPECT_EQ(Run(Args({"--strict", "WRONG", "--out", (dir_ / "o4").string()})), kCheckUsage);
+    EXPECT_NE(err_.find("no verdict is called WRONG"), std::string::npos) << err_;
+    EXPECT_FALSE(fs::exists(dir_ / "o4"));
+}
+
+// A rerun into the same folders is refused until --replace, which removes
+// what the earlier run wrote and nothing else; a folder holding files of
+// its own is never replaced; the results never go into the log folder.
+TEST_F(CheckRunTest, OutputFoldersHoldOneCompleteSet) {
+    ThreeLogs();
+    const fs::path o = dir_ / "o", h = dir_ / "h";
+    ASSERT_EQ(Run(Args({"--out", o.string(), "--html", h.string()})), kCheckClean) << err_;
+    for (const fs::path& folder : {o, h}) {
+        EXPECT_TRUE(fs::exists(folder / "reports/UA3CCC.txt"));
+        EXPECT_TRUE(fs::exists(folder / "verdicts.csv"));
+        EXPECT_TRUE(fs::exists(folder / std::string(ResultFolder::kManifestName)));
+    }
+    EXPECT_TRUE(fs::exists(h / "results.json"));
+    EXPECT_EQ(Read(o / "reports/UA3AAA.txt"), Read(h / "reports/UA3AAA.txt"));
+    EXPECT_NE(Read(h / "index.html").find("<a href=\"verdicts.csv\">verdicts.csv</a>"), std::string::npos);
+    EXPECT_NE(Read(h / "log/UA3AAA.html").find("<a href=\"../reports/UA3AAA.txt\">Your log-check report</a>"),
+              std::string::npos);
+    const auto before = Tree(o);
+
+    fs::remove(dir_ / "logs/c.log");
+    EXPECT_EQ(Run(Args({"--out", o.string(), "--html", h.string()})), kCheckUsage);
+    EXPECT_NE(err_.find(o.string() + ": holds 7 files already"), std::string::npos) << err_;
+    EXPECT_EQ(Tree(o), before);
+    EXPECT_EQ(Run(Args({"--replace", "--out", o.string(), "--html", h.string()})), kCheckClean) << err_;
+    EXPECT_FALSE(fs::exists(o / "reports/UA3CCC.txt"));
+    EXPECT_FALSE(fs::exists(h / "reports/UA3CCC.txt"));
+    EXPECT_FALSE(fs::exists(h / "log/UA3CCC.html"));
+    for (const auto& e : fs::directory_iterator(dir_))  // nothing left beside the folders
+        EXPECT_EQ(e.path().filename().string().find(".o."), std::string::npos) << e.path();
+
+    Write("o/mine.xlsx", "the committee's own");
+    EXPECT_EQ(Run(Args({"--replace", "--out", o.string()})), kCheckUsage);
+    EXPECT_NE(err_.find(o.string() + ": holds mine.xlsx, which no earlier run wrote"), std::string::npos) << err_;
+    EXPECT_EQ(Read(o / "mine.xlsx"), "the committee's own");
+
+    EXPECT_EQ(Run(Args({"--out", (dir_ / "logs").string()})), kCheckUsage);
+    EXPECT_NE(err_.find(": is the log folder "), std::string::npos) << err_;
+    EXPECT_EQ(Run(Args({"--out", (dir_ / "logs" / "results").string()})), kCheckUsage);
+    EXPECT_NE(err_.find(": is inside the log folder "), std::string::npos) << err_;
+    EXPECT_FALSE(fs::exists(dir_ / "logs" / "results"));
+    EXPECT_EQ(Run(Args({"--out", o.string(), "--html", (o / "site").string()})), kCheckUsage);
+
+    // --html alone is enough; a symbolic link given as the folder is refused.
+    EXPECT_EQ(Run(Args({"--html", (dir_ / "h2").string()})), kCheckClean) << err_;
+    EXPECT_TRUE(fs::exists(dir_ / "h2/results.csv"));
+    EXPECT_TRUE(fs::exists(dir_ / "h2/reports/UA3AAA.txt"));
+    std::error_code ec;
+    fs::create_directory_symlink(dir_ / "elsewhere", dir_ / "link", ec);
+    if (!ec) {
+        EXPECT_EQ(Run(Args({"--out", (dir_ / "link").string()})), kCheckUsage);
+        EXPECT_FALSE(fs::exists(dir_ / "elsewhere"));
+    }
+}
+
+#ifndef _WIN32
+// A run killed while it writes leaves the previous complete set.
+TEST_F(CheckRunTest, AKilledRunLeavesThePreviousCompleteSet) {
+    ThreeLogs();
+    const fs::path o = dir_ / "o", h = dir_ / "h";
+    ASSERT_EQ(Run(Args({"--out", o.string(), "--html", h.string()})), kCheckClean) << err_;
+    const auto outBefore = Tree(o), siteBefore = Tree(h);
+    Write("logs/d.log", Cabrillo("UA3DDD", "QSO: 14010 CW 2026-12-05 1004 UA3DDD 599 MO04 UA3AAA 599 MO01\n"));
+    for (const int killAfter : {2, 12}) {  // while writing the data; while writing the site
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            int written = 0;
+            ResultFolder::AfterWrite() = [&](const fs::path&) {
+                if (++written == killAfter) raise(SIGKILL);
+            };
+            std::FILE* sink = std::fopen("/dev/null", "w");
+            RunCheck(Args({"--replace", "--out", o.string(), "--html", h.string()}), sink, sink, "/nonexistent");
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << killAfter;
+        EXPECT_EQ(Tree(o), outBefore) << killAfter;
+        EXPECT_EQ(Tree(h), siteBefore) << killAfter;
+    }
+    // The next run clears what the killed one left beside the folders.
+    EXPECT_EQ(Run(Args({"--replace", "--out", o.string(), "--html", h.string()})), kCheckClean) << err_;
+    EXPECT_TRUE(fs::exists(o / "reports/UA3DDD.txt"));
+    for (const auto& e : fs::directory_iterator(dir_))
+        EXPECT_EQ(e.path().filename().string().find(".partial-"), std::string::npos) << e.path();
+}
+#endif
+
+// Each call its own report and page, the same name for both, whatever the
+// call holds; a call too long for a file name is an error for its log alone.
+TEST_F(CheckRunTest, CallsGetFilesOfTheirOwn) {
+    Write("rules.toml", kRules);
+    const std::vector<std::string> calls = {"DL1ABC/P", "DL1ABC_P", "DL1ABC:P"};
+    for (std::size_t i = 0; i < calls.size(); ++i)
+        Write("logs/" + std::to_string(i) + ".log",
+              Cabrillo(calls[i], "QSO: 14010 CW 2026-12-05 1000 " + calls[i] + " 599 MO01 UA3BBB 599 MO02\n"));
+    Write("logs/long.log", Cabrillo(std::string(300, 'A'), "QSO: 14010 CW 2026-12-05 1000 AAA 599 MO01 UA3BBB 599 MO02\n"));
+    EXPECT_EQ(Run(Args({"--out", (dir_ / "o").string(), "--html", (dir_ / "h").string()})), kCheckRejected);
+    EXPECT_NE(err_.find("long.log:1: the log's call 'AAAA"), std::string::npos) << err_;
+    EXPECT_NE(err_.find(" is 300 characters long, a call at most 32: not checked"), std::string::npos) << err_;
+    std::set<std::string> stems;
+    for (const std::string& call : calls) {
+        const std::string report = Read(dir_ / "o" / ReportName(call));
+        EXPECT_NE(report.find("Station:        " + call + "\n"), std::string::npos) << call;
+        const std::string stem = fs::path(ReportName(call)).stem().string();
+        EXPECT_TRUE(fs::exists(dir_ / "h/log" / (stem + ".html"))) << stem;
+        stems.insert(stem);
+    }
+    EXPECT_EQ(stems.size(), calls.size());
+    EXPECT_EQ(ReportName(std::string("DL1\0X", 5)), "reports/DL1_00X.txt");
+    EXPECT_EQ(ReportName("dl1abc"), "reports/_64_6C1_61_62_63.txt");  // never the same as DL1ABC's, whatever the disk
+    EXPECT_LE(ReportName(std::string(kMaxCallLength, '<')).size(), 8 + 3 * kMaxCallLength + 4);
 }
 
 }  // namespace

@@ -88,5 +88,25 @@ TEST(Outputs, ResultsSortedByCategoryThenScore) {
     EXPECT_NE(summary.find("Busted calls:          1\n"), std::string::npos);
 }
 
+// Cells a spreadsheet would run as a formula get a leading quote in both
+// CSVs; numbers stay numbers.
+TEST(Outputs, CsvCellsNeverStartAFormula) {
+    Checked c;
+    c.logs = {
+        LogBuilder("UA3AAA", "=cmd.log").Category("=HYPERLINK(1)").Q(10, 0, "@UA3BBB", "599 MO", "599 SP"),
+        LogBuilder("UA3BBB", "+b.log").Q(10, 0, "UA3AAA", "599 SP", "599 MO"),
+    };
+    c.result = CrossCheck(c.logs, c.rules);
+    const std::string results = ResultsCsv(c.result);
+    EXPECT_NE(results.find("\r\nUA3AAA,'=HYPERLINK(1),,"), std::string::npos) << results;
+    std::ostringstream out;
+    WriteVerdictsCsv(out, c.logs, c.result, c.rules);
+    const std::string verdicts = out.str();
+    EXPECT_NE(verdicts.find("UA3AAA,'=cmd.log,10,2026-12-05 10:00,14,CW,'@UA3BBB,"), std::string::npos) << verdicts;
+    EXPECT_NE(verdicts.find(",'+b.log:10,"), std::string::npos) << verdicts;
+    for (const std::string& text : {results, verdicts})
+        for (const char* bad : {",=", ",+", ",@", "\n=", "\n+", "\n@"}) EXPECT_EQ(text.find(bad), std::string::npos) << bad;
+}
+
 }  // namespace
 }  // namespace yol::check

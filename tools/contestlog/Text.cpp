@@ -244,4 +244,15 @@ std::string CsvField(std::string_view text) {
     return out + '"';
 }
 
+bool NeedsFormulaGuard(std::string_view text) noexcept {
+    if (text.empty()) return false;
+    const char c = text.front();
+    return c == '=' || c == '+' || c == '-' || c == '@' || c == '\t' || c == '\r';
+}
+
+std::string SpreadsheetCell(std::string_view text) {
+    if (!NeedsFormulaGuard(text)) return CsvField(text);
+    return CsvField("'" + std::string(text));
+}
+
 }  // namespace yol::contestlog

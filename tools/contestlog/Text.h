@@ -69,5 +69,10 @@ std::string Utf8OrLatin1(std::string_view text);
 // A CSV field (RFC 4180): quoted when it holds a comma, quote, CR or LF or
 // any other control byte, with inner quotes doubled.
 std::string CsvField(std::string_view text);
+// A text cell of a CSV meant for spreadsheets: CsvField, and a cell that
+// starts with = + - @ (or a tab or CR) gets a leading ' so that no
+// spreadsheet runs it as a formula.
+std::string SpreadsheetCell(std::string_view text);
+bool NeedsFormulaGuard(std::string_view text) noexcept;
 
 }  // namespace yol::contestlog

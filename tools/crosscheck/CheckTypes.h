@@ -52,6 +52,13 @@ struct CheckContact {
 
 inline constexpr std::size_t kLineInPool = static_cast<std::size_t>(-1);
 
+// A line of a log that was not read into a contact, and why in plain words
+// (as the reader says it): it cost the entrant that contact.
+struct NotRead {
+    std::uint32_t line = 0;
+    std::string reason;
+};
+
 // One log as an entrant submitted it.
 struct SubmittedLog {
     std::string call;      // the station's call from the header, upper case
@@ -65,6 +72,7 @@ struct SubmittedLog {
     std::string myPrefix, myContinent;
     std::vector<CheckContact> contacts;
     std::string pool;  // the contacts' texts
+    std::vector<NotRead> notRead;  // lines the reader skipped or rejected, in file order
 
     // Appends a contact; texts longer than their field holds (255 bytes, the
     // exchanges and the line 65,535) are cut. With `lineInFile` (the line's

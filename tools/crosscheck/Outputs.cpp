@@ -6,13 +6,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "contestlog/Bands.h"
 #include "contestlog/ContactStore.h"
 #include "contestlog/Text.h"
 
 namespace yol::check {
 namespace {
 
-using contestlog::CsvField;
+using contestlog::SpreadsheetCell;
 
 std::string Num(std::int64_t v) { return std::to_string(v); }
 
@@ -30,7 +31,65 @@ std::string Claimed(const LogResult& r) { return r.claimed ? Num(*r.claimed) : s
 constexpr Verdict kReported[] = {Verdict::Busted, Verdict::Nil,     Verdict::Exchange, Verdict::Unique,
                                  Verdict::Dupe,   Verdict::Period,  Verdict::Invalid,  Verdict::Partner};
 
+std::string Share(std::int64_t n, std::int64_t of) {
+    return of <= 0 ? std::string("0.0 %") : Fixed(100.0 * static_cast<double>(n) / static_cast<double>(of), 1) + " %";
+}
+
+std::string Count(std::size_t n, std::string_view one, std::string_view many) {
+    return Num(static_cast<std::int64_t>(n)) + " " + std::string(n == 1 ? one : many);
+}
+
+// A contact the final score counts (as the engine's final tally does).
+bool Credited(const ContactVerdict& v, const Rules& rules) {
+    return v.verdict == Verdict::Ok || v.verdict == Verdict::NoLog ||
+           (v.verdict == Verdict::Exchange && rules.scoring == Scoring::PerContact);
+}
+
 }  // namespace
+
+std::string_view VerdictKindWords(Verdict v) noexcept {
+    static constexpr std::string_view words[kVerdictCount] = {
+        "confirmed",    "exchange miscopied", "busted calls",      "not in log",
+        "uniques",      "no log, credited",   "dupes",             "outside the period",
+        "band or mode not allowed", "taken off for the other station's error", "checklog contacts"};
+    return words[static_cast<std::size_t>(v)];
+}
+
+std::string BandName(std::string_view host) {
+    const contestlog::BandInfo* band = contestlog::BandFromHost(host);
+    return band ? std::string(band->adif) : std::string(host);
+}
+
+std::vector<BandFigures> ByBand(const SubmittedLog& log, const LogResult& r, const Rules& rules) {
+    struct Slot {
+        double mhz;
+        BandFigures figures;
+    };
+    std::vector<Slot> slots;
+    for (std::size_t i = 0; i < log.contacts.size() && i < r.verdicts.size(); ++i) {
+        const std::string_view host = log.Texts(i).band;
+        const contestlog::BandInfo* info = contestlog::BandFromHost(host);
+        const std::string name = BandName(host);
+        auto it = std::find_if(slots.begin(), slots.end(), [&](const Slot& s) { return s.figures.band == name; });
+        if (it == slots.end()) {
+            slots.push_back({info ? static_cast<double>(info->lowHz) / 1e6 : 1e12, BandFigures{name}});
+            it = slots.end() - 1;
+        }
+        BandFigures& b = it->figures;
+        const ContactVerdict& v = r.verdicts[i];
+        if (Credited(v, rules)) ++b.finalContacts;
+        b.finalPoints += v.points - v.penalty;
+        if (i < r.scores.size()) {
+            if (r.scores[i].rawPoints > 0) ++b.rawContacts;
+            b.rawPoints += r.scores[i].rawPoints;
+            b.multipliers += r.scores[i].multipliers;
+        }
+    }
+    std::stable_sort(slots.begin(), slots.end(), [](const Slot& a, const Slot& b) { return a.mhz < b.mhz; });
+    std::vector<BandFigures> out;
+    for (Slot& s : slots) out.push_back(std::move(s.figures));
+    return out;
+}
 
 const char* const kVerdictsCsvHeader =
     "log,file,line,utc,band,mode,call,verdict,blamed,other_call,other_line,minutes_off,points,detail\r\n";
@@ -91,10 +150,27 @@ std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& 
     out += "Error rate:     " + Fixed(100.0 * r.errorRate, 1) + " %\n";
     out += "Clock offset:   " + Signed(r.clockOffset) + " minutes" +
            (r.clockOffset != 0 ? " (your log's times were corrected by this before matching)" : "") + "\n\n";
-    out += "Contacts by verdict:";
+    if (!r.scores.empty() && !r.checklog) {
+        const std::vector<BandFigures> bands = ByBand(log, r, rules);
+        char row[160];
+        out += "By band:     contacts logged  points logged  contacts final  points final  multipliers\n";
+        for (const BandFigures& b : bands) {
+            std::snprintf(row, sizeof row, "  %-10.10s %15lld %14lld %15lld %13lld %12lld\n", b.band.c_str(),
+                          static_cast<long long>(b.rawContacts), static_cast<long long>(b.rawPoints),
+                          static_cast<long long>(b.finalContacts), static_cast<long long>(b.finalPoints),
+                          static_cast<long long>(b.multipliers));
+            out += row;
+        }
+        out += "\n";
+    }
+    const std::int64_t all = static_cast<std::int64_t>(log.contacts.size());
+    out += "Contacts by verdict (" + Count(log.contacts.size(), "contact", "contacts") + " in the log):\n";
     for (std::size_t v = 0; v < kVerdictCount; ++v)
-        if (r.counts[v] > 0) out += " " + std::string(VerdictCode(static_cast<Verdict>(v))) + " " + Num(r.counts[v]);
-    out += "\n";
+        if (r.counts[v] > 0)
+            out += "  " + Num(r.counts[v]) + " " + std::string(VerdictKindWords(static_cast<Verdict>(v))) + " (" +
+                   Share(r.counts[v], all) + ")\n";
+    if (!log.notRead.empty())
+        out += "  " + Num(static_cast<std::int64_t>(log.notRead.size())) + " lines not read (listed below)\n";
 
     auto quoteOther = [&](const ContactVerdict& v) -> std::string {
         if (v.otherLog == kNoIndex) return "";
@@ -116,6 +192,11 @@ std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& 
             if (v.penalty > 0) out += " (penalty " + Num(v.penalty) + " points)";
             out += "\n" + quoteOther(v);
         }
+    }
+    if (!log.notRead.empty()) {
+        out += "\nLines not read (" + Num(static_cast<std::int64_t>(log.notRead.size())) +
+               "; each cost you its contact)\n";
+        for (const NotRead& n : log.notRead) out += "  line " + Num(n.line) + ": " + n.reason + "\n";
     }
     if (!r.miscopiedBy.empty()) {
         out += "\nOthers who miscopied your call (" + Num(static_cast<std::int64_t>(r.miscopiedBy.size())) +
@@ -143,7 +224,7 @@ std::string ResultsCsv(const CheckResult& result) {
     out += "\r\n";
     for (std::size_t i : ResultsOrder(result)) {
         const LogResult& r = result.logs[i];
-        out += CsvField(r.call) + "," + CsvField(r.checklog ? "CHECKLOG" : r.category) + "," + Claimed(r) + "," +
+        out += SpreadsheetCell(r.call) + "," + SpreadsheetCell(r.checklog ? "CHECKLOG" : r.category) + "," + Claimed(r) + "," +
                Num(r.raw.contacts) + "," + Num(r.raw.points) + "," + Num(r.raw.multipliers) + "," + Num(r.raw.score) +
                "," + Num(r.final.contacts) + "," + Num(r.final.points) + "," + Num(r.final.multipliers) + "," +
                Num(r.final.score) + "," + Fixed(r.reductionPercent, 1) + "," + Fixed(100.0 * r.errorRate, 1) + "," +
@@ -214,6 +295,11 @@ void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, 
     std::string buffer;
     buffer.reserve(std::size_t{1} << 21);
     auto field = [&](std::string_view text) {
+        if (contestlog::NeedsFormulaGuard(text)) {
+            buffer += SpreadsheetCell(text);
+            buffer += ',';
+            return;
+        }
         bool quote = false;
         for (char c : text)
             if (c == ',' || c == '"' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
@@ -223,7 +309,7 @@ void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, 
         if (!quote) {
             buffer += text;
         } else {
-            buffer += CsvField(text);
+            buffer += contestlog::CsvField(text);
         }
         buffer += ',';
     };
@@ -251,7 +337,8 @@ void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, 
     };
     // Whether a log's file name must be quoted in other_line.
     std::vector<bool> plainFile(logs.size());
-    for (std::size_t L = 0; L < logs.size(); ++L) plainFile[L] = logs[L].file.find_first_of(",\"\r\n") == std::string::npos;
+    for (std::size_t L = 0; L < logs.size(); ++L)
+        plainFile[L] = logs[L].file.find_first_of(",\"\r\n") == std::string::npos && !contestlog::NeedsFormulaGuard(logs[L].file);
     for (std::size_t L = 0; L < logs.size(); ++L) {
         const SubmittedLog& log = logs[L];
         const LogResult& r = result.logs[L];
@@ -282,7 +369,7 @@ void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, 
                     buffer += ':';
                     number(static_cast<std::int64_t>(other.contacts[v.otherContact].place));
                 } else {
-                    buffer += CsvField(other.file + ":" + Num(static_cast<std::int64_t>(other.contacts[v.otherContact].place)));
+                    buffer += SpreadsheetCell(other.file + ":" + Num(static_cast<std::int64_t>(other.contacts[v.otherContact].place)));
                 }
             }
             buffer += ',';
@@ -292,7 +379,7 @@ void WriteVerdictsCsv(std::ostream& out, const std::vector<SubmittedLog>& logs, 
             buffer += ',';
             if (v.verdict != Verdict::Ok || v.callMiscopied) {
                 const std::string detail = VerdictDetail(logs, result, L, i, rules);
-                if (!detail.empty()) buffer += CsvField(detail);
+                if (!detail.empty()) buffer += SpreadsheetCell(detail);
             }
             buffer += "\r\n";
             if (buffer.size() >= (std::size_t{1} << 20)) {

@@ -45,7 +45,28 @@ std::string ShownLine(const SubmittedLog& log, std::size_t contact);
 std::vector<std::vector<std::uint32_t>> QuotedContacts(const std::vector<SubmittedLog>& logs,
                                                        const CheckResult& result);
 
-// The plain-text report for logs[index].
+// A log's figures on one band: raw (the log re-scored: contacts that earn
+// points) and final (the contacts the final score counts, the band's points
+// after penalties, the multipliers it brought), as the totals count them. Points and multipliers need the result's
+// contact scores (CrossCheck with contactScores); without them they are 0.
+struct BandFigures {
+    std::string band;  // "20m", as people name it (the log's own text where it names no band)
+    std::int64_t rawContacts = 0, finalContacts = 0, rawPoints = 0, finalPoints = 0, multipliers = 0;
+};
+// The band as people name it ("20m") from the model's name ("14", MHz); as
+// it is where it names no band.
+std::string BandName(std::string_view host);
+// By band, lowest frequency first.
+std::vector<BandFigures> ByBand(const SubmittedLog& log, const LogResult& result, const Rules& rules);
+
+// A verdict's kind for people, in the middle of a sentence: "not in log",
+// "busted calls", ...
+std::string_view VerdictKindWords(Verdict v) noexcept;
+
+// The plain-text report for logs[index]: the figures, by band, the contacts
+// by verdict with their share of the log, each removed or penalised contact
+// with its reason and both lines, the lines the readers did not read, and the
+// others who miscopied the call.
 std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& result,
                       std::size_t index, const Rules& rules);
 

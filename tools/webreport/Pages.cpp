@@ -165,6 +165,38 @@ void Removed(Html& h, const LogReport& r) {
     h << "</section>";
 }
 
+void Bands(Html& h, const LogReport& r) {
+    if (r.bands.empty()) return;
+    h << "<section id=\"bands\"><h2>By band</h2><div class=\"scroll\"><table class=\"bands\"><caption class=\"vh\">"
+         "Contacts, points and multipliers per band, as logged and after the check</caption><thead><tr>"
+         "<th scope=\"col\">Band</th><th scope=\"col\" class=\"num\">Contacts logged</th>"
+         "<th scope=\"col\" class=\"num\">Points logged</th><th scope=\"col\" class=\"num\">Contacts final</th>"
+         "<th scope=\"col\" class=\"num\">Points final</th><th scope=\"col\" class=\"num\">Multipliers</th>"
+         "</tr></thead><tbody>";
+    for (const BandRow& b : r.bands) {
+        h << "<tr><th scope=\"row\">";
+        h.Text(b.band) << "</th><td class=\"num\">";
+        h.Int(b.rawContacts) << "</td><td class=\"num\">";
+        h.Int(b.rawPoints) << "</td><td class=\"num\">";
+        h.Int(b.finalContacts) << "</td><td class=\"num\">";
+        h.Int(b.finalPoints) << "</td><td class=\"num\">";
+        h.Int(b.multipliers) << "</td></tr>";
+    }
+    h << "</tbody></table></div></section>";
+}
+
+void Skipped(Html& h, const LogReport& r) {
+    if (r.skipped.empty()) return;
+    h << "<section id=\"skipped\"><h2>Lines not read (";
+    h.Int(static_cast<std::int64_t>(r.skipped.size())) << ")</h2><p>Each of these lines cost you its contact.</p><ul>";
+    for (const SkippedLine& s : r.skipped) {
+        h << "<li>line ";
+        h.Int(s.line) << ": ";
+        h.Text(s.reason) << "</li>";
+    }
+    h << "</ul></section>";
+}
+
 void Others(Html& h, const LogReport& r) {
     if (r.othersMiscopied.empty()) return;
     std::vector<const RemovedContact*> rows;
@@ -193,7 +225,12 @@ void LogBody(Html& h, const LogReport& r) {
     }
     h << "</h1>";
     detail::VerdictPatterns(h);
+    if (!r.reportLink.empty()) {
+        h << "<p class=\"report-link\"><a href=\"";
+        h.Text(r.reportLink) << "\">Your log-check report</a> (plain text)</p>";
+    }
     LogSummary(h, r);
+    Bands(h, r);
     h << "<section id=\"plots\"><h2>The contest in pictures</h2>";
     Figure(h, "Contacts per hour, stacked by band", detail::HourlyPlot, r);
     Figure(h, "Band activity in 15-minute cells", detail::ActivityMap, r);
@@ -201,6 +238,7 @@ void LogBody(Html& h, const LogReport& r) {
     if (r.crossChecked) Figure(h, "Verdicts of all contacts", detail::VerdictBar, r);
     h << "</section>";
     Removed(h, r);
+    Skipped(h, r);
     Others(h, r);
 }
 
@@ -256,6 +294,11 @@ std::string IndexPage(const Site& site) {
     h.Int(static_cast<std::int64_t>(site.results.size())) << (site.results.size() == 1 ? " log" : " logs") << " in ";
     h.Int(static_cast<std::int64_t>(order.size())) << (order.size() == 1 ? " category" : " categories")
                                                    << ". Each call links to its log\xE2\x80\x99s report.</p>";
+    if (site.carriesData)
+        h << "<p class=\"data\">The results as data: <a href=\"results.csv\">results.csv</a>, "
+             "<a href=\"results.json\">results.json</a>, every contact\xE2\x80\x99s verdict: "
+             "<a href=\"verdicts.csv\">verdicts.csv</a>; each entrant\xE2\x80\x99s log-check report in "
+             "reports/, linked from the log\xE2\x80\x99s page.</p>";
     h << "<form class=\"filter\" role=\"search\" hidden><label for=\"filter\">Find a call</label> "
          "<input type=\"search\" id=\"filter\" autocomplete=\"off\" spellcheck=\"false\" placeholder=\"e.g. DL1\">"
          " <output id=\"filter-count\" for=\"filter\" aria-live=\"polite\"></output></form>";

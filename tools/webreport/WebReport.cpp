@@ -54,11 +54,11 @@ ResultRow ResultRowOf(const LogReport& r) {
     return row;
 }
 
-std::string PageName(std::string_view call) {
+std::string FileStem(std::string_view call) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string name;
     for (unsigned char c : call) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
+        if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
             name.push_back(static_cast<char>(c));
         } else if (c == '/') {
             name.push_back('-');
@@ -69,8 +69,10 @@ std::string PageName(std::string_view call) {
         }
     }
     if (name.empty()) name = "_";
-    return name + ".html";
+    return name;
 }
+
+std::string PageName(std::string_view call) { return FileStem(call) + ".html"; }
 
 void AppendEscaped(std::string& out, std::string_view text) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());

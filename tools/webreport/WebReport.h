@@ -79,8 +79,23 @@ struct RemovedContact {
     std::string otherPlace, otherLine; // the other log's; empty when none
 };
 
+// One band of a log: raw (the log re-scored) and final (after the check).
+struct BandRow {
+    std::string band;                // "20m"
+    std::int64_t rawContacts = 0, finalContacts = 0, rawPoints = 0, finalPoints = 0, multipliers = 0;
+};
+
+// A line of the log the reader skipped or rejected, and why, in plain words.
+struct SkippedLine {
+    std::int64_t line = 0;
+    std::string reason;
+};
+
 struct LogReport {
     std::string call, category, name;
+    std::string reportLink;          // the entrant's text report, relative to the page ("" : none)
+    std::vector<BandRow> bands;      // per band, in band order; empty: not shown
+    std::vector<SkippedLine> skipped; // lines not read: each cost a contact
     bool crossChecked = true;        // false: one operator's own log, no check parts
     std::optional<std::int64_t> claimed;
     std::int64_t rawScore = 0, finalScore = 0;
@@ -117,6 +132,7 @@ struct CheckSummary {
 
 struct Site {
     std::string title = "Results";   // the contest's name, shown on every page
+    bool carriesData = false;        // results.csv, results.json, verdicts.csv beside index.html
     std::string generated;           // free text under the titles ("checked 2026-12-09"), may be empty
     std::vector<ResultRow> results;  // the index; grouped by category in first-seen order
     std::vector<LogReport> logs;     // one page each
@@ -136,8 +152,12 @@ std::vector<std::pair<std::string, std::string>> SiteFiles(const Site& site);
 // One self-contained page for one log (style inline, no script needed).
 std::string LogPage(const LogReport& report, std::string_view title = "Log report");
 
-// File name of a call's page inside log/: letters, digits kept; '/' as '-';
-// anything else as _XX (hex), so that distinct calls never share a page.
+// The file name of a call's page and report, without its ending: upper-case
+// letters and digits kept; '/' as '-'; anything else (lower case too, for
+// file systems that ignore case) as _XX (hex), so that distinct calls never
+// share a file. At most three times the call's length: the caller bounds it.
+std::string FileStem(std::string_view call);
+// FileStem(call) + ".html": the page inside log/.
 std::string PageName(std::string_view call);
 
 // Text for HTML: & < > " ' escaped, invalid UTF-8 replaced by U+FFFD.

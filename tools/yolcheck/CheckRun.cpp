@@ -1,11 +1,13 @@
 #include "CheckRun.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -19,6 +21,13 @@
 #include "SiteOf.h"
 #include "contestlog/CountryFile.h"
 #include "contestlog/LogFile.h"
+#include "contestlog/Text.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #ifndef YOL_VERSION
 #define YOL_VERSION "0"
@@ -97,15 +106,11 @@ public:
         if (!file_.empty() && v.line.data() >= file_.data() && v.line.data() + v.line.size() <= file_.data() + file_.size())
             lineInFile = static_cast<std::size_t>(v.line.data() - file_.data());
         into_.log.Add(v.time, v.place, t, lineInFile);
-        if (v.time == kNoMinute) {
-            into_.messages.push_back(path_ + ":" + std::to_string(v.place) + ": the contact's time does not parse");
-            ++into_.rejected;
-        }
+        if (v.time == kNoMinute) into_.untimed.push_back(static_cast<std::uint32_t>(v.place));
     }
     void Problem(const contestlog::LogProblem& p) override {
         if (p.severity == contestlog::Severity::Note) return;  // read and kept: nothing lost
-        into_.messages.push_back(path_ + ":" + std::to_string(p.place) + ": " + p.message);
-        ++into_.rejected;
+        into_.log.notRead.push_back({static_cast<std::uint32_t>(p.place), p.message});
     }
 
 private:
@@ -114,24 +119,6 @@ private:
     std::string_view file_;
     std::string sent_, received_;
 };
-
-std::string FileName(std::string call) {
-    for (char& c : call)
-        if (c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|')
-            c = '_';
-    return call;
-}
-
-bool WriteFile(const fs::path& path, std::string_view text, std::FILE* err) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
-        std::fprintf(err, "yolcheck: cannot write %s\n", path.string().c_str());
-        return false;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -147,33 +134,128 @@ LoadedLog LoadLog(const std::string& path, const contestlog::ReadOptions& option
     return loaded;
 }
 
+namespace {
+
+bool IsTerminal(std::FILE* f) {
+#ifdef _WIN32
+    return _isatty(_fileno(f)) != 0;
+#else
+    return isatty(fileno(f)) != 0;
+#endif
+}
+
+// stderr as yolcheck uses it: errors always, notes unless -q, and on a
+// terminal one progress line, overwritten in place and cleared before any
+// other message (never into a redirected stderr).
+class Console {
+public:
+    Console(std::FILE* err, bool quiet) : err_(err), quiet_(quiet), terminal_(!quiet && IsTerminal(err)) {}
+    ~Console() { Clear(); }
+    void Error(const std::string& message) { Say(message); }
+    void Note(const std::string& message) {
+        if (!quiet_) Say(message);
+    }
+    void Progress(const std::string& message) {
+        if (!terminal_) return;
+        std::lock_guard lock(m_);
+        std::fprintf(err_, "\r%s\033[K", message.c_str());
+        std::fflush(err_);
+        shown_ = true;
+    }
+    void Clear() {
+        std::lock_guard lock(m_);
+        ClearLocked();
+    }
+
+private:
+    void Say(const std::string& message) {
+        std::lock_guard lock(m_);
+        ClearLocked();
+        std::fprintf(err_, "%s\n", message.c_str());
+    }
+    void ClearLocked() {
+        if (!shown_) return;
+        std::fputs("\r\033[K", err_);
+        shown_ = false;
+    }
+    std::FILE* err_;
+    bool quiet_, terminal_, shown_ = false;
+    std::mutex m_;
+};
+
+// A call as a message shows it: as it is where it is plain, else quoted with
+// its odd bytes as '?' (a call cannot split a message over lines).
+std::string ShownCall(std::string_view call) {
+    for (char c : call)
+        if (static_cast<unsigned char>(c) < 0x21 || static_cast<unsigned char>(c) > 0x7E) return contestlog::Quoted(call);
+    return std::string(call);
+}
+
+// "N things (first: line L: why)" or "line L: why" for one.
+std::string Counted(std::size_t n, std::string_view one, std::string_view many, std::uint32_t first,
+                    std::string_view why) {
+    const std::string at = "line " + std::to_string(first) + (why.empty() ? std::string() : ": " + std::string(why));
+    if (n == 1) return std::string(one) + " (" + at + ")";
+    return std::to_string(n) + " " + std::string(many) + " (first: " + at + ")";
+}
+
+std::string Thousands(std::size_t n) {
+    std::string digits = std::to_string(n), out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+}  // namespace
+
 int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, const std::string& countryFile) {
     CLI::App app{"Cross-checks every submitted log of a contest against all the others and writes the\n"
-                 "committee's reports, results and per-contact verdicts into --out DIR.",
+                 "committee's reports, results and per-contact verdicts into --out DIR, the results\n"
+                 "site into --html DIR, or both.",
                  "yolcheck"};
     cli::Configure(app);
     std::string rulesPath, outDir, ctyPath, htmlDir;
-    std::vector<std::string> inputs;
-    bool parseOnly = false;
+    std::vector<std::string> inputs, strict;
+    bool parseOnly = false, replace = false, quiet = false;
     app.add_option("--rules", rulesPath, "contest rules (TOML); the YOL rules when not given");
-    app.add_option("--out", outDir, "folder for reports/<CALL>.txt, results.csv, results.json, summary.txt, verdicts.csv");
+    app.add_option("--out", outDir,
+                   "folder for reports/<CALL>.txt, results.csv, results.json, summary.txt, verdicts.csv");
+    app.add_option("--html", htmlDir,
+                   "folder for the results site (index.html, summary.html, log/<CALL>.html) with the same data files");
+    app.add_flag("--replace", replace, "replace what an earlier run wrote into --out / --html (its manifest says what)");
+    app.add_option("--strict", strict, "verdicts of these kinds (codes: NIL,BUSTED,...) make the exit status 1")
+        ->delimiter(',');
     app.add_option("--cty", ctyPath, "country file for the YOL scoring (default: Debian's hamradio-files cty.dat)");
-    app.add_option("--html", htmlDir, "also the results site: index.html, summary.html, log/<CALL>.html into DIR");
     app.add_flag("--parse-only", parseOnly, "read and parse every log, check nothing");
+    app.add_flag("-q,--quiet", quiet, "print errors only");
     app.set_version_flag("--version", std::string("yolcheck ") + YOL_VERSION);
     app.add_option("logs", inputs, "log files, or a folder holding them")->required();
     app.footer(
-        "Exit status: 0 everything read and checked, 1 something was rejected (logs, lines or\n"
-        "contacts; each named with file and line on stderr; the rest checked), 2 usage error,\n"
-        "3 the rules file, the output folder or every log unreadable.");
+        "Exit status:\n"
+        "  0  every log read and every contact judged (verdicts are results, however many)\n"
+        "  1  input not used: a file that is no log, a line not read, a second log for a call,\n"
+        "     a call too long (each named on stderr with file and line; the rest checked);\n"
+        "     or a verdict of a kind given to --strict\n"
+        "  2  usage error, or an output folder refused (not empty, inside the log folder)\n"
+        "  3  the rules or country file unreadable or wrong, no log readable, the outputs not writable");
 
     std::vector<std::string> argv{"yolcheck"};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<const char*> cargv;
     for (const auto& a : argv) cargv.push_back(a.c_str());
+    std::vector<bool> strictKinds(kVerdictCount, false);
     try {
         app.parse(static_cast<int>(cargv.size()), cargv.data());
-        if (!parseOnly && outDir.empty()) throw CLI::RequiredError("--out");
+        if (!parseOnly && outDir.empty() && htmlDir.empty())
+            throw CLI::RequiredError("--out or --html (where the results go)");
+        for (const std::string& kind : strict) {
+            bool known = false;
+            for (std::size_t v = 0; v < kVerdictCount; ++v)
+                if (Upper(kind) == VerdictCode(static_cast<Verdict>(v))) strictKinds[v] = known = true;
+            if (!known) throw CLI::ValidationError("--strict", "no verdict is called " + kind);
+        }
     } catch (const CLI::ParseError& e) {
         std::ostringstream o, er;
         const int code = app.exit(e, o, er);
@@ -181,45 +263,84 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
         std::fputs(er.str().c_str(), err);
         return code == 0 ? kCheckClean : kCheckUsage;
     }
+    Console console(err, quiet);
+    auto fail = [&](const std::string& message, int status) {
+        console.Error("yolcheck: " + message);
+        return status;
+    };
 
     const auto started = std::chrono::steady_clock::now();
     Rules rules = YolRules();
     if (!rulesPath.empty()) {
+        std::error_code ec;
+        if (fs::is_directory(rulesPath, ec)) return fail(rulesPath + ": is a folder, not a rules file", kCheckUnreadable);
         std::ifstream in(rulesPath, std::ios::binary);
-        if (!in) {
-            std::fprintf(err, "yolcheck: cannot read the rules file %s\n", rulesPath.c_str());
-            return kCheckUnreadable;
-        }
+        if (!in) return fail(rulesPath + ": the rules file cannot be read", kCheckUnreadable);
         std::stringstream text;
         text << in.rdbuf();
         try {
             rules = ParseRules(text.str(), rulesPath);
         } catch (const RulesError& e) {
-            std::fprintf(err, "%s\n", e.what());
+            console.Error(e.what());
             return kCheckUnreadable;
         }
     }
 
-    // The files: each argument a log or a folder of them (its files, by name).
+    // The files: each argument a log or a folder of them (its files, by
+    // name). What a folder holds besides is named, not read.
     std::vector<std::string> paths;
+    std::vector<fs::path> inputFolders;
     for (const std::string& input : inputs) {
         std::error_code ec;
         if (fs::is_directory(input, ec)) {
+            inputFolders.emplace_back(input);
             std::vector<std::string> inDir;
             for (const auto& entry : fs::directory_iterator(input, ec)) {
                 const std::string name = entry.path().filename().string();
-                if (!name.empty() && name[0] != '.' && entry.is_regular_file(ec)) inDir.push_back(entry.path().string());
+                const std::string shown = entry.path().string();
+                std::error_code sec;
+                const fs::file_status link = entry.symlink_status(sec);
+                const fs::file_status target = entry.status(sec);
+                if (!name.empty() && name[0] == '.') {
+                    console.Note(shown + ": skipped: a dot file (hidden), not read as a log");
+                } else if (fs::is_directory(target)) {
+                    console.Note(shown + ": skipped: a folder (logs are read from the folder itself, not below it)");
+                } else if (fs::is_symlink(link) && !fs::exists(target)) {
+                    console.Note(shown + ": skipped: a symbolic link to nothing");
+                } else if (!fs::is_regular_file(target)) {
+                    console.Note(shown + ": skipped: not a regular file");
+                } else {
+                    inDir.push_back(shown);
+                }
             }
+            if (ec) return fail(input + ": the folder cannot be listed: " + ec.message(), kCheckUnreadable);
             std::sort(inDir.begin(), inDir.end());
             paths.insert(paths.end(), inDir.begin(), inDir.end());
         } else {
             paths.push_back(input);
         }
     }
+    if (paths.empty()) return fail("no log files given or found", kCheckUnreadable);
 
-    if (paths.empty()) {
-        std::fprintf(err, "yolcheck: no log files given or found\n");
-        return kCheckUnreadable;
+    // The output folders, checked (and their fresh folders made) before any work.
+    std::optional<ResultFolder> outFolder, htmlFolder;
+    if (!parseOnly) {
+        try {
+            if (!outDir.empty() && !htmlDir.empty()) {
+                const fs::path a = fs::weakly_canonical(fs::absolute(outDir)), b = fs::weakly_canonical(fs::absolute(htmlDir));
+                auto within = [](const fs::path& inner, const fs::path& outer) {
+                    const auto [o, i] = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
+                    return o == outer.end();
+                };
+                if (within(a, b) || within(b, a))
+                    throw FolderError("--out " + outDir + " and --html " + htmlDir +
+                                      " overlap: give two separate folders (the site carries the data files too)");
+            }
+            if (!outDir.empty()) outFolder.emplace(outDir, inputFolders, replace);
+            if (!htmlDir.empty()) htmlFolder.emplace(htmlDir, inputFolders, replace);
+        } catch (const FolderError& e) {
+            return fail(e.what(), e.unwritable ? kCheckUnreadable : kCheckUsage);
+        }
     }
 
     std::optional<contestlog::CountryFile> countries;
@@ -229,16 +350,19 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
             countries = contestlog::CountryFile::Load(ctyPath.empty() ? countryFile : ctyPath);
             options.countries = &*countries;
         } catch (const std::exception& e) {
-            std::fprintf(err, "yolcheck: %s: contacts without a country are scored as the log gives them\n", e.what());
+            if (!ctyPath.empty()) return fail(std::string(e.what()), kCheckUnreadable);
+            console.Note(std::string("yolcheck: ") + e.what() +
+                         ": contacts without a country are scored as the log gives them");
         }
     }
 
     std::vector<SubmittedLog> logs;
     std::map<std::string, std::string> fileOfCall;
-    std::size_t rejected = 0, unreadable = 0, contacts = 0;
+    std::size_t logsRejected = 0, linesRejected = 0, unreadable = 0, contacts = 0;
     // Read on two threads; taken in the files' order.
     std::vector<LoadedLog> read(paths.size());
     std::vector<std::string> failures(paths.size());
+    std::atomic<std::size_t> done{0};
     ForEachParallel(paths.size(), [&](std::size_t i) {
         try {
             read[i] = LoadLog(paths[i], options);
@@ -246,30 +370,43 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
             failures[i] = e.what();
             if (failures[i].empty()) failures[i] = paths[i] + ": cannot be read";
         }
+        console.Progress("reading logs: " + std::to_string(++done) + " of " + std::to_string(paths.size()));
     });
     for (std::size_t p = 0; p < paths.size(); ++p) {
         const std::string& path = paths[p];
         LoadedLog loaded = std::move(read[p]);
         if (!failures[p].empty()) {
-            std::fprintf(err, "%s\n", failures[p].c_str());
-            ++rejected;
+            console.Error(failures[p]);
+            ++logsRejected;
             ++unreadable;
             continue;
         }
-        for (const std::string& m : loaded.messages) std::fprintf(err, "%s\n", m.c_str());
-        rejected += loaded.rejected;
         SubmittedLog& log = loaded.log;
+        if (!log.notRead.empty()) {
+            console.Error(path + ": " + Counted(log.notRead.size(), "a line not read", "lines not read",
+                                                log.notRead.front().line, log.notRead.front().reason));
+            linesRejected += log.notRead.size();
+        }
+        if (!loaded.untimed.empty())
+            console.Note(path + ": " + Counted(loaded.untimed.size(), "a contact without a time that parses",
+                                               "contacts without a time that parses", loaded.untimed.front(),
+                                               "judged PERIOD"));
         if (log.call.empty()) {
-            std::fprintf(err, "%s:1: the log names no call of its own (CALLSIGN:, STATION_CALLSIGN): not checked\n",
-                         path.c_str());
-            ++rejected;
+            console.Error(path + ":1: the log names no call of its own (CALLSIGN:, STATION_CALLSIGN): not checked");
+            ++logsRejected;
+            continue;
+        }
+        if (log.call.size() > kMaxCallLength) {
+            console.Error(path + ":1: the log's call " + contestlog::Quoted(log.call) + " is " + std::to_string(log.call.size()) +
+                          " characters long, a call at most " + std::to_string(kMaxCallLength) + ": not checked");
+            ++logsRejected;
             continue;
         }
         auto [it, added] = fileOfCall.emplace(log.call, path);
         if (!added) {
-            std::fprintf(err, "%s:1: a second log for %s (the first is %s): not checked\n", path.c_str(),
-                         log.call.c_str(), it->second.c_str());
-            ++rejected;
+            console.Error(path + ":1: a second log for " + ShownCall(log.call) + " (the first is " + it->second +
+                          "): not checked");
+            ++logsRejected;
             continue;
         }
         if (options.countries) {
@@ -283,16 +420,16 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
         contacts += log.contacts.size();
         logs.push_back(std::move(log));
     }
-    if (logs.empty() && !paths.empty() && unreadable == paths.size()) {
-        std::fprintf(err, "yolcheck: no log could be read\n");
-        return kCheckUnreadable;
-    }
+    const bool inputRejected = logsRejected > 0 || linesRejected > 0;
+    if (logs.empty() && unreadable == paths.size()) return fail("no log could be read", kCheckUnreadable);
     if (parseOnly) {
-        std::fprintf(out, "%zu logs, %zu contacts read\n", logs.size(), contacts);
-        return rejected > 0 ? kCheckRejected : kCheckClean;
+        console.Clear();
+        if (!quiet) std::fprintf(out, "%zu logs, %zu contacts read\n", logs.size(), contacts);
+        return inputRejected ? kCheckRejected : kCheckClean;
     }
 
-    CheckResult result = CrossCheck(logs, rules, !htmlDir.empty());  // the site draws each contact's score
+    console.Progress("matching " + Thousands(contacts) + " contacts of " + Thousands(logs.size()) + " logs");
+    CheckResult result = CrossCheck(logs, rules, true);  // the reports and the site give points per band
     // The lines the outputs quote, read back from their files.
     {
         const std::vector<std::vector<std::uint32_t>> quoted = QuotedContacts(logs, result);
@@ -316,61 +453,81 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
             }
         });
         for (const std::string& p : problems)
-            if (!p.empty()) std::fprintf(err, "%s\n", p.c_str());
+            if (!p.empty()) console.Error(p);
     }
-    for (std::size_t L = 0; L < logs.size(); ++L)
-        for (std::size_t i = 0; i < logs[L].contacts.size(); ++i) {
-            const ContactVerdict& v = result.logs[L].verdicts[i];
-            if (v.verdict != Verdict::Period || logs[L].contacts[i].time == kNoMinute) continue;
-            std::fprintf(err, "%s:%zu: outside the contest period: not scored\n", logs[L].path.c_str(),
-                         static_cast<std::size_t>(logs[L].contacts[i].place));
-            ++rejected;
-        }
-    result.summary.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::size_t strictCount = 0;
+    std::string strictKindsSeen;
+    for (std::size_t v = 0; v < kVerdictCount; ++v) {
+        if (!strictKinds[v] || result.summary.counts[v] == 0) continue;
+        strictCount += result.summary.counts[v];
+        strictKindsSeen += (strictKindsSeen.empty() ? "" : ", ") + Thousands(result.summary.counts[v]) + " " +
+                           std::string(VerdictCode(static_cast<Verdict>(v)));
+    }
+    result.summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
-    std::error_code ec;
-    const fs::path dir(outDir);
-    fs::create_directories(dir / "reports", ec);
-    if (ec) {
-        std::fprintf(err, "yolcheck: cannot make %s: %s\n", (dir / "reports").string().c_str(), ec.message().c_str());
-        return kCheckUnreadable;
-    }
-    // verdicts.csv on a second thread while the reports and results are written.
-    bool verdictsWritten = true;
-    std::thread verdicts([&] {
-        try {
-            std::ofstream v(dir / "verdicts.csv", std::ios::binary);
-            WriteVerdictsCsv(v, logs, result, rules);
-            v.close();
-            verdictsWritten = static_cast<bool>(v);
-        } catch (const std::exception&) {
-            verdictsWritten = false;
-        }
-    });
-    bool written = true;
+    // The data files, into the first folder; the site's folder gets its pages and a copy of them.
+    constexpr const char* kDataFiles[] = {"results.csv", "results.json", "verdicts.csv"};
     try {
-        for (std::size_t L = 0; L < logs.size(); ++L)
-            written &= WriteFile(dir / "reports" / (FileName(logs[L].call) + ".txt"), LogReport(logs, result, L, rules), err);
-        written &= WriteFile(dir / "results.csv", ResultsCsv(result), err);
-        written &= WriteFile(dir / "results.json", ResultsJson(result, rules), err);
-    } catch (...) {
+        ResultFolder& data = outFolder ? *outFolder : *htmlFolder;
+        console.Progress("writing " + Thousands(logs.size()) + " reports");
+        // verdicts.csv on a second thread while the reports and results are written.
+        std::exception_ptr verdictsFailed;
+        std::thread verdicts([&] {
+            try {
+                data.Write("verdicts.csv", [&](std::ostream& o) { WriteVerdictsCsv(o, logs, result, rules); });
+            } catch (...) {
+                verdictsFailed = std::current_exception();
+            }
+        });
+        try {
+            for (std::size_t L = 0; L < logs.size(); ++L) {
+                const std::string text = LogReport(logs, result, L, rules);
+                data.Write(ReportName(logs[L].call), text);
+                if (htmlFolder && outFolder) htmlFolder->Write(ReportName(logs[L].call), text);
+            }
+            data.Write("results.csv", ResultsCsv(result));
+            data.Write("results.json", ResultsJson(result, rules));
+        } catch (...) {
+            verdicts.join();
+            throw;
+        }
         verdicts.join();
-        throw;
+        if (verdictsFailed) std::rethrow_exception(verdictsFailed);
+        result.summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        if (outFolder) outFolder->Write("summary.txt", SummaryText(result, rules));
+        if (htmlFolder) {
+            console.Progress("writing the site: " + Thousands(logs.size()) + " log pages");
+            if (outFolder)
+                for (const char* name : kDataFiles)
+                    htmlFolder->Write(name, [&](std::ostream& o) {
+                        std::ifstream in(outFolder->Written(name), std::ios::binary);
+                        o << in.rdbuf();
+                    });
+            WriteSiteFiles(SiteOf(logs, result, rules, true), *htmlFolder);
+        }
+        if (outFolder) outFolder->Commit();
+        if (htmlFolder) htmlFolder->Commit();
+    } catch (const FolderError& e) {
+        return fail(e.what(), kCheckUnreadable);
     }
-    verdicts.join();
-    if (!verdictsWritten) {
-        std::fprintf(err, "yolcheck: cannot write %s\n", (dir / "verdicts.csv").string().c_str());
-        written = false;
+    console.Clear();
+
+    if (!quiet) {
+        std::string written;
+        if (outFolder)
+            written += outDir + " (" + Thousands(logs.size()) + " reports, results.csv, results.json, summary.txt, verdicts.csv)";
+        if (htmlFolder)
+            written += (written.empty() ? "" : " and ") + htmlDir + " (the site, " +
+                       Thousands(htmlFolder->Files()) + " files)";
+        std::string rejected;
+        if (logsRejected > 0) rejected += Thousands(logsRejected) + (logsRejected == 1 ? " log" : " logs");
+        if (linesRejected > 0)
+            rejected += (rejected.empty() ? "" : ", ") + Thousands(linesRejected) + (linesRejected == 1 ? " line" : " lines");
+        std::fprintf(out, "%zu logs, %zu contacts checked in %.2f s; written to %s; not used: %s\n", logs.size(),
+                     contacts, result.summary.seconds, written.c_str(), rejected.empty() ? "nothing" : rejected.c_str());
     }
-    result.summary.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    written &= WriteFile(dir / "summary.txt", SummaryText(result, rules), err);
-    if (!htmlDir.empty()) written &= WriteHtmlSite(logs, result, rules, htmlDir, err);
-    if (!written) return kCheckUnreadable;
-    std::fprintf(out, "%zu logs, %zu contacts checked in %.2f s; written to %s\n", logs.size(), contacts,
-                 result.summary.seconds, outDir.c_str());
-    return rejected > 0 ? kCheckRejected : kCheckClean;
+    if (strictCount > 0) console.Error("yolcheck: --strict: " + strictKindsSeen);
+    return inputRejected || strictCount > 0 ? kCheckRejected : kCheckClean;
 }
 
 }  // namespace yol::check

@@ -12,11 +12,13 @@
 
 namespace yol::check {
 
+// The exit statuses, the same words in --help and docs/crosscheck.md.
 enum CheckExit : int {
-    kCheckClean = 0,       // every log and contact read and checked
-    kCheckRejected = 1,    // some logs, lines or contacts rejected; the rest checked
-    kCheckUsage = 2,       // unknown option, missing value
-    kCheckUnreadable = 3,  // the rules file or every log unreadable, or the output not writable
+    kCheckClean = 0,       // every log read and every contact judged (verdicts are results, however many)
+    kCheckRejected = 1,    // input not used: a file that is no log, a line not read, a second log for a
+                           // call, a call too long; or a verdict of a kind given to --strict
+    kCheckUsage = 2,       // unknown option, missing value, an output folder refused
+    kCheckUnreadable = 3,  // the rules or country file, every log unreadable; the outputs not writable
 };
 
 // Arguments without the program name; messages go to `err`, the short
@@ -24,14 +26,13 @@ enum CheckExit : int {
 int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
              const std::string& countryFile = "/usr/share/hamradio-files/cty.dat");
 
-// One log file read into the engine's shape. Problems the reader reports,
-// and contacts whose time does not parse, come as "file:line: message" in
-// `messages`; `rejected` counts those that lost something. Throws
-// contestlog::LogFileError when the file is no log.
+// One log file read into the engine's shape. The lines the reader did not
+// read are in log.notRead (with the reader's reason); `untimed` holds the
+// lines of contacts whose time does not parse (read, then judged PERIOD).
+// Throws contestlog::LogFileError when the file is no log.
 struct LoadedLog {
     SubmittedLog log;
-    std::vector<std::string> messages;
-    std::size_t rejected = 0;
+    std::vector<std::uint32_t> untimed;
 };
 LoadedLog LoadLog(const std::string& path, const contestlog::ReadOptions& options);
 

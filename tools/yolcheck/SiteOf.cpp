@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <utility>
 
@@ -15,7 +13,6 @@
 namespace yol::check {
 namespace {
 
-namespace fs = std::filesystem;
 namespace wr = webreport;
 
 using contestlog::TextAsUtf8;
@@ -35,13 +32,6 @@ wr::Verdict SiteVerdict(Verdict v) { return VerdictTable()[static_cast<std::size
 
 // Removed or penalised: everything the log does not keep whole.
 bool Removed(Verdict v) { return v != Verdict::Ok && v != Verdict::NoLog && v != Verdict::Checklog; }
-
-// The band as people name it ("20m") from the host's name ("14", MHz); as it
-// is where it names no band.
-std::string BandName(std::string_view host) {
-    const contestlog::BandInfo* band = contestlog::BandFromHost(host);
-    return band ? std::string(band->adif) : TextAsUtf8(host);
-}
 
 std::string Place(const SubmittedLog& log, std::size_t i) {
     return log.file + ":" + std::to_string(log.contacts[i].place);
@@ -66,6 +56,11 @@ wr::LogReport ReportOf(const std::vector<SubmittedLog>& logs, const CheckResult&
     page.reductionPercent = r.reductionPercent;
     page.errorRatePercent = 100.0 * r.errorRate;
     page.clockOffsetMinutes = static_cast<double>(r.clockOffset);
+    if (!r.checklog)
+        for (const BandFigures& b : ByBand(log, r, rules))
+            page.bands.push_back({TextAsUtf8(b.band), b.rawContacts, b.finalContacts, b.rawPoints, b.finalPoints,
+                                  b.multipliers});
+    for (const NotRead& n : log.notRead) page.skipped.push_back({n.line, TextAsUtf8(n.reason)});
 
     // Time order, equal times (and those without one, first) in log order.
     std::vector<std::size_t> order(log.contacts.size());
@@ -77,7 +72,7 @@ wr::LogReport ReportOf(const std::vector<SubmittedLog>& logs, const CheckResult&
     std::map<std::string, std::string, std::less<>> bands;  // a log has a handful
     auto band = [&](std::string_view host) -> const std::string& {
         auto it = bands.find(host);
-        if (it == bands.end()) it = bands.emplace(std::string(host), BandName(host)).first;
+        if (it == bands.end()) it = bands.emplace(std::string(host), TextAsUtf8(BandName(host))).first;
         return it->second;
     };
     page.contacts.reserve(log.contacts.size());
@@ -212,8 +207,12 @@ std::vector<std::int64_t> RunningScore(const CheckResult& result, std::size_t in
     return out;
 }
 
-wr::Site SiteOf(const std::vector<SubmittedLog>& logs, const CheckResult& result, const Rules& rules) {
+std::string ReportName(std::string_view call) { return "reports/" + wr::FileStem(call) + ".txt"; }
+
+wr::Site SiteOf(const std::vector<SubmittedLog>& logs, const CheckResult& result, const Rules& rules,
+                bool carriesData) {
     wr::Site site;
+    site.carriesData = carriesData;
     site.title = TextAsUtf8(rules.name) + " results";
     site.generated = "Cross-checked " + NowUtc() + " UTC: " + std::to_string(result.summary.logs) + " logs, " +
                      std::to_string(result.summary.contacts) + " contacts.";
@@ -222,37 +221,16 @@ wr::Site SiteOf(const std::vector<SubmittedLog>& logs, const CheckResult& result
     site.results.reserve(order.size());
     for (std::size_t index : order) {
         site.logs.push_back(ReportOf(logs, result, index, rules));
+        if (carriesData) site.logs.back().reportLink = "../" + ReportName(logs[index].call);
         site.results.push_back(wr::ResultRowOf(site.logs.back()));
     }
     site.summary = SummaryOf(logs, result);
     return site;
 }
 
-bool WriteSiteFolder(const wr::Site& site, const std::string& dir, std::FILE* err) {
-    const fs::path root(dir);
-    std::error_code ec;
-    fs::create_directories(root / "log", ec);
-    if (ec) {
-        std::fprintf(err, "yolcheck: cannot make %s: %s\n", (root / "log").string().c_str(), ec.message().c_str());
-        return false;
-    }
-    bool ok = true;
-    wr::WriteSite(site, [&](std::string_view name, std::string_view content) {
-        const fs::path path = root / fs::path(std::string(name));
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(content.data(), static_cast<std::streamsize>(content.size()));
-        out.close();
-        if (!out) {
-            std::fprintf(err, "yolcheck: cannot write %s\n", path.string().c_str());
-            ok = false;
-        }
-    });
-    return ok;
+void WriteSiteFiles(const wr::Site& site, ResultFolder& folder) {
+    wr::WriteSite(site, [&](std::string_view name, std::string_view content) { folder.Write(name, content); });
 }
 
-bool WriteHtmlSite(const std::vector<SubmittedLog>& logs, const CheckResult& result, const Rules& rules,
-                   const std::string& dir, std::FILE* err) {
-    return WriteSiteFolder(SiteOf(logs, result, rules), dir, err);
-}
 
 }  // namespace yol::check

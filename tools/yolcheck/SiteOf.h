@@ -25,6 +25,7 @@
 
 #include "CheckTypes.h"
 #include "Rules.h"
+#include "ResultFolder.h"
 #include "WebReport.h"
 
 namespace yol::check {
@@ -35,7 +36,16 @@ inline constexpr std::size_t kMostBustedShown = 25;
 // `result` from CrossCheck with contactScores (the running score and what a
 // removed contact cost come from LogResult::scores); the quoted lines kept
 // (QuotedContacts) where they were left in their files.
-webreport::Site SiteOf(const std::vector<SubmittedLog>& logs, const CheckResult& result, const Rules& rules);
+// With `carriesData`, the site's folder also holds results.csv, results.json,
+// verdicts.csv and each entrant's report (ReportName), linked from the pages.
+webreport::Site SiteOf(const std::vector<SubmittedLog>& logs, const CheckResult& result, const Rules& rules,
+                       bool carriesData = false);
+
+// Where a call's text report is written in the results folder (and the
+// site's): "reports/" and the call's file stem (webreport::FileStem, the
+// scheme of the pages) with ".txt". Calls of at most kMaxCallLength bytes.
+std::string ReportName(std::string_view call);
+inline constexpr std::size_t kMaxCallLength = 32;
 
 // The running score of logs[index] after each of its contacts (by the
 // contact's index), the contacts taken in `order` (indexes; log order when
@@ -43,12 +53,8 @@ webreport::Site SiteOf(const std::vector<SubmittedLog>& logs, const CheckResult&
 std::vector<std::int64_t> RunningScore(const CheckResult& result, std::size_t index,
                                        const std::vector<std::size_t>* order = nullptr);
 
-// Makes the folder (and log/ in it) and stores the site's files there; false,
-// with a message naming the file on `err`, when something cannot be written.
-bool WriteSiteFolder(const webreport::Site& site, const std::string& dir, std::FILE* err);
-
-// SiteOf and WriteSiteFolder at once: what yolcheck --html DIR calls.
-bool WriteHtmlSite(const std::vector<SubmittedLog>& logs, const CheckResult& result, const Rules& rules,
-                   const std::string& dir, std::FILE* err);
+// Stores the site's files (index.html, log/..., site.css, ...) in `folder`;
+// FolderError where one cannot be written.
+void WriteSiteFiles(const webreport::Site& site, ResultFolder& folder);
 
 }  // namespace yol::check
