@@ -64,7 +64,7 @@ for n in $sizes; do
     contest="$dir/c$n-$cpl"
     if [[ ! -f "$contest/truth.csv" ]]; then
         rm -rf "$contest"
-        "$gen" --contest "$contest" --stations "$n" --seed 1 --contacts-per-log "$cpl"
+        "$gen" --out "$contest" --stations "$n" --seed 1 --contacts-per-log "$cpl"
     fi
     logs="$contest/logs" out="$work/out-$n"
     cat "$logs"/* >/dev/null  # page cache warm

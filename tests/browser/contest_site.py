@@ -53,7 +53,7 @@ def main():
     if logs is None:
         if not args.loggen:
             ap.error("--loggen or --logs is needed")
-        run([args.loggen, "--contest", args.work / "contest", "--stations", args.stations, "--seed", args.seed])
+        run([args.loggen, "--out", args.work / "contest", "--stations", args.stations, "--seed", args.seed])
         logs = args.work / "contest" / "logs"
 
     out, site = args.work / "out", args.work / "site"

@@ -83,7 +83,20 @@ TEST(CommandLine, UsageErrorsExitTwo) {
     }
     EXPECT_NE(Score({"--prefix", "UA9", log}).err.find("unknown option --prefix"), std::string::npos);
     EXPECT_NE(Score({log, "--my-prefix"}).err.find("--my-prefix needs a value"), std::string::npos);
-    EXPECT_EQ(Score({"--help"}).status, kClean);
+    EXPECT_NE(Score({"--format", "xml", log}).err.find("\nRun with --help for more information.\n"), std::string::npos);
+    // The help in CLI11's layout, as every tool's, ending with the exit statuses.
+    const Ran help = Score({"--help"});
+    EXPECT_EQ(help.status, kClean);
+    EXPECT_NE(help.out.find("Usage: yolscore"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("  --format F "), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("  -q,--quiet "), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("Exit status:\n  0  every contact scored"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("\n  4  the report could not be written"), std::string::npos) << help.out;
+    // -q: the note that the contacts were scored goes, the report stays.
+    const Ran loud = Score({log}), quiet = Score({"-q", log});
+    EXPECT_NE(loud.err.find("contacts scored in"), std::string::npos) << loud.err;
+    EXPECT_EQ(quiet.err, "");
+    EXPECT_EQ(quiet.out, loud.out);
 }
 
 TEST(CommandLine, OperatorOptionsChangeTheScore) {

@@ -171,8 +171,14 @@ TEST_F(CheckRunTest, ExitStatusForUsageRulesAndUnreadableLogs) {
     EXPECT_EQ(Run({"--bogus"}), kCheckUsage);
     EXPECT_EQ(Run({dir_.string()}), kCheckUsage);  // no --out
     EXPECT_NE(err_.find("--out"), std::string::npos) << err_;
+    EXPECT_EQ(Run({"--out", "x", "--bogus", "a.log"}), kCheckUsage);
+    EXPECT_EQ(err_.rfind("yolcheck: ", 0), 0u) << err_;
+    EXPECT_NE(err_.find("\nRun with --help for more information.\n"), std::string::npos) << err_;
     EXPECT_EQ(Run({"--help"}), kCheckClean);
     EXPECT_NE(out_.find("--parse-only"), std::string::npos);
+    EXPECT_NE(out_.find("Usage: yolcheck"), std::string::npos) << out_;
+    for (const char* status : {"\n  0  every log read", "\n  1  input not used", "\n  2  usage error", "\n  3  the rules"})
+        EXPECT_NE(out_.find(status), std::string::npos) << status;
     EXPECT_EQ(Run({"--version"}), kCheckClean);
     EXPECT_EQ(out_.rfind("yolcheck ", 0), 0u) << out_;
 

@@ -68,7 +68,7 @@ prepare_wine() {
     export YOL_WINE_BASE YOL_WINE_BUILD_DIR="$tmp"
     build/native/tools/loggen/yolloggen --db "$tmp/log.sqlite" --rows 500 --seed 5 >/dev/null ||
         return 1
-    build/native/tools/loggen/yolloggen --out "$tmp/log.log" --format cabrillo --rows 500 --seed 6 \
+    build/native/tools/loggen/yolloggen --format cabrillo "$tmp/log.log" --rows 500 --seed 6 \
         >/dev/null || return 1
     wine_ready=1
 }

@@ -28,31 +28,16 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: yolloggen --db FILE [--table Log] [--rows N] [--seed S] [--no-mainprefix] [--append]\n"
-    "       yolloggen --format cabrillo|adi|adx --out FILE [--rows N] [--seed S] [--call CALL]\n"
-    "       yolloggen --contest DIR [--stations N] [--seed S] [rates]\n"
-    "  --format F       sqlite (default), cabrillo, adi or adx; the same seed gives the same\n"
-    "                   contacts in every format\n"
-    "  --db FILE        the SQLite database (--format sqlite); --out is the same\n"
-    "  --out FILE       the file to write (any format)\n"
-    "  --table T        the log table (default Log), dropped first unless --append\n"
-    "  --rows N         contacts (default 5000)\n"
-    "  --seed S         the generator's seed (default 1)\n"
-    "  --no-mainprefix  a table without the MainPrefix column, as older logs have\n"
-    "  --call CALL      the log's own call sign in Cabrillo and ADIF (default UA1AAA)\n"
-    "  --version        the program's version\n"
-    "A simulated contest (2026-12-12 12:00 to 2026-12-13 12:00 UTC): DIR/logs/ holds a\n"
-    "Cabrillo (.log) or ADIF (.adi) log per station that sent one, DIR/truth.csv every\n"
-    "true contact and every error put into the logs (docs/contest-sim.md).\n"
-    "  --contest DIR          write the contest into DIR\n"
-    "  --stations N           stations (default 100)\n"
-    "  --contacts-per-log X   mean contacts a station aims at (default 680)\n"
-    "  shares of log lines:   --busted-call R (0.02)  --exchange-error R (0.02)\n"
-    "                         --missing R (0.01)  --jitter R (0.1, a minute early or late)\n"
-    "  shares of contacts:    --dupe R (0.005)  --outside R (0.002, outside the period)\n"
-    "  shares of stations:    --clock R (0.05, clock 1 to 10 minutes off)  --no-log R (0.05)\n"
-    "                         --checklog R (0.02)  --adif R (0.15)  --portable R (0.03)\n";
+constexpr const char* kAbout =
+    "Writes a test log of random contacts, or a whole simulated contest with the truth beside it.\n"
+    "  yolloggen --db FILE [--table Log] [--rows N] [--seed S] [--no-mainprefix] [--append]\n"
+    "  yolloggen --format cabrillo|adi|adx FILE [--rows N] [--seed S] [--call CALL]\n"
+    "  yolloggen --out DIR [--stations N] [--seed S] [rates]\n"
+    "A simulated contest (2026-12-12 12:00 to 2026-12-13 12:00 UTC): DIR/logs/ holds a Cabrillo\n"
+    "(.log) or ADIF (.adi) log per station that sent one, DIR/truth.csv every true contact and\n"
+    "every error put into the logs (docs/contest-sim.md). The rates are shares: of log lines\n"
+    "(--busted-call, --exchange-error, --missing, --jitter), of contacts (--dupe, --outside),\n"
+    "of stations (--clock, --no-log, --checklog, --adif, --portable).";
 
 constexpr int kUsageError = 2;
 
@@ -70,9 +55,11 @@ CLI::Validator Count(std::uint64_t most) {
 }
 
 int UsageError(const std::string& message) {
-    std::fprintf(stderr, "yolloggen: %s\n%s", message.c_str(), kUsage);
+    std::fputs(yol::cli::UsageMessage("yolloggen", message).c_str(), stderr);
     return kUsageError;
 }
+
+bool quiet = false;  // -q: errors only
 
 int WriteSingleLog(const std::string& path, const std::string& table, const std::string& format,
                    long long rows, std::uint32_t seed, bool withMain, bool append,
@@ -103,7 +90,7 @@ int WriteSingleLog(const std::string& path, const std::string& table, const std:
         }
         // The recalculation reads in call-sign order; an index keeps that cheap.
         CreateCallSignIndex(db, table);
-        std::printf("%s: %lld rows in table %s (seed %u)\n", path.c_str(), rows, table.c_str(), seed);
+        if (!quiet) std::printf("%s: %lld rows in table %s (seed %u)\n", path.c_str(), rows, table.c_str(), seed);
         return 0;
     }
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -119,8 +106,9 @@ int WriteSingleLog(const std::string& path, const std::string& table, const std:
         std::fprintf(stderr, "yolloggen: writing %s failed\n", path.c_str());
         return 1;
     }
-    std::printf("%s: %lld contacts as %s (seed %u)\n", path.c_str(), rows,
-                std::string(FormatName(kind)).c_str(), seed);
+    if (!quiet)
+        std::printf("%s: %lld contacts as %s (seed %u)\n", path.c_str(), rows, std::string(FormatName(kind)).c_str(),
+                    seed);
     return 0;
 }
 
@@ -130,7 +118,8 @@ int WriteContest(const std::string& dir, const yol::contestlog::SimOptions& opti
     const ContestSim sim(options);
     const SimWritten written = yol::contestlog::WriteContest(sim, dir);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%s: %zu stations, %zu true contacts, %zu logs with %zu contact lines, truth.csv %zu rows "
+    if (!quiet)
+        std::printf("%s: %zu stations, %zu true contacts, %zu logs with %zu contact lines, truth.csv %zu rows "
                 "(seed %llu, %.1f s)\n",
                 dir.c_str(), sim.Stations().size(), sim.ContactCount(), written.logs, written.lines,
                 written.truthRows, static_cast<unsigned long long>(options.seed), seconds);
@@ -143,27 +132,36 @@ int main(int argc, char** argv) {
     std::string path, table = "Log", format = "sqlite", contest;
     long long rows = 5000;
     std::uint64_t seed = 1;
-    bool withMain = true, append = false, help = false, version = false;
+    bool withMain = true, append = false, version = false;
     yol::contestlog::Station station;
     yol::contestlog::SimOptions sim;
 
-    CLI::App app("yolloggen", "yolloggen");
+    CLI::App app(kAbout, "yolloggen");
     yol::cli::Configure(app);
-    app.set_help_flag();  // the usage text below is the help
-    app.add_flag("-h,--help", help);
-    app.add_flag("--version", version);
-    auto* db = app.add_option("--db", path);
-    auto* out = app.add_option("--out", path)->excludes(db);
-    auto* tableOption = app.add_option("--table", table);
-    auto* formatOption = app.add_option("--format", format);
-    auto* rowsOption = app.add_option("--rows", rows)->check(Count(std::numeric_limits<long long>::max()));
-    app.add_option("--seed", seed)->check(Count(std::numeric_limits<std::uint64_t>::max()));
-    auto* callOption = app.add_option("--call", station.call);
-    auto* noMain = app.add_flag("--no-mainprefix", [&](std::int64_t) { withMain = false; });
-    auto* appendOption = app.add_flag("--append", append);
+    app.set_help_flag("-h,--help", "this help");
+    app.add_flag("--version", version, "the program's version");
+    app.add_flag("-q,--quiet", quiet, "print errors only");
+    auto* db = app.add_option("--db", path, "the SQLite log to write (--format sqlite)")->type_name("FILE");
+    auto* file = app.add_option("FILE", path, "the log file to write (any --format)")->excludes(db);
+    auto* tableOption = app.add_option("--table", table, "the log table (default Log), dropped first unless --append")
+                            ->type_name("T");
+    auto* formatOption = app.add_option("--format", format,
+                                        "the output's format: sqlite (default), cabrillo, adi or adx; the same seed\n"
+                                        "gives the same contacts in every format")->type_name("F");
+    auto* rowsOption = app.add_option("--rows", rows, "contacts (default 5000)")
+                           ->check(Count(std::numeric_limits<long long>::max()));
+    app.add_option("--seed", seed, "the generator's seed (default 1)")
+        ->check(Count(std::numeric_limits<std::uint64_t>::max()));
+    auto* callOption = app.add_option("--call", station.call,
+                                      "the log's own call sign in Cabrillo and ADIF (default UA1AAA)")->type_name("CALL");
+    auto* noMain = app.add_flag("--no-mainprefix", [&](std::int64_t) { withMain = false; },
+                                "a table without the MainPrefix column, as older logs have");
+    auto* appendOption = app.add_flag("--append", append, "add to the table instead of replacing it");
 
-    auto* contestOption = app.add_option("--contest", contest);
-    for (CLI::Option* single : {db, out, tableOption, formatOption, rowsOption, callOption, noMain, appendOption})
+    auto* contestOption = app.add_option("--out,--contest", contest,
+                                         "the folder for a simulated contest (--contest: its older name)")
+                              ->type_name("DIR");
+    for (CLI::Option* single : {db, file, tableOption, formatOption, rowsOption, callOption, noMain, appendOption})
         contestOption->excludes(single);
     std::vector<CLI::Option*> contestOnly;
     contestOnly.push_back(app.add_option("--stations", sim.stations)->check(CLI::Range(2, 1'000'000)));
@@ -178,14 +176,18 @@ int main(int argc, char** argv) {
     for (const auto& [name, value] : rates) contestOnly.push_back(app.add_option(name, *value)->check(CLI::Range(0.0, 1.0)));
     for (CLI::Option* option : contestOnly) option->needs(contestOption);
 
+    app.footer(yol::cli::ExitStatuses({
+        {0, "the log or the contest written"},
+        {1, "it could not be written (the file or folder named)"},
+        {kUsageError, "usage error"},
+    }));
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(app.help().c_str(), stdout);
+        return 0;
     } catch (const CLI::ParseError& e) {
         return UsageError(e.what());
-    }
-    if (help) {
-        std::fputs(kUsage, stdout);
-        return 0;
     }
     if (version) {
         std::printf("yolloggen %s\n", YOL_VERSION);
@@ -199,7 +201,7 @@ int main(int argc, char** argv) {
             sim.seed = seed;
             return WriteContest(contest, sim);
         }
-        if (path.empty()) return UsageError("--db FILE, --out FILE or --contest DIR is required");
+        if (path.empty()) return UsageError("--db FILE, a log FILE or --out DIR (a simulated contest) is required");
         return WriteSingleLog(path, table, format, rows, static_cast<std::uint32_t>(seed), withMain, append,
                               station);
     } catch (const std::exception& e) {

@@ -232,14 +232,14 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     app.add_flag("-q,--quiet", quiet, "print errors only");
     app.set_version_flag("--version", std::string("yolcheck ") + YOL_VERSION);
     app.add_option("logs", inputs, "log files, or a folder holding them")->required();
-    app.footer(
-        "Exit status:\n"
-        "  0  every log read and every contact judged (verdicts are results, however many)\n"
-        "  1  input not used: a file that is no log, a line not read, a second log for a call,\n"
-        "     a call too long (each named on stderr with file and line; the rest checked);\n"
-        "     or a verdict of a kind given to --strict\n"
-        "  2  usage error, or an output folder refused (not empty, inside the log folder)\n"
-        "  3  the rules or country file unreadable or wrong, no log readable, the outputs not writable");
+    app.footer(cli::ExitStatuses({
+        {kCheckClean, "every log read and every contact judged (verdicts are results, however many)"},
+        {kCheckRejected, "input not used: a file that is no log, a line not read, a second log for a call,\n"
+                         "a call too long (each named on stderr with file and line; the rest checked);\n"
+                         "or a verdict of a kind given to --strict"},
+        {kCheckUsage, "usage error, or an output folder refused (not empty, inside the log folder)"},
+        {kCheckUnreadable, "the rules or country file unreadable or wrong, no log readable, the outputs not writable"},
+    }));
 
     std::vector<std::string> argv{"yolcheck"};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -256,12 +256,15 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
                 if (Upper(kind) == VerdictCode(static_cast<Verdict>(v))) strictKinds[v] = known = true;
             if (!known) throw CLI::ValidationError("--strict", "no verdict is called " + kind);
         }
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(app.help().c_str(), out);
+        return kCheckClean;
+    } catch (const CLI::CallForVersion&) {
+        std::fprintf(out, "yolcheck %s\n", YOL_VERSION);
+        return kCheckClean;
     } catch (const CLI::ParseError& e) {
-        std::ostringstream o, er;
-        const int code = app.exit(e, o, er);
-        std::fputs(o.str().c_str(), out);
-        std::fputs(er.str().c_str(), err);
-        return code == 0 ? kCheckClean : kCheckUsage;
+        std::fputs(cli::UsageMessage("yolcheck", e.what()).c_str(), err);
+        return kCheckUsage;
     }
     Console console(err, quiet);
     auto fail = [&](const std::string& message, int status) {

@@ -17,7 +17,6 @@ namespace yol::score {
 int RunScorer(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
               const std::string& countryFile = contestlog::CountryFile::kDefaultPath);
 
-extern const char* const kUsage;
 extern const char* const kVersion;  // "yolscore 1.0.0"
 
 enum ExitStatus : int {

@@ -23,39 +23,6 @@ namespace yol::score {
 
 const char* const kVersion = "yolscore " YOL_VERSION;
 
-const char* const kUsage =
-    "usage: yolscore [options] FILE\n"
-    "       yolscore [options] --db FILE [--table Log]\n"
-    "Prints the statistics report of a contest log (SQLite, Cabrillo, ADIF .adi or .adx,\n"
-    "found from the content) exactly as the module's window shows it after a recalculation.\n"
-    "FILE may be - (standard input) or a pipe.\n"
-    "  --db FILE           a SQLite log, scored as the host's table stands and in the order\n"
-    "                      the database gives by call sign; --table names its table\n"
-    "                      (default Log)\n"
-    "  --my-prefix P       the operator's DXCC prefix (UA1, UA2, UA9, ...)\n"
-    "  --my-continent C    the operator's continent (EU, AS, ...)\n"
-    "                      both default to those of the log's own call sign (Cabrillo\n"
-    "                      CALLSIGN:, ADIF STATION_CALLSIGN or OPERATOR) through the\n"
-    "                      country file, else (a log naming no call) to UA1 and EU\n"
-    "  --cty FILE          the country file (default: cty.dat beside yolscore.exe on\n"
-    "                      Windows, Debian's /usr/share/hamradio-files/cty.dat elsewhere);\n"
-    "                      needed only for contacts without a DXCC prefix and for the\n"
-    "                      log's own call sign\n"
-    "  --log-order         score in the file's order, as a host adding the contacts live\n"
-    "                      would (default: call-sign order, as the recalculation does)\n"
-    "  --audit             one line per contact: place, call, band, mode, points or the\n"
-    "                      contact it repeats, new district and new country\n"
-    "  --format F          text (default), json or csv, for the report and the audit\n"
-    "  --summary           a plain-text summary for a score-posting form\n"
-    "  --parse-only        read and map the whole log, no scoring; prints the count\n"
-    "  --html PAGE         also the log's page as HTML (contacts per hour by band, band\n"
-    "                      activity, running score, dupes), scored in time order\n"
-    "  --version           the program's version\n"
-    "Messages go to stderr, each rejected line or record with file and line or record.\n"
-    "Exit status: 0 every contact scored (notes on some may be printed), 1 some lines or\n"
-    "records rejected (the rest scored), 2 usage error, 3 the log or the country file it\n"
-    "needs could not be read, 4 the report could not be written.\n";
-
 namespace {
 
 // "line" where a place is a line number (Cabrillo, .adi), else "record".
@@ -74,6 +41,8 @@ std::string WithArticle(contestlog::LogFormat format) {
 // ---- the command line -------------------------------------------------------------
 
 struct Options {
+    std::string helpText;  // --help: CLI11's layout, the exit statuses last
+    bool quiet = false;    // -q: errors only on stderr
     std::string input, table;
     bool tableGiven = false, dbGiven = false;
     std::optional<std::string> myPrefix, myContinent, cty;
@@ -89,28 +58,54 @@ struct UsageError : std::runtime_error {
 
 Options ParseCommandLine(const std::vector<std::string>& args) {
     Options o;
-    CLI::App app("yolscore", "yolscore");
+    CLI::App app("Prints the statistics report of a contest log (SQLite, Cabrillo, ADIF .adi or .adx,\n"
+                 "found from the content) exactly as the module's window shows it after a\n"
+                 "recalculation. FILE may be - (standard input) or a pipe. Messages go to stderr,\n"
+                 "each rejected line or record with file and line or record.",
+                 "yolscore");
     cli::Configure(app);
-    app.set_help_flag();  // --help prints kUsage
+    app.set_help_flag();  // -h/--help below: the help is printed by the caller
     app.allow_extras();   // unknown options reported below, by name
     app.positionals_at_end(false);
     std::string db, table, prefix, continent, cty, format;
     std::vector<std::string> files;
     bool logOrder = false;
-    auto* dbOption = app.add_option("--db", db);
-    auto* tableOption = app.add_option("--table", table);
-    auto* prefixOption = app.add_option("--my-prefix", prefix);
-    auto* continentOption = app.add_option("--my-continent", continent);
-    auto* ctyOption = app.add_option("--cty", cty);
-    auto* formatOption = app.add_option("--format", format);
-    app.add_option("--html", o.html);
-    app.add_flag("--log-order", logOrder);
-    app.add_flag("--audit", o.audit);
-    app.add_flag("--summary", o.summary);
-    app.add_flag("--parse-only", o.parseOnly);
-    app.add_flag("-h,--help", o.help);
-    app.add_flag("--version", o.version);
-    app.add_option("FILE", files);
+    auto* dbOption = app.add_option("--db", db,
+                                    "a SQLite log, scored as the host's table stands and in the order the\n"
+                                    "database gives by call sign")->type_name("FILE");
+    auto* tableOption = app.add_option("--table", table, "the SQLite log's table (default Log)")->type_name("T");
+    auto* prefixOption = app.add_option("--my-prefix", prefix,
+                                        "the operator's DXCC prefix (UA1, UA2, UA9, ...); default: that of the\n"
+                                        "log's own call sign through the country file, else UA1")->type_name("P");
+    auto* continentOption = app.add_option("--my-continent", continent,
+                                           "the operator's continent (EU, AS, ...); default as --my-prefix, else EU")
+                                ->type_name("C");
+    auto* ctyOption = app.add_option("--cty", cty,
+                                     "the country file (default: cty.dat beside yolscore.exe on Windows,\n"
+                                     "Debian's /usr/share/hamradio-files/cty.dat elsewhere)")->type_name("FILE");
+    auto* formatOption = app.add_option("--format", format, "the output's format: text (default), json or csv")
+                             ->type_name("F");
+    app.add_option("--html", o.html,
+                   "also the log's page as one HTML file (contacts per hour by band, band\n"
+                   "activity, running score, dupes), scored in time order")->type_name("PAGE");
+    app.add_flag("--log-order", logOrder,
+                 "score in the file's order, as a host adding the contacts live would\n"
+                 "(default: call-sign order, as the recalculation does)");
+    app.add_flag("--audit", o.audit, "one line per contact: place, call, band, mode, points or the contact it\n"
+                                     "repeats, new district and new country");
+    app.add_flag("--summary", o.summary, "a plain-text summary for a score-posting form");
+    app.add_flag("--parse-only", o.parseOnly, "read and map the whole log, no scoring; prints the count");
+    app.add_flag("-q,--quiet", o.quiet, "print errors only");
+    app.add_flag("-h,--help", o.help, "this help");
+    app.add_flag("--version", o.version, "the program's version");
+    app.add_option("FILE", files, "the log");
+    app.footer(cli::ExitStatuses({
+        {kClean, "every contact scored (notes on some may be printed)"},
+        {kRejected, "some lines or records not read (each named with file and line; the rest scored)"},
+        {kUsageError, "usage error"},
+        {kUnreadable, "the log or the country file it needs could not be read"},
+        {kUnwritten, "the report could not be written"},
+    }));
     for (CLI::Option* option : app.get_options())
         option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.get_option("FILE")->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
@@ -126,7 +121,10 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
     }
     for (const std::string& extra : app.remaining())
         if (extra.size() > 1 && extra[0] == '-') throw UsageError("unknown option " + extra);
-    if (o.help || o.version) return o;
+    if (o.help || o.version) {
+        o.helpText = app.help();
+        return o;
+    }
 
     auto input = [&](const std::string& path) {
         if (!o.input.empty()) throw UsageError("one log at a time (" + o.input + " and " + path + ")");
@@ -182,6 +180,10 @@ public:
 
 private:
     void Say(const std::string& text) { err_.Write("yolscore: " + text + "\n"); }
+    // A note: nothing lost, silenced by -q.
+    void Note(const std::string& text) {
+        if (!o_.quiet) Say(text);
+    }
     void OpenLog();
     void LoadCountries();
     contestlog::ReadOptions ReadOptionsFor() const;
@@ -251,6 +253,7 @@ contestlog::ReadOptions Run::ReadOptionsFor() const {
 void Run::ReportProblem(const contestlog::LogProblem& p) {
     const bool note = p.severity == contestlog::Severity::Note;
     ++(note ? notes_ : rejected_);
+    if (note && o_.quiet) return;
     Say(o_.input + ": " + std::string(PlaceWord(format_)) + " " + std::to_string(p.place) + ": " +
         (note ? "note: " : "") + p.message);
 }
@@ -291,7 +294,7 @@ Operator Run::ChooseOperator(const std::string& station) {
     if (station.empty()) {
         if (!o_.myPrefix) chosen.prefix = "UA1";
         if (!o_.myContinent) chosen.continent = "EU";
-        Say("the log names no call sign of its own: scoring as " + chosen.prefix + " in " +
+        Note("the log names no call sign of its own: scoring as " + chosen.prefix + " in " +
             chosen.continent + " (--my-prefix, --my-continent)");
         return chosen;
     }
@@ -341,7 +344,7 @@ std::size_t Run::Score(const ContactStore& store, const Operator& me, TScoreBook
     } else {
         duplicates = ScoreContacts(store, scoringOrder, me.prefix, me.continent, book);
     }
-    Say(std::to_string(store.Size()) + " contacts scored in " + std::string(OrderName(o_.order)) +
+    Note(std::to_string(store.Size()) + " contacts scored in " + std::string(OrderName(o_.order)) +
         " order as " + me.prefix + " in " + me.continent);
     return duplicates;
 }
@@ -407,12 +410,12 @@ int RunScorer(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
     try {
         o = ParseCommandLine(args);
     } catch (const UsageError& e) {
-        messages.Write(std::string("yolscore: ") + e.what() + "\n" + kUsage);
+        messages.Write(cli::UsageMessage("yolscore", e.what()));
         messages.Finish();
         return kUsageError;
     }
     if (o.help || o.version) {
-        report.Write(o.help ? std::string(kUsage) : std::string(kVersion) + "\n");
+        report.Write(o.help ? o.helpText : std::string(kVersion) + "\n");
         return finish(kClean);
     }
     int status = kClean;

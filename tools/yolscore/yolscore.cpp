@@ -1,6 +1,5 @@
 // Prints the statistics report of a contest log through the scoring core
-// alone, as the module would show it after a recalculation. See kUsage in
-// ScorerRun.cpp, or run with --help.
+// alone, as the module would show it after a recalculation (run with --help).
 #ifdef _WIN32
 #include <windows.h>
 #endif
