@@ -21,13 +21,9 @@ void AppendPiece(std::string& key, std::string_view text) {
 
 ContactStore::ContactStore(bool keepPlaces) : keepPlaces_(keepPlaces) {}
 
-void ContactStore::Station(std::string_view callSign) {
-    if (station_.empty()) station_.assign(callSign);
-}
+void ContactStore::Station(std::string_view callSign) { header_.Station(callSign); }
 
-void ContactStore::Header(std::string_view name, std::string_view value) {
-    if (name == "CLAIMED-SCORE" && !claimed_) claimed_.emplace(value);
-}
+void ContactStore::Header(std::string_view name, std::string_view value) { header_.Take(name, value); }
 
 void ContactStore::Problem(const LogProblem& problem) {
     ++(problem.severity == Severity::Note ? notes_ : rejected_);

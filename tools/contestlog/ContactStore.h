@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "contestlog/Contact.h"
+#include "contestlog/LogHeader.h"
 #include "contestlog/LogReader.h"
 #include "scoring/KeyTables.h"
 #include "scoring/ScoreBook.h"
@@ -39,9 +40,11 @@ public:
     // Lines or records rejected, and notes on contacts read and stored.
     std::size_t RejectedCount() const noexcept { return rejected_; }
     std::size_t NoteCount() const noexcept { return notes_; }
-    const std::string& StationCall() const noexcept { return station_; }
+    const std::string& StationCall() const noexcept { return header_.call; }
     // The log's CLAIMED-SCORE (Cabrillo), as written there.
-    const std::optional<std::string>& ClaimedScore() const noexcept { return claimed_; }
+    const std::optional<std::string>& ClaimedScore() const noexcept { return header_.claimedText; }
+    // What the header says: call, name, category, claimed score.
+    const LogHeader& HeaderFacts() const noexcept { return header_; }
     // Contacts that came without a DXCC prefix (no country data for them).
     std::size_t WithoutCountry() const noexcept { return withoutCountry_; }
 
@@ -91,9 +94,8 @@ private:
     TextTable shapeKeys_;        // a shape's five texts, each after its length
     std::vector<Shape> shapes_;  // by shapeKeys_ number
     std::string shapeKey_;
-    std::string station_;
+    LogHeader header_;
     std::size_t rejected_ = 0, notes_ = 0;
-    std::optional<std::string> claimed_;
     std::size_t withoutCountry_ = 0;
 };
 

@@ -21,6 +21,7 @@
 #include "SiteOf.h"
 #include "contestlog/CountryFile.h"
 #include "contestlog/LogFile.h"
+#include "contestlog/LogHeader.h"
 #include "contestlog/Text.h"
 
 #ifdef _WIN32
@@ -64,30 +65,15 @@ public:
         into_.log.file = path == "-" ? std::string("(standard input)") : fs::path(path).filename().string();
     }
 
-    void Station(std::string_view call) override {
-        if (into_.log.call.empty()) into_.log.call = Upper(call);
-    }
-    void Header(std::string_view name, std::string_view value) override {
-        if (name == "CALLSIGN" && into_.log.call.empty()) into_.log.call = Upper(value);
-        if (name == "NAME" && into_.log.name.empty()) into_.log.name.assign(value);
-        if (name.starts_with("CATEGORY")) {
-            if (Upper(value).find("CHECKLOG") != std::string::npos) into_.log.checklog = true;
-            if (name == "CATEGORY-OPERATOR" || name == "CATEGORY-BAND" || name == "CATEGORY-MODE" ||
-                name == "CATEGORY-POWER" || name == "CATEGORY-ASSISTED" || name == "CATEGORY-TRANSMITTER" ||
-                name == "CATEGORY-OVERLAY" || name == "CATEGORY") {
-                if (!value.empty()) {
-                    if (!into_.log.category.empty()) into_.log.category += ' ';
-                    into_.log.category += Upper(value);
-                }
-            }
-        }
-        if (name == "CLAIMED-SCORE") {
-            std::string digits;
-            for (char c : value)
-                if (c >= '0' && c <= '9') digits += c;
-                else if (c != ',' && c != '.' && c != ' ') return;
-            if (!digits.empty() && digits.size() < 18) into_.log.claimed = std::stoll(digits);
-        }
+    void Station(std::string_view call) override { header_.Station(call); }
+    void Header(std::string_view name, std::string_view value) override { header_.Take(name, value); }
+    // The header's facts into the log, once it is read.
+    void Finish() {
+        into_.log.call = Upper(header_.call);
+        into_.log.name = header_.name;
+        into_.log.category = header_.CategoryText();
+        into_.log.checklog = header_.checklog;
+        into_.log.claimed = header_.Claimed();
     }
     void Contact(const contestlog::ContactView& v) override {
         ContactTexts t;
@@ -118,6 +104,7 @@ private:
     const std::string& path_;
     std::string_view file_;
     std::string sent_, received_;
+    contestlog::LogHeader header_;
 };
 
 }  // namespace
@@ -129,6 +116,7 @@ LoadedLog LoadLog(const std::string& path, const contestlog::ReadOptions& option
     const bool again = path != "-" && fs::is_regular_file(path, ec);  // can be read again for the quoted lines
     Loader sink(loaded, path, again ? file.Text() : std::string_view());
     contestlog::ReadLog(file, options, sink);
+    sink.Finish();
     loaded.log.contacts.shrink_to_fit();
     loaded.log.pool.shrink_to_fit();
     return loaded;

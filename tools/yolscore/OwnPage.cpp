@@ -22,32 +22,9 @@ std::string BandName(std::string_view host) {
     return band ? std::string(band->adif) : TextAsUtf8(host);
 }
 
-// CLAIMED-SCORE as a number, where it is one ("1,234" and "1 234" too).
-std::optional<std::int64_t> Claimed(const std::optional<std::string>& text) {
-    if (!text) return std::nullopt;
-    std::int64_t value = 0;
-    int digits = 0;
-    for (char c : *text) {
-        if (c >= '0' && c <= '9') {
-            if (++digits > 17) return std::nullopt;
-            value = value * 10 + (c - '0');
-        } else if (c != ',' && c != '.' && c != ' ') {
-            return std::nullopt;
-        }
-    }
-    return digits ? std::optional<std::int64_t>(value) : std::nullopt;
-}
-
 }  // namespace
 
-void OwnPage::Tee::Header(std::string_view name, std::string_view value) {
-    if (name == "NAME" && page_.name_.empty()) page_.name_.assign(value);
-    if (name.starts_with("CATEGORY") && !value.empty()) {
-        if (!page_.category_.empty()) page_.category_ += ' ';
-        page_.category_.append(value);
-    }
-    store_.Header(name, value);
-}
+void OwnPage::Tee::Header(std::string_view name, std::string_view value) { store_.Header(name, value); }
 
 void OwnPage::Tee::Contact(const contestlog::ContactView& contact) {
     store_.Contact(contact);
@@ -78,9 +55,9 @@ wr::LogReport OwnPage::Report(const ContactStore& store, std::string_view myPref
     wr::LogReport page;
     page.crossChecked = false;
     page.call = TextAsUtf8(store.StationCall());
-    page.name = TextAsUtf8(name_);
-    page.category = TextAsUtf8(category_);
-    page.claimed = Claimed(store.ClaimedScore());
+    page.name = TextAsUtf8(store.HeaderFacts().name);
+    page.category = TextAsUtf8(store.HeaderFacts().CategoryText());
+    page.claimed = store.HeaderFacts().Claimed();
 
     TScoreBook book;
     std::int64_t points = 0, multipliers = 0;

@@ -69,7 +69,6 @@ private:
     std::vector<std::int64_t> times_;    // per stored contact, file order
     std::vector<std::size_t> lineEnds_;  // end of each contact's line in lines_
     std::string lines_;
-    std::string name_, category_;
 };
 
 }  // namespace yol::score
