@@ -4,10 +4,10 @@
     contest_site.py --yolcheck PATH --yolscore PATH --work DIR --artifacts DIR --rules FILE
                     (--loggen PATH --stations N --seed S | --logs DIR)
 
-Writes a simulated contest with yolloggen --contest (or takes the logs of a
-real one), runs yolcheck --out DIR/out --html DIR/site over it and yolscore
---html DIR/site/own.html over its first log, puts results.csv and
-verdicts.csv beside the pages and runs check_site.py over the folder:
+Writes a simulated contest with yolloggen --out (or takes the logs of a
+real one), runs yolcheck --out DIR/out --html DIR/site over it (the site
+carries results.csv and verdicts.csv beside its pages) and yolscore
+--html DIR/site/own.html over its first log, and runs check_site.py over the folder:
 screenshots into the artifacts folder. With --logs naming a folder that is
 not there (the real logs live outside the repository), exits 77 (skipped)
 with a message. A browser that does not start fails the test.
@@ -57,11 +57,10 @@ def main():
         logs = args.work / "contest" / "logs"
 
     out, site = args.work / "out", args.work / "site"
-    # 1: some lines rejected or outside the period, the rest checked (real logs have such lines).
+    # 1: some lines not read, the rest checked (real logs have such lines). The site
+    # carries results.csv, results.json, verdicts.csv and the reports itself.
     checked = run([args.yolcheck, "--rules", args.rules, "--out", out, "--html", site, logs], allowed=(0, 1))
     print(checked.stdout.strip())
-    for name in ("results.csv", "verdicts.csv"):
-        shutil.copyfile(out / name, site / name)
     first = sorted(p for p in logs.iterdir() if p.is_file() and not p.name.startswith("."))[0]
     run([args.yolscore, "--html", site / "own.html", first], allowed=(0, 1))
 
