@@ -215,6 +215,7 @@ TEST_F(CheckRunTest, VerdictsAreResultsAndStrictMakesThemErrors) {
     if (!ec) {
         EXPECT_NE(err_.find(logs + "/gone.log: skipped: a symbolic link to nothing"), std::string::npos) << err_;
     }
+    EXPECT_EQ(err_.find('\r'), std::string::npos) << "no progress line into a file";
     EXPECT_NE(out_.find("4 logs, 4 contacts checked in "), std::string::npos) << out_;
     EXPECT_NE(out_.find("; written to " + (dir_ / "o1").string() +
                         " (4 reports, results.csv, results.json, summary.txt, verdicts.csv); not used: nothing\n"),
