@@ -118,16 +118,17 @@ inline std::string AuditLog() {
            "END-OF-LOG:\n";
 }
 
-// The window's recalculation over the SQLite log, as the module runs it.
+// The window's recalculation over the SQLite log, as the module runs it
+// (the table name as the host holds it); throws where the module fails.
 inline std::string WindowReport(const std::string& path, std::string_view myPrefix,
-                                std::string_view myContinent = "EU") {
+                                std::string_view myContinent = "EU", std::string_view table = "Log") {
     struct NoEvents : EventPump {
         void DeliverPendingEvents() override {}
     } pump;
     sqlite3* db = nullptr;
     sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     auto current = std::make_unique<ContactRecord>();
-    StoreShortText(current->TableName, "Log");
+    StoreShortText(current->TableName, table);
     StoreShortText(current->MyDXCCPrefix, myPrefix);
     StoreShortText(current->MyContinent, myContinent);
     TScoreBook book;

@@ -31,7 +31,7 @@ const char* const kUsage =
     "FILE may be - (standard input) or a pipe.\n"
     "  --db FILE           a SQLite log, scored as the host's table stands and in the order\n"
     "                      the database gives by call sign; --table names its table\n"
-    "                      (default Log)\n"
+    "                      (default Log), plain or as SQL quotes it (\"My Log\")\n"
     "  --my-prefix P       the operator's DXCC prefix (UA1, UA2, UA9, ...)\n"
     "  --my-continent C    the operator's continent (EU, AS, ...)\n"
     "                      both default to those of the log's own call sign (Cabrillo\n"
