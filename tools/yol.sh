@@ -136,14 +136,15 @@ wine_base() {
 
 # Every process a test run starts inherits its mark (YOL_TEST_RUN in the
 # environment). Prints "PID command line" of each one still running, but
-# for this shell and the one listing them.
+# for this shell and the one listing them (and those that end meanwhile).
 run_processes() {
-    local f pid
+    local f pid command
     for f in $(grep -lzx "YOL_TEST_RUN=$YOL_TEST_RUN" /proc/[0-9]*/environ 2>/dev/null); do
         pid=${f#/proc/}
         pid=${pid%/environ}
         [ "$pid" != "$$" ] && [ "$pid" != "$BASHPID" ] || continue
-        echo "$pid $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)"
+        command=$(tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline") && [ -n "$command" ] || continue
+        echo "$pid $command"
     done
 }
 
@@ -152,12 +153,13 @@ run_processes() {
 # of the run still runs a second or two later, and ends that by its id.
 stop_run_processes() {
     yol_xvfb_stop
-    local pid rest prefix left tries=0
+    local pid rest prefix tries=0 left
+    left=$(run_processes)
     while read -r pid rest; do
-        [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = wineserver ] || continue
+        case "$(cat "/proc/$pid/comm" 2>/dev/null)" in wineserver*) ;; *) continue ;; esac
         prefix=$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^WINEPREFIX=//p')
         [ -z "$prefix" ] || WINEPREFIX="$prefix" "$YOL_WINESERVER" -k >/dev/null 2>&1 || true
-    done < <(run_processes)
+    done <<<"$left"
     while left=$(run_processes) && [ -n "$left" ] && [ $tries -lt 10 ]; do
         sleep 0.1
         tries=$((tries + 1))
@@ -232,7 +234,7 @@ run_tests() {
 }
 
 main_job() {
-    local arch=win32 rows=2000 out=build/main keep=() dpi=96 arch_given= instead=
+    local arch=win32 rows=2000 out=build/main keep=() dpi=96 arch_given='' instead=''
     while [ $# -gt 0 ]; do
         case "$1" in
             --arch) arch=$2; arch_given=1; shift 2 ;;

@@ -11,7 +11,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 yol="$here/../../tools/yol.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/yol-deps-test.XXXXXX")
-trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
+trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 ok() { echo "ok: $*"; }
