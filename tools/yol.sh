@@ -27,7 +27,12 @@ PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-
           libcli11-dev nlohmann-json3-dev libtomlplusplus-dev chromium chromium-driver
           python3-selenium fonts-dejavu-core ca-certificates)
 
-installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
+installed() {
+    case "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" in
+        *" ok installed") return 0 ;;
+        *) return 1 ;;
+    esac
+}
 
 # The packages deps could not install, and apt's reasons.
 DEPS_FAILED=()
@@ -160,14 +165,16 @@ stop_run_processes() {
         prefix=$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^WINEPREFIX=//p')
         [ -z "$prefix" ] || WINEPREFIX="$prefix" "$YOL_WINESERVER" -k >/dev/null 2>&1 || true
     done <<<"$left"
-    while left=$(run_processes) && [ -n "$left" ] && [ $tries -lt 10 ]; do
+    local pids=()
+    read -ra pids < <(cut -d' ' -f1 <<<"$left" | tr '\n' ' ')
+    while [ $tries -lt 20 ] && kill -0 "${pids[@]}" 2>/dev/null; do
         sleep 0.1
         tries=$((tries + 1))
     done
+    left=$(run_processes)
     [ -n "$left" ] || return 0
     echo "still running after the tests, started by them:" >&2
     sed 's/^/    /' <<<"$left" >&2
-    local pids
     read -ra pids < <(cut -d' ' -f1 <<<"$left" | tr '\n' ' ')
     kill "${pids[@]}" 2>/dev/null || true
     sleep 1
