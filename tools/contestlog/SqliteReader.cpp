@@ -51,10 +51,10 @@ bool HasRows(sqlite3* db, const std::string& table, const std::string& where) {
     return rc == SQLITE_ROW;
 }
 
-// Names the column the table lacks, and that it is missing. A table without
-// rows may lack any of them but CallSign, as in the host's recalculation
-// ("select * ... order by CallSign" reads no field of an empty result):
-// false for such a table, which holds nothing to read.
+// Throws naming a missing table or the first of the seven columns it lacks.
+// A table without rows may lack any of them but CallSign, as in the host's
+// recalculation ("select * ... order by CallSign" reads no field of an empty
+// result): false for such a table, which holds nothing to read.
 bool CheckColumns(sqlite3* db, const std::string& path, const std::string& table, const std::string& where) {
     SqliteStatement info = Prepare(db, "PRAGMA table_info(" + QuotedName(table) + ")", path);
     std::array<bool, kLogColumns.size()> found{};
