@@ -125,18 +125,18 @@ inline std::string WindowReport(const std::string& path, std::string_view myPref
     struct NoEvents : EventPump {
         void DeliverPendingEvents() override {}
     } pump;
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3* raw = nullptr;
+    sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, &sqlite3_close);  // closed when it throws too
     auto current = std::make_unique<ContactRecord>();
     StoreShortText(current->TableName, table);
     StoreShortText(current->MyDXCCPrefix, myPrefix);
     StoreShortText(current->MyContinent, myContinent);
     TScoreBook book;
     {
-        SqliteLogQuery query(db);
+        SqliteLogQuery query(db.get());
         RecalcFromLog(query, pump, *current, book, {});
     }
-    sqlite3_close(db);
     return BuildReport(book.Tallies()) + "\n";
 }
 
