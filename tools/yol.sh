@@ -25,12 +25,33 @@ PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-
           wine32:i386 qemu-user-static xvfb xauth imagemagick fonts-wine zip unzip
           libexpat1-dev hamradio-files clang-14 libclang-rt-14-dev time
           libcli11-dev nlohmann-json3-dev libtomlplusplus-dev chromium chromium-driver
-          python3-selenium fonts-dejavu-core)
+          python3-selenium fonts-dejavu-core ca-certificates)
 
+installed() {
+    case "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" in
+        *" ok installed") return 0 ;;
+        *) return 1 ;;
+    esac
+}
+
+# The packages deps could not install, and apt's reasons.
+DEPS_FAILED=()
+DEPS_REASONS=
+
+deps_failed() {  # package apt-output-file
+    DEPS_FAILED+=("$1")
+    DEPS_REASONS+="    $1:"$'\n'$({ grep -Ev '^(Inst|Conf|Remv) |^$' "$2" || true; } | sed 's/^/      /')$'\n'
+}
+
+# Installs what is missing, as far as the archive allows today. A mirror in
+# the middle of a sync fails an index or two ("File has unexpected size ...
+# Mirror sync in progress?") and holds back packages whose dependencies only
+# those indexes have: deps says which index failed and why, installs all it
+# can and names what it could not install, with apt's reasons.
 deps() {
-    local missing=()
+    local missing=() p
     for p in "${PACKAGES[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+        installed "$p" || missing+=("$p")
     done
     command -v npm >/dev/null || missing+=(npm)
     if [ ${#missing[@]} -eq 0 ]; then
@@ -39,12 +60,49 @@ deps() {
     if [ "$(id -u)" != 0 ]; then
         echo "Missing packages: ${missing[*]}" >&2
         echo "Install them as root: dpkg --add-architecture i386 && apt-get update && apt-get install -y ${missing[*]}" >&2
-        exit 1
+        # Without 32-bit Wine alone, main runs the 64-bit module and test
+        # says what it cannot do.
+        [ "${missing[*]}" = wine32:i386 ] || exit 1
+        DEPS_FAILED=(wine32:i386)
+        return 0
     fi
     say "installing: ${missing[*]}"
     dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    local out partial=
+    out=$(mktemp)
+    if ! apt-get update -q >"$out" 2>&1; then
+        partial=1
+        echo "apt-get update failed in part; going on with the package indexes it has:" >&2
+        grep -E '^(E|W): ' "$out" | sed 's/^/    /' >&2
+    fi
+    local install=(env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends)
+    if ! "${install[@]}" "${missing[@]}" >"$out" 2>&1; then
+        # Each package on its own, simulated: what apt cannot install today
+        # is set aside with its reason; the rest go in together, or one by
+        # one when that fails too.
+        local fine=()
+        for p in "${missing[@]}"; do
+            if apt-get install -s -qq --no-install-recommends "$p" >"$out" 2>&1; then
+                fine+=("$p")
+            else
+                deps_failed "$p" "$out"
+            fi
+        done
+        if [ ${#fine[@]} -ne 0 ] && ! "${install[@]}" "${fine[@]}" >"$out" 2>&1; then
+            for p in "${fine[@]}"; do
+                "${install[@]}" "$p" >"$out" 2>&1 || deps_failed "$p" "$out"
+            done
+        fi
+    fi
+    rm -f "$out"
+    [ ${#DEPS_FAILED[@]} -eq 0 ] && return 0
+    say "could not install: ${DEPS_FAILED[*]}"
+    printf '%s' "$DEPS_REASONS" >&2
+    if [ -n "$partial" ]; then
+        echo "The package index update failed in part (above): once the mirror has settled (a sync takes hours), run bash tools/yol.sh deps again." >&2
+    else
+        echo "Run bash tools/yol.sh deps again once apt can install them." >&2
+    fi
 }
 
 configure() {  # preset
@@ -81,8 +139,58 @@ wine_base() {
     export YOL_WINE_BASE
 }
 
+# Every process a test run starts inherits its mark (YOL_TEST_RUN in the
+# environment). Prints "PID command line" of each one still running, but
+# for this shell and the one listing them (and those that end meanwhile).
+run_processes() {
+    local f pid command
+    for f in $(grep -lzx "YOL_TEST_RUN=$YOL_TEST_RUN" /proc/[0-9]*/environ 2>/dev/null); do
+        pid=${f#/proc/}
+        pid=${pid%/environ}
+        [ "$pid" != "$$" ] && [ "$pid" != "$BASHPID" ] || continue
+        command=$(tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline") && [ -n "$command" ] || continue
+        echo "$pid $command"
+    done
+}
+
+# Stops what the run keeps running, its X server and every Wine server
+# (wineserver -k in the server's own prefix), then fails naming whatever
+# of the run still runs a second or two later, and ends that by its id.
+stop_run_processes() {
+    yol_xvfb_stop
+    local pid rest prefix tries=0 left
+    left=$(run_processes)
+    while read -r pid rest; do
+        case "$(cat "/proc/$pid/comm" 2>/dev/null)" in wineserver*) ;; *) continue ;; esac
+        prefix=$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^WINEPREFIX=//p')
+        [ -z "$prefix" ] || WINEPREFIX="$prefix" "$YOL_WINESERVER" -k >/dev/null 2>&1 || true
+    done <<<"$left"
+    local pids=()
+    read -ra pids < <(cut -d' ' -f1 <<<"$left" | tr '\n' ' ')
+    while [ $tries -lt 20 ] && kill -0 "${pids[@]}" 2>/dev/null; do
+        sleep 0.1
+        tries=$((tries + 1))
+    done
+    left=$(run_processes)
+    [ -n "$left" ] || return 0
+    echo "still running after the tests, started by them:" >&2
+    sed 's/^/    /' <<<"$left" >&2
+    read -ra pids < <(cut -d' ' -f1 <<<"$left" | tr '\n' ' ')
+    kill "${pids[@]}" 2>/dev/null || true
+    sleep 1
+    kill -KILL "${pids[@]}" 2>/dev/null || true
+    return 1
+}
+
 run_tests() {
     deps
+    if ! installed wine32:i386; then
+        echo "32-bit Wine (wine32:i386) is not installed (see above why), so the shipped module, the 32-bit DLL, cannot be tested: nothing was built or run." >&2
+        echo "Once apt can install it (a mirror in the middle of a sync settles within hours), run bash tools/yol.sh test again: it installs what is missing first." >&2
+        exit 1
+    fi
+    YOL_TEST_RUN="$$.$(date +%s%N)"
+    export YOL_TEST_RUN
     build native native-asan fuzz mingw64 mingw32
     display
     wine_base
@@ -117,6 +225,13 @@ run_tests() {
         failed+=("release packages")
         broken=$((broken + 1))
     fi
+    # Nothing the run started may outlive it.
+    if stop_run_processes; then
+        passed=$((passed + 1))
+    else
+        failed+=("processes left running")
+        broken=$((broken + 1))
+    fi
     echo
     echo "tests: $passed passed, $broken failed"
     if [ ${#failed[@]} -ne 0 ]; then
@@ -126,10 +241,10 @@ run_tests() {
 }
 
 main_job() {
-    local arch=win32 rows=2000 out=build/main keep=() dpi=96
+    local arch=win32 rows=2000 out=build/main keep=() dpi=96 arch_given='' instead=''
     while [ $# -gt 0 ]; do
         case "$1" in
-            --arch) arch=$2; shift 2 ;;
+            --arch) arch=$2; arch_given=1; shift 2 ;;
             --rows) rows=$2; shift 2 ;;
             --out) out=$2; shift 2 ;;
             --keep-open) keep=(--keep-open); shift ;;
@@ -137,9 +252,20 @@ main_job() {
             *) echo "unknown option $1" >&2; exit 2 ;;
         esac
     done
+    deps
+    # Without 32-bit Wine (deps says why it could not be installed) the
+    # 64-bit module stands in: the same window and the same report.
+    if [ "$arch" = win32 ] && ! installed wine32:i386; then
+        if [ -n "$arch_given" ]; then
+            echo "--arch win32 needs 32-bit Wine (wine32:i386), which is not installed: as root run bash tools/yol.sh deps, or use --arch win64" >&2
+            exit 1
+        fi
+        arch=win64
+        instead="32-bit Wine (wine32:i386) is not installed: running the 64-bit module instead of the shipped 32-bit one (same window, same report); bash tools/yol.sh deps installs it once apt can"
+        say "$instead"
+    fi
     local preset=mingw32
     [ "$arch" = win64 ] && preset=mingw64
-    deps
     build_targets native yolloggen yolscore
     build_targets "$preset" YOLContest yolhost
     mkdir -p "$out"
@@ -185,6 +311,7 @@ main_job() {
     fi
     say "the window's report equals a full recalculation of the log"
     say "screenshot: $shot"
+    [ -z "$instead" ] || say "$instead"
 }
 
 # The release packages: Release builds of the module and the offline scorer
@@ -235,8 +362,11 @@ bench() {
     done
 }
 
+# Sourced (by its test): the functions only.
+[ "${BASH_SOURCE[0]}" = "$0" ] || return 0
+
 case "${1:-}" in
-    deps) deps ;;
+    deps) deps; [ ${#DEPS_FAILED[@]} -eq 0 ] ;;
     build) deps; build native native-asan fuzz mingw64 mingw32 ;;
     test) run_tests ;;
     main) shift; main_job "$@" ;;

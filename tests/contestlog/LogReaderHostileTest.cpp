@@ -92,6 +92,32 @@ TEST(HostileLogTest, AdiNotesWhatWasReadAnyway) {
     EXPECT_EQ(inside.problems[0].severity, Severity::Rejected);
 }
 
+TEST(HostileLogTest, AdiTrailingFieldsOfNoContactAreANote) {
+    // An application's end mark after the last <EOR> loses nothing; a
+    // trailing fragment with a contact field is a record cut short.
+    const std::string records = "<EOH>\n<CALL:5>DL1AA<BAND:3>20m<MODE:2>CW<EOR>\n";
+    const std::pair<const char*, Severity> cases[] = {
+        {"<APP_X_EOF:0>\n", Severity::Note},
+        {"<COMMENT:3>end <APP_X_EOF:0>\n", Severity::Note},
+        {"<APP_X_EOF:0>\n<CALL:5>DL2BB<BAND:3>20m\n", Severity::Rejected},
+        {"<CALL:5>DL2BB<BAND:3>20m<MODE:2>CW\n", Severity::Rejected},
+    };
+    for (const auto& [tail, severity] : cases) {
+        CollectingSink sink;
+        ReadAdi(records + tail, ReadOptions{}, sink);
+        EXPECT_EQ(sink.rows.size(), 1u) << tail;
+        ASSERT_EQ(sink.problems.size(), 1u) << tail << sink.ProblemText();
+        EXPECT_EQ(sink.problems[0].place, 3u) << tail;
+        EXPECT_EQ(sink.problems[0].severity, severity) << tail << sink.ProblemText();
+        if (severity == Severity::Note)
+            EXPECT_NE(sink.problems[0].message.find("holds no contact field"), std::string::npos)
+                << sink.problems[0].message;
+        else
+            EXPECT_NE(sink.problems[0].message.find("ends inside a record"), std::string::npos)
+                << sink.problems[0].message;
+    }
+}
+
 // ---- files, BOMs, pipes -------------------------------------------------------------
 
 class LogFileTest : public testing::Test {

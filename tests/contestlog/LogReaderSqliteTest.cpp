@@ -57,7 +57,8 @@ TEST_F(SqliteTest, ReadsRowsInFileOrder) {
 
 TEST_F(SqliteTest, ClearErrors) {
     Exec("CREATE TABLE Log (CallSign TEXT, DigiBand TEXT, QSOMode TEXT, QSOReportRecived TEXT,"
-         " DXCCPrefix TEXT, Continent TEXT);");
+         " DXCCPrefix TEXT, Continent TEXT);"
+         "INSERT INTO Log VALUES ('DL1AA', '14', 'CW', '599 1', 'DL', 'EU');");
     CollectingSink sink;
     try {
         ReadSqlite(path_, ReadOptions{}, sink);
@@ -75,6 +76,55 @@ TEST_F(SqliteTest, ClearErrors) {
 constexpr const char* kTable =
     "CREATE TABLE Log (Id INTEGER PRIMARY KEY, CallSign, DigiBand TEXT, QSOMode TEXT,"
     " QSOReportRecived TEXT, DXCCPrefix TEXT, MainPrefix TEXT, Continent TEXT);";
+
+TEST_F(SqliteTest, TableNamedPlainOrAsSqlQuotesIt) {
+    Exec("CREATE TABLE \"My \"\"Best\"\" Log\" (CallSign, DigiBand, QSOMode, QSOReportRecived, DXCCPrefix,"
+         " MainPrefix, Continent);"
+         "INSERT INTO \"My \"\"Best\"\" Log\" VALUES ('DL1AA', '14', 'CW', '599 1', 'DL', 'DL', 'EU');");
+    for (const char* name : {"My \"Best\" Log", "\"My \"\"Best\"\" Log\""}) {
+        ReadOptions options;
+        options.table = name;
+        CollectingSink sink;
+        ReadSqlite(path_, options, sink);
+        ASSERT_EQ(sink.rows.size(), 1u) << name;
+        EXPECT_EQ(sink.rows[0].call, "DL1AA");
+    }
+    // Quotes that are no SQL quoting leave the name as written: no such table.
+    for (const char* name : {"\"My \"Best\" Log\"", "\"My \"\"Best\"\" Log\"\"", "\"My Log"}) {
+        ReadOptions options;
+        options.table = name;
+        CollectingSink sink;
+        try {
+            ReadSqlite(path_, options, sink);
+            FAIL() << "read a table for " << name;
+        } catch (const LogFileError& e) {
+            EXPECT_NE(std::string(e.what()).find(std::string("no table named ") + name), std::string::npos)
+                << e.what();
+        }
+    }
+}
+
+TEST_F(SqliteTest, AnEmptyTableMayLackAnyColumnButCallSign) {
+    // As the host's recalculation: "select * from T order by CallSign"
+    // reads no field of an empty result, but needs the column it sorts by.
+    Exec("CREATE TABLE Log (CallSign, DigiBand, QSOMode); CREATE TABLE NoCall (DigiBand);");
+    CollectingSink sink;
+    EXPECT_NO_THROW(ReadSqlite(path_, ReadOptions{}, sink));
+    EXPECT_TRUE(sink.rows.empty());
+    EXPECT_TRUE(sink.problems.empty()) << sink.ProblemText();
+    ReadOptions noCall;
+    noCall.table = "NoCall";
+    EXPECT_THROW(ReadSqlite(path_, noCall, sink), LogFileError);
+    Exec("INSERT INTO Log VALUES ('DL1AA', '14', 'CW');");
+    try {
+        ReadSqlite(path_, ReadOptions{}, sink);
+        FAIL() << "read a table with rows and without QSOReportRecived";
+    } catch (const LogFileError& e) {
+        EXPECT_NE(std::string(e.what()).find("table Log: no column QSOReportRecived"), std::string::npos)
+            << e.what();
+    }
+    EXPECT_TRUE(sink.rows.empty());
+}
 
 TEST_F(SqliteTest, ReadsTheTableAsItStandsAndNotesEmptyCountryFields) {
     Exec(std::string(kTable) +

@@ -118,24 +118,25 @@ inline std::string AuditLog() {
            "END-OF-LOG:\n";
 }
 
-// The window's recalculation over the SQLite log, as the module runs it.
+// The window's recalculation over the SQLite log, as the module runs it
+// (the table name as the host holds it); throws where the module fails.
 inline std::string WindowReport(const std::string& path, std::string_view myPrefix,
-                                std::string_view myContinent = "EU") {
+                                std::string_view myContinent = "EU", std::string_view table = "Log") {
     struct NoEvents : EventPump {
         void DeliverPendingEvents() override {}
     } pump;
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3* raw = nullptr;
+    sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, &sqlite3_close);  // closed when it throws too
     auto current = std::make_unique<ContactRecord>();
-    StoreShortText(current->TableName, "Log");
+    StoreShortText(current->TableName, table);
     StoreShortText(current->MyDXCCPrefix, myPrefix);
     StoreShortText(current->MyContinent, myContinent);
     TScoreBook book;
     {
-        SqliteLogQuery query(db);
+        SqliteLogQuery query(db.get());
         RecalcFromLog(query, pump, *current, book, {});
     }
-    sqlite3_close(db);
     return BuildReport(book.Tallies()) + "\n";
 }
 

@@ -266,6 +266,53 @@ TEST(HostDatabase, ScoredInTheDatabasesOwnCallSignOrder) {
     EXPECT_LT(r.out.find("\n   7\t"), r.out.find("\n  14\t")) << r.out;
 }
 
+TEST(HostDatabase, TableNamedAsTheHostHoldsIt) {
+    TempDir dir;
+    const std::string path = dir / "log.sqlite";
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        contestlog::CreateLogTable(db, "My Log");
+        contestlog::SqliteLogWriter writer(db, "My Log");
+        for (const contestlog::Contact& c : contestlog::GenerateContacts(30, 4)) writer.Write(c);
+        writer.Finish();
+        sqlite3_close(db);
+    }
+    const std::string window = WindowReport(path, "UA1", "EU", "\"My Log\"");
+    for (const char* table : {"\"My Log\"", "My Log"}) {
+        const Ran r = ScoreWithoutCountries({"--db", path, "--table", table});
+        EXPECT_EQ(r.status, kClean) << table << ": " << r.err;
+        EXPECT_EQ(r.out, window) << table;
+    }
+}
+
+TEST(HostDatabase, AnEmptyTableLackingAColumnScoresAsTheWindowDoes) {
+    TempDir dir;
+    const std::string path = dir / "log.sqlite";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    auto exec = [&](const std::string& sql) {
+        ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    };
+    exec("create table Log (CallSign, DigiBand, QSOMode, QSOReportRecived, DXCCPrefix, Continent);"
+         "create table NoCall (DigiBand, QSOMode, QSOReportRecived, DXCCPrefix, MainPrefix, Continent)");
+    const Ran empty = ScoreWithoutCountries({"--db", path});
+    EXPECT_EQ(empty.status, kClean) << empty.err;
+    EXPECT_EQ(empty.out, WindowReport(path, "UA1"));
+    // Without the column the recalculation sorts by, the window fails too.
+    const Ran noCall = ScoreWithoutCountries({"--db", path, "--table", "NoCall"});
+    EXPECT_EQ(noCall.status, kUnreadable);
+    EXPECT_NE(noCall.err.find("table NoCall: no column CallSign"), std::string::npos) << noCall.err;
+    EXPECT_ANY_THROW(WindowReport(path, "UA1", "EU", "NoCall"));
+    // With a row, the missing column is read: unreadable, in both.
+    exec("insert into Log values ('DL1AA', '14', 'CW', '599 MO05', 'DL', 'EU')");
+    const Ran rows = ScoreWithoutCountries({"--db", path});
+    EXPECT_EQ(rows.status, kUnreadable);
+    EXPECT_NE(rows.err.find("table Log: no column MainPrefix"), std::string::npos) << rows.err;
+    EXPECT_ANY_THROW(WindowReport(path, "UA1"));
+    sqlite3_close(db);
+}
+
 // ---- input and output ---------------------------------------------------------------
 
 TEST(InputOutput, PipesAndStandardInput) {

@@ -178,9 +178,17 @@ void ReadAdi(std::string_view text, const ReadOptions& options, LogSink& sink) {
     }
     if (!sawTag) {
         mapper.Problem(1, "no ADIF tags in the file: no records");
+    } else if (record.any && inHeader) {
+        mapper.Problem(recordLine, "no <EOH> and no <EOR>: the file holds no records");
+    } else if (record.any && !record.contact) {
+        // An application's end mark (<APP_X_EOF:0>) or other trailing
+        // fields of no contact: nothing is lost.
+        mapper.Problem(recordLine,
+                       "after the last <EOR>, " + Quoted(TrimBlanks(text.substr(recordAt))) +
+                           " holds no contact field: ignored",
+                       Severity::Note);
     } else if (record.any) {
-        mapper.Problem(recordLine, inHeader ? std::string("no <EOH> and no <EOR>: the file holds no records")
-                                      : "the file ends inside a record (no <EOR>): record skipped");
+        mapper.Problem(recordLine, "the file ends inside a record (no <EOR>): record skipped");
     }
 }
 

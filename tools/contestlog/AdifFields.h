@@ -28,18 +28,21 @@ AdifField ClassifyAdifField(std::string_view name) noexcept;
 // One record's values; empty where the record lacks the field.
 struct AdifRecord {
     std::array<std::string_view, kAdifFieldCount> values{};
-    bool any = false;  // the record has a field at all, mapped or not
+    bool any = false;      // the record has a field at all, mapped or not
+    bool contact = false;  // and one of the contact's own (not Other)
 
     void Set(AdifField field, std::string_view value) noexcept {
         any = true;
-        if (field != AdifField::Other) values[static_cast<std::size_t>(field)] = value;
+        if (field == AdifField::Other) return;
+        contact = true;
+        values[static_cast<std::size_t>(field)] = value;
     }
     std::string_view Get(AdifField field) const noexcept {
         return values[static_cast<std::size_t>(field)];
     }
     void Clear() noexcept {
         values.fill({});
-        any = false;
+        any = contact = false;
     }
 };
 

@@ -53,7 +53,7 @@ struct ReadOptions {
     // Fills DXCCPrefix, Continent and MainPrefix a Cabrillo or ADIF log lacks
     // (SQLite logs are read as the host's table stands).
     const CountryFile* countries = nullptr;
-    std::string table = "Log";   // SQLite only
+    std::string table = "Log";   // SQLite only; plain or in SQL double quotes ("My Log")
     bool callSignOrder = false;  // SQLite: rows as "select * from T order by CallSign" gives them
 };
 

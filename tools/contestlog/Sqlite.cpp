@@ -41,6 +41,17 @@ std::string QuotedName(std::string_view name) {
     return quoted;
 }
 
+std::string UnquotedName(std::string_view name) {
+    if (name.size() < 2 || name.front() != '"' || name.back() != '"') return std::string(name);
+    const std::string_view inner = name.substr(1, name.size() - 2);
+    std::string plain;
+    for (std::size_t i = 0; i < inner.size(); ++i) {
+        if (inner[i] == '"' && (++i == inner.size() || inner[i] != '"')) return std::string(name);  // a lone quote
+        plain.push_back(inner[i]);
+    }
+    return plain;
+}
+
 std::string LogColumnList() {
     std::string list;
     for (std::string_view column : kLogColumns) {

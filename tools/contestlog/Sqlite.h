@@ -29,6 +29,10 @@ void ExecSql(sqlite3* db, const std::string& sql);
 
 // A name as an SQL identifier: in double quotes, inner quotes doubled.
 std::string QuotedName(std::string_view name);
+// A name as a host's configuration may hold it, written as SQL quotes it
+// ("My Log", inner quotes doubled) or plain: the name itself. Anything else
+// in double quotes (a lone inner quote) is taken as it stands.
+std::string UnquotedName(std::string_view name);
 
 // The host's log columns that the scoring reads, in the order of a contact's
 // seven texts (Contact.h).

@@ -43,8 +43,19 @@ void CheckIntegrity(sqlite3* db, const std::string& where) {
                            "): not read; repair it or take a backup");
 }
 
-// Names the columns the table lacks, and that it is missing.
-void CheckColumns(sqlite3* db, const std::string& path, const std::string& table, const std::string& where) {
+// Whether the table holds a row.
+bool HasRows(sqlite3* db, const std::string& table, const std::string& where) {
+    SqliteStatement any = Prepare(db, "SELECT 1 FROM " + QuotedName(table) + " LIMIT 1", where);
+    const int rc = sqlite3_step(any.get());
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) Fail(where, db);
+    return rc == SQLITE_ROW;
+}
+
+// Throws naming a missing table or the first of the seven columns it lacks.
+// A table without rows may lack any of them but CallSign, as in the host's
+// recalculation ("select * ... order by CallSign" reads no field of an empty
+// result): false for such a table, which holds nothing to read.
+bool CheckColumns(sqlite3* db, const std::string& path, const std::string& table, const std::string& where) {
     SqliteStatement info = Prepare(db, "PRAGMA table_info(" + QuotedName(table) + ")", path);
     std::array<bool, kLogColumns.size()> found{};
     bool any = false;
@@ -57,8 +68,14 @@ void CheckColumns(sqlite3* db, const std::string& path, const std::string& table
     }
     if (rc != SQLITE_DONE) Fail(path, db);
     if (!any) throw LogFileError(path + ": no table named " + table);
-    for (std::size_t i = 0; i < kLogColumns.size(); ++i)
-        if (!found[i]) throw LogFileError(where + ": no column " + std::string(kLogColumns[i]));
+    static_assert(kLogColumns[0] == "CallSign");
+    for (std::size_t i = 0; i < kLogColumns.size(); ++i) {
+        if (found[i]) continue;
+        if (i == 0 || HasRows(db, table, where))
+            throw LogFileError(where + ": no column " + std::string(kLogColumns[i]));
+        return false;
+    }
+    return true;
 }
 
 // The empty ones of DXCCPrefix, Continent and MainPrefix, for a note.
@@ -76,18 +93,19 @@ std::string EmptyCountryFields(const ContactView& c) {
 
 void ReadOpen(sqlite3* db, const std::string& path, const ReadOptions& options, LogSink& sink) {
     sqlite3_busy_timeout(db, kBusyMilliseconds);
-    const std::string where = path + ", table " + options.table;
+    const std::string table = UnquotedName(options.table);
+    const std::string where = path + ", table " + table;
     CheckIntegrity(db, path);
-    CheckColumns(db, path, options.table, where);
+    if (!CheckColumns(db, path, table, where)) return;
 
-    const std::string select = "SELECT " + LogColumnList() + " FROM " + QuotedName(options.table);
+    const std::string select = "SELECT " + LogColumnList() + " FROM " + QuotedName(table);
     sqlite3_stmt* raw = nullptr;
     // In call-sign order a row keeps its place in the table (its position in
     // rowid order), so that messages and the audit name the same record
     // whichever order the log is scored in.
     std::vector<sqlite3_int64> rowids;
     if (options.callSignOrder) {
-        if (sqlite3_prepare_v2(db, ("SELECT rowid FROM " + QuotedName(options.table) + " ORDER BY rowid").c_str(),
+        if (sqlite3_prepare_v2(db, ("SELECT rowid FROM " + QuotedName(table) + " ORDER BY rowid").c_str(),
                                -1, &raw, nullptr) == SQLITE_OK) {
             SqliteStatement ids(raw);
             while (sqlite3_step(ids.get()) == SQLITE_ROW) rowids.push_back(sqlite3_column_int64(ids.get(), 0));
@@ -98,7 +116,7 @@ void ReadOpen(sqlite3* db, const std::string& path, const ReadOptions& options, 
         // The host's own query, so that equal calls come in its order and
         // calls stored as numbers or blobs sort where SQLite sorts them.
         const std::string withRowid =
-            "SELECT " + LogColumnList() + ", rowid FROM " + QuotedName(options.table) + " ORDER BY CallSign";
+            "SELECT " + LogColumnList() + ", rowid FROM " + QuotedName(table) + " ORDER BY CallSign";
         raw = Prepare(db, rowids.empty() ? select + " ORDER BY CallSign" : withRowid, where).release();
     } else if (sqlite3_prepare_v2(db, (select + " ORDER BY rowid").c_str(), -1, &raw, nullptr) != SQLITE_OK) {
         sqlite3_finalize(raw);

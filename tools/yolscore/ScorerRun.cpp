@@ -73,7 +73,7 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
     auto* dbOption = app.add_option("--db", db,
                                     "a SQLite log, scored as the host's table stands and in the order the\n"
                                     "database gives by call sign")->type_name("FILE");
-    auto* tableOption = app.add_option("--table", table, "the SQLite log's table (default Log)")->type_name("T");
+    auto* tableOption = app.add_option("--table", table, "the SQLite log's table (default Log), plain or as SQL quotes it (\"My Log\")")->type_name("T");
     auto* prefixOption = app.add_option("--my-prefix", prefix,
                                         "the operator's DXCC prefix (UA1, UA2, UA9, ...); default: that of the\n"
                                         "log's own call sign through the country file, else UA1")->type_name("P");
