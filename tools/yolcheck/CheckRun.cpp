@@ -19,6 +19,7 @@
 #include "SiteOf.h"
 #include "contestlog/CountryFile.h"
 #include "contestlog/LogFile.h"
+#include "contestlog/Text.h"
 
 #ifndef YOL_VERSION
 #define YOL_VERSION "0"
@@ -60,6 +61,8 @@ public:
     void Header(std::string_view name, std::string_view value) override {
         if (name == "CALLSIGN" && into_.log.call.empty()) into_.log.call = Upper(value);
         if (name == "NAME" && into_.log.name.empty()) into_.log.name.assign(value);
+        if (name == "CLUB" && into_.log.club.empty()) into_.log.club.assign(contestlog::TrimBlanks(value));
+        if (name.starts_with("CATEGORY") || name == "LOCATION") into_.log.declared.emplace_back(name, value);
         if (name.starts_with("CATEGORY")) {
             if (Upper(value).find("CHECKLOG") != std::string::npos) into_.log.checklog = true;
             if (name == "CATEGORY-OPERATOR" || name == "CATEGORY-BAND" || name == "CATEGORY-MODE" ||
