@@ -61,6 +61,7 @@ struct SubmittedLog {
     std::optional<std::int64_t> claimed;  // CLAIMED-SCORE where given
     std::string name;      // NAME: header where given, bytes as in the file (for people)
     std::string club;      // CLUB: header where given, bytes as in the file
+    std::string country, continent;  // of the station's call, from the country file; empty when unknown
     // The category headers (CATEGORY-*, CATEGORY, LOCATION) as read, in file
     // order: the contest's class is made from them (Categories.h).
     std::vector<std::pair<std::string, std::string>> declared;

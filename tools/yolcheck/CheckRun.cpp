@@ -235,6 +235,15 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
         }
     }
 
+    // The site's country and continent columns: the country file also where
+    // the scoring needs none (the contacts are then read without it).
+    if (!countries && !htmlDir.empty() && !parseOnly) {
+        try {
+            countries = contestlog::CountryFile::Load(ctyPath.empty() ? countryFile : ctyPath);
+        } catch (const std::exception&) {
+            // no country columns
+        }
+    }
     std::vector<SubmittedLog> logs;
     std::map<std::string, std::string> fileOfCall;
     std::size_t rejected = 0, unreadable = 0, contacts = 0;
@@ -273,6 +282,12 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
                          log.call.c_str(), it->second.c_str());
             ++rejected;
             continue;
+        }
+        if (countries) {
+            if (const contestlog::Country* c = countries->Lookup(log.call)) {
+                log.country.assign(c->name);
+                log.continent.assign(c->continent);
+            }
         }
         if (options.countries) {
             if (const contestlog::Country* c = options.countries->Lookup(log.call)) {
