@@ -28,15 +28,6 @@ std::string ReadFile(const std::string& path) {
 
 const std::string& Field(const Declared& d, CategoryField f) { return d.value[static_cast<std::size_t>(f)]; }
 
-std::string ErrorOf(const std::string& text) {
-    try {
-        ParseRules(text, "r.toml");
-    } catch (const RulesError& e) {
-        return e.what();
-    }
-    return "";
-}
-
 TEST(Categories, BothCabrilloVersionsSayTheSameThing) {
     using F = CategoryField;
     // 2.0: one line, its words sorted into fields by what they are.
@@ -101,21 +92,6 @@ TEST(Categories, ClassesFromTheShippedPlovdivRules) {
         EXPECT_EQ(sim.classes[i].when, yol.classes[i].when);
     }
     EXPECT_EQ(sim.defaultClass, yol.defaultClass);
-}
-
-TEST(Categories, TableErrorsNameTheLine) {
-    const std::string one = "[categories]\n[[categories.class]]\nname = \"A\"\npower = \"LOW\"\n";
-    EXPECT_EQ(ErrorOf(one), "");
-    EXPECT_EQ(ErrorOf(one + "colour = \"red\"\n"), "r.toml:5: unknown key 'categories.class.colour'");
-    EXPECT_EQ(ErrorOf(one + "power = 5\n").substr(0, 8), "r.toml:5");  // TOML: a key twice
-    EXPECT_EQ(ErrorOf("[categories]\ndefault = \"B\"\n[[categories.class]]\nname = \"A\"\n"),
-              "r.toml:2: 'categories.default' names no class: 'B'");
-    EXPECT_EQ(ErrorOf(one + "[categories.calls]\nLZ1A = \"Z\"\n"), "r.toml:6: 'categories.calls.LZ1A' names no class: 'Z'");
-    EXPECT_EQ(ErrorOf(one + "[[categories.class]]\nname = \"A\"\n"), "r.toml:5: class 'A' is defined twice");
-    EXPECT_EQ(ErrorOf("[categories]\n[[categories.class]]\ntitle = \"x\"\n"),
-              "r.toml:2: a class of 'categories.class' without a name");
-    EXPECT_EQ(ErrorOf("[categories]\nmode = \"CW\"\n"), "r.toml:2: unknown key 'categories.mode'");
-    EXPECT_EQ(ErrorOf(one + "mode = [\"CW\", 1]\n"), "r.toml:5: 'categories.class.mode[]' must be a string");
 }
 
 TEST(Categories, PlacesInClassAndOverallTiesShareCheckloglessRanks) {
