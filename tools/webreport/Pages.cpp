@@ -43,7 +43,7 @@ void Nav(Html& h, std::string_view prefix, bool summary) {
 void Tail(Html& h) { h << "</main></body></html>\n"; }
 
 void Claimed(Html& h, const std::optional<std::int64_t>& claimed) {
-    if (claimed) h.Int(*claimed);
+    if (claimed) h.Grouped(*claimed);
     else h << "\xE2\x80\x94";  // em dash: none claimed
 }
 
@@ -124,10 +124,10 @@ void LogSummary(Html& h, const LogReport& r) {
         Claimed(h, r.claimed);
         h << "</td></tr>";
         Fact(h, "raw", "Raw score");
-        h.Int(r.rawScore) << "</td></tr>";
+        h.Grouped(r.rawScore) << "</td></tr>";
         Fact(h, "score", "Final score");
         h << "<strong>";
-        h.Int(r.finalScore) << "</strong></td></tr>";
+        h.Grouped(r.finalScore) << "</strong></td></tr>";
         Fact(h, "reduction", "Reduction");
         h.Fixed(r.reductionPercent, 1) << " %</td></tr>";
         Fact(h, "errors", "Error rate");
@@ -137,14 +137,14 @@ void LogSummary(Html& h, const LogReport& r) {
         else h << "not estimated";
         h << "</td></tr>";
         Fact(h, "contacts", "Contacts, raw \xE2\x86\x92 final");
-        h.Int(r.rawContacts) << " \xE2\x86\x92 ";
-        h.Int(r.finalContacts) << "</td></tr>";
+        h.Grouped(r.rawContacts) << " \xE2\x86\x92 ";
+        h.Grouped(r.finalContacts) << "</td></tr>";
     } else {
         Fact(h, "score", "Score");
         h << "<strong>";
-        h.Int(r.finalScore) << "</strong></td></tr>";
+        h.Grouped(r.finalScore) << "</strong></td></tr>";
         Fact(h, "contacts", "Contacts");
-        h.Int(r.finalContacts) << "</td></tr>";
+        h.Grouped(r.finalContacts) << "</td></tr>";
     }
     Fact(h, "points", "Points");
     h.Grouped(r.points) << "</td></tr>";
