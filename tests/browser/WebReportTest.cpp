@@ -121,7 +121,7 @@ TEST(WebReportSite, IndexHasEveryLogRankedByCategoryAndLinked) {
     const std::string& index = files.at("index.html");
     EXPECT_NE(index.find("<meta charset=\"utf-8\">"), std::string::npos);
     EXPECT_NE(index.find("<title>Кубок &lt;YOL&gt; — results</title>"), std::string::npos);
-    EXPECT_EQ(Count(index, "<tr><td>"), 4);
+    EXPECT_EQ(Count(index, "<tr><td>"), 8);  // two class tables and the overall one
     // Within SOAB best first; the call without a page is not linked.
     const auto dl = index.find(">DL1ABC/P</a>"), k1 = index.find("K1AR"), ua = index.find(">UA3ABC</a>");
     ASSERT_NE(dl, std::string::npos);
@@ -134,7 +134,7 @@ TEST(WebReportSite, IndexHasEveryLogRankedByCategoryAndLinked) {
     EXPECT_EQ(index.find("-0.0"), std::string::npos);
     EXPECT_EQ(index.find("summary.html"), std::string::npos);
     // Sortable headers for every column, the filter hidden until the script shows it.
-    EXPECT_EQ(Count(index, "<th scope=\"col\""), 2 * 10);
+    EXPECT_EQ(Count(index, "<th scope=\"col\""), 3 * 13);
     EXPECT_NE(index.find("<form class=\"filter\" role=\"search\" hidden>"), std::string::npos);
 }
 
@@ -208,7 +208,7 @@ TEST(WebReportPlots, ActivityCellsScoreAndVerdictsCarryTheLogsNumbers) {
         EXPECT_NE(page.find(std::string("<title id=\"") + id + "-t\">"), std::string::npos) << id;
         EXPECT_NE(page.find(std::string("<desc id=\"") + id + "-d\">"), std::string::npos) << id;
     }
-    EXPECT_NE(page.find("1000 contacts in 2 active hours"), std::string::npos);
+    EXPECT_NE(page.find("1\u202F000 contacts in 12 active 10 min spans"), std::string::npos);
 }
 
 TEST(WebReportPages, OwnLogPageLeavesOutTheCheck) {
@@ -288,3 +288,109 @@ TEST(WebReportSite, ManyPagesComeInOrderAndASinkFailureStopsTheWriting) {
                  std::runtime_error);
     EXPECT_EQ(calls, 50);
 }
+
+namespace {
+
+TEST(WebReportSite, ClassTablesOverallClubsAndChecklogsApart) {
+    wr::Site site;
+    site.classes = {{"SO-HIGH", "Single operator, high power"}, {"SO-LOW", ""}, {"SO-QRP", ""}};
+    struct R { const char* call; const char* cls; std::int64_t score; std::uint32_t inClass, overall; const char* club; bool checklog; };
+    for (const R& r : {R{"LZ1A", "SO-LOW", 300, 1, 2, "Plovdiv", false}, R{"LZ2B", "SO-HIGH", 500, 1, 1, "Plovdiv", false},
+                       R{"LZ3C", "SO-HIGH", 200, 2, 3, "", false}, R{"LZ4D", "", 0, 0, 0, "Sofia", true}}) {
+        wr::ResultRow row;
+        row.call = r.call;
+        row.className = r.cls;
+        row.finalScore = r.score;
+        row.placeInClass = r.inClass;
+        row.placeOverall = r.overall;
+        row.club = r.club;
+        row.checklog = r.checklog;
+        row.country = "Bulgaria";
+        row.continent = "EU";
+        site.results.push_back(row);
+    }
+    const std::string index = Files(site).at("index.html");
+    // The rules' order (an empty class has no table), then overall; the checklog only listed.
+    const auto high = index.find("<h2>SO-HIGH — Single operator, high power</h2>"), low = index.find("<h2>SO-LOW</h2>"),
+               overall = index.find("<h2>Overall</h2>"), clubs = index.find("<h2>Clubs</h2>"),
+               checklogs = index.find("<h2>Checklogs received</h2>");
+    ASSERT_NE(high, std::string::npos);
+    EXPECT_LT(high, low);
+    EXPECT_LT(low, overall);
+    EXPECT_LT(overall, clubs);
+    EXPECT_LT(clubs, checklogs);
+    EXPECT_EQ(index.find("<h2>SO-QRP"), std::string::npos);
+    EXPECT_EQ(Count(index, "<tr><td>"), 6);  // 2 + 1 + 3: LZ4D is in no table
+    EXPECT_NE(index.find("3 logs in 2 classes and 1 checklog"), std::string::npos);
+    // The call and the score first; the places as the check gave them.
+    EXPECT_NE(index.find("<tr><td>3<td class=\"call\"><a href=\"log/LZ3C.html\">LZ3C</a><td>200<td class=\"txt\">SO-HIGH"
+                         "<td class=\"txt\">Bulgaria<td class=\"txt\">EU"),
+              std::string::npos);
+    // The one club with two logs adds their scores (clubs without a name are left out).
+    EXPECT_NE(index.find("<td>Plovdiv</td><td class=\"num\">800</td><td class=\"num\">2</td>"), std::string::npos);
+    EXPECT_EQ(Count(index, "Sofia"), 0);  // a checklog brings its club nothing
+}
+
+TEST(WebReportPages, PlaceClassRatesAndTheDifferingTokenMarked) {
+    auto r = Log("LZ0AJ", {{kT0, "80m"}, {kT0 + 3, "80m"}, {kT0 + 12, "80m"}, {kT0 + 70, "80m"}});
+    r.className = "SO-LOW";
+    r.classTitle = "Single operator, low power";
+    r.placeInClass = 2;
+    r.classSize = 16;
+    r.placeOverall = 8;
+    r.overallSize = 1044;
+    r.categoryNotes = {"CATEGORY: BANANA is no category word this check knows"};
+    wr::RemovedContact c;
+    c.verdict = wr::Verdict::Partner;
+    c.call = "LZ0AU";
+    c.ownFields = wr::LineFields{"You", kT0, "LZ0AJ", "029 010", "LZ0AU", "021 023"};
+    c.otherFields = wr::LineFields{"LZ0AU", kT0 + 1, "LZ0AU", "021 23", "LZ0AJ", "039 010"};
+    r.removed.push_back(c);
+    const std::string page = wr::LogPage(r);
+    EXPECT_NE(page.find("<strong>2</strong> of 16 in SO-LOW, <strong>8</strong> of 1\u202F044 overall"), std::string::npos);
+    EXPECT_NE(page.find("SO-LOW (Single operator, low power)"), std::string::npos);
+    EXPECT_NE(page.find("<li>CATEGORY: BANANA is no category word this check knows</li>"), std::string::npos);
+    // Best rates over sliding spans: three contacts within 60 minutes, two within 10.
+    EXPECT_NE(page.find("data-key=\"best60\">3 contacts from 12:00 UTC"), std::string::npos);
+    EXPECT_NE(page.find("data-key=\"best10\">2 contacts from 12:00 UTC"), std::string::npos);
+    // What they logged against what was sent: only 039/029 differs ("23" is "023").
+    EXPECT_EQ(Count(page, "<mark>"), 2);
+    EXPECT_NE(page.find("LZ0AU logged</th><td></td><td class=\"call\">LZ0AJ</td><td class=\"call\"><mark>039</mark> 010"),
+              std::string::npos);
+    EXPECT_NE(page.find("You sent</th><td></td><td class=\"call\">LZ0AJ</td><td class=\"call\"><mark>029</mark> 010"),
+              std::string::npos);
+}
+
+TEST(WebReportPlots, BinsFitTheContestAndLargeScoresStayReadable) {
+    // A 4-hour contest: 10-minute bars whatever the log's own span.
+    auto r = Log("UA3ABC", {{kT0, "20m"}, {kT0 + 5, "20m"}, {kT0 + 25, "40m"}});
+    r.period = std::make_pair(kT0, kT0 + 240);
+    std::string page = wr::LogPage(r);
+    EXPECT_EQ(DataOf(page, "hourly", "minutes"), "10");
+    EXPECT_EQ(DataOf(page, "hourly", "bars"), "2");
+    EXPECT_NE(page.find("<figcaption>Contacts per 10 minutes, stacked by band</figcaption>"), std::string::npos);
+    EXPECT_NE(page.find(">contacts per 10 min</text>"), std::string::npos);  // the value axis' title
+    r.period = std::make_pair(kT0, kT0 + 48 * 60);
+    EXPECT_EQ(DataOf(wr::LogPage(r), "hourly", "minutes"), "60");
+    // A score of millions: axis labels in compact units, none longer than the axis has room for.
+    for (auto& c : r.contacts) c.runningScore *= 2'000'000;
+    page = wr::LogPage(r);
+    const auto score = page.find("id=\"score\"");
+    const std::string plot = page.substr(score, page.find("</svg>", score) - score);
+    std::smatch m;
+    std::string rest = plot;
+    int labels = 0;
+    while (std::regex_search(rest, m, std::regex("text-anchor=\"end\"><line[^>]*/><text[^>]*>([^<]*)</text>|"
+                                                 "stroke=\"#(?:555|ddd)\"/><text[^>]*>([^<]*)</text>"))) {
+        const std::string label = m[1].matched ? m[1].str() : m[2].str();
+        EXPECT_LE(label.size(), 4u) << label;
+        ++labels;
+        rest = m.suffix();
+    }
+    EXPECT_GE(labels, 3);
+    EXPECT_NE(plot.find(">5M</text>"), std::string::npos);
+    EXPECT_NE(plot.find(">10M</text>"), std::string::npos);
+    EXPECT_NE(plot.find(">score (points)</text>"), std::string::npos);
+}
+
+}  // namespace

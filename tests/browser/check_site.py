@@ -30,7 +30,7 @@ from selenium.webdriver.common.by import By  # noqa: E402
 
 # Columns of the index (data-key of the header) and the results CSV's names for them.
 INDEX_TO_CSV = {
-    "call": ["call"], "category": ["category"], "claimed": ["claimed", "claimed_score"],
+    "call": ["call"], "class": ["category"], "claimed": ["claimed", "claimed_score"],
     "contacts": ["final_contacts", "contacts"], "points": ["points", "final_points"],
     "mults": ["multipliers", "mults", "final_multipliers"], "score": ["score", "final_score"],
     "reduction": ["reduction_pct", "reduction", "reduction_percent"],
@@ -118,10 +118,19 @@ def load(browser, path, fails):
     fails.check("\u00d0\u00a0" not in text and "Ð¸" not in text, f"{path.name}: mojibake in the text")
 
 
+# The tables of the contest's classes (the overall table repeats their rows).
+CLASS_TABLES = "section.cat:not(#overall) table.results"
+
+
+def ranked(results):
+    """The rows of results.csv that get a place: all but the checklogs."""
+    return [r for r in results if r.get("category") != "CHECKLOG"]
+
+
 def index_rows(d):
-    return d.execute_script("""
+    return d.execute_script("var CLASS_TABLES = arguments[0];" + """
         var out = [];
-        document.querySelectorAll('table.results').forEach(function (t) {
+        document.querySelectorAll(CLASS_TABLES).forEach(function (t) {
           var keys = Array.prototype.map.call(t.tHead.rows[0].cells, function (c) { return c.getAttribute('data-key'); });
           Array.prototype.forEach.call(t.tBodies[0].rows, function (r) {
             var row = {};
@@ -130,14 +139,33 @@ def index_rows(d):
             out.push(row);
           });
         });
-        return out;""")
+        return out;""", CLASS_TABLES)
 
 
 def check_index(browser, site, results, fails):
     d = browser.driver
     load(browser, site / "index.html", fails)
     rows = index_rows(d)
-    fails.check(len(rows) == len(results), f"index: {len(rows)} rows for {len(results)} logs")
+    checklogs = [r for r in results if r not in ranked(results)]
+    results = ranked(results)
+    fails.check(len(rows) == len(results), f"index: {len(rows)} rows for {len(results)} ranked logs")
+    listed = d.execute_script(
+        "return Array.prototype.map.call(document.querySelectorAll('#checklogs li a'), function (a) {"
+        " return [a.textContent, a.getAttribute('href')]; })")
+    fails.check(sorted(listed) == sorted([r["call"], "log/" + page_name(r["call"])] for r in checklogs),
+                f"index: checklogs listed {listed}, results.csv has {[r['call'] for r in checklogs]}")
+    overall = d.execute_script("""
+        var t = document.querySelector('#overall table.results');
+        if (!t) return null;
+        return Array.prototype.map.call(t.tBodies[0].rows, function (r) {
+          return [r.cells[0].textContent, r.cells[1].textContent, r.cells[2].textContent]; });""")
+    if overall is not None:
+        fails.check(sorted(c for _, c, _ in overall) == sorted(r["call"] for r in results),
+                    "index: the overall table does not hold every ranked log once")
+        places = [number(p) for p, _, _ in overall]
+        scores = [number(v) for _, _, v in overall]
+        fails.check(places == sorted(places) and places[:1] == [1], f"index: overall places {places[:8]}...")
+        fails.check(scores == sorted(scores, reverse=True), "index: the overall table is not by score")
     columns = results[0].keys() if results else []
     for key, names in INDEX_TO_CSV.items():
         fails.check(not results or any(n in columns for n in names),
@@ -152,7 +180,7 @@ def check_index(browser, site, results, fails):
             name = next((n for n in names if n in res), None)
             if name is None:
                 continue  # said above
-            if key in ("call", "category"):
+            if key in ("call", "class"):
                 fails.check(row[key].strip() == res[name], f"index: {res['call']} {key} {row[key]!r} != {res[name]!r}")
                 continue
             want = number(res[name]) if res[name] != "" else None
@@ -196,8 +224,8 @@ def check_index(browser, site, results, fails):
     fails.check(box.is_displayed(), "index: the filter is not shown with scripts on")
     box.send_keys(probe)
     shown = d.execute_script("""
-        return Array.prototype.filter.call(document.querySelectorAll('table.results tbody tr'),
-          function (r) { return r.offsetParent !== null; }).map(function (r) { return r.querySelector('td.call').textContent; });""")
+        return Array.prototype.filter.call(document.querySelectorAll(arguments[0] + ' tbody tr'),
+          function (r) { return r.offsetParent !== null; }).map(function (r) { return r.querySelector('td.call').textContent; });""", CLASS_TABLES)
     expected = sorted(r["call"] for r in results if probe.upper() in r["call"].upper())
     fails.check(sorted(shown) == expected, f"index: filter {probe!r} shows {sorted(shown)[:5]}, expected {expected[:5]}")
     fails.check(target in shown, f"index: filter {probe!r} does not find {target}")
@@ -205,8 +233,8 @@ def check_index(browser, site, results, fails):
     box.send_keys("\u0008")  # an input event on the emptied box
     d.execute_script("document.getElementById('filter').dispatchEvent(new Event('input'))")
     visible = d.execute_script(
-        "return Array.prototype.filter.call(document.querySelectorAll('table.results tbody tr'),"
-        " function (r) { return r.offsetParent !== null; }).length")
+        "return Array.prototype.filter.call(document.querySelectorAll(arguments[0] + ' tbody tr'),"
+        " function (r) { return r.offsetParent !== null; }).length", CLASS_TABLES)
     fails.check(visible == len(results), f"index: {visible} rows shown after clearing the filter")
 
 
@@ -249,14 +277,23 @@ def check_log_page(browser, page, call, contacts, result, fails):
         fails.check(p["w"] > 100, f"{name}: {plot} plot is not drawn ({p['w']} px wide)")
     fails.check(call in info["h1"], f"{name}: heading {info['h1']!r} lacks {call}")
 
-    hours = collections.Counter(r["utc"][:13] for r in contacts)
-    by_hour_band = collections.Counter((r["utc"][:13], band_name(r["band"])) for r in contacts)
+    # The bars are as long as the plot says (10 minutes for a short contest, up to an hour).
+    minutes = int(info["hourly"]["data"].get("minutes", 60)) if info["hourly"] else 60
+
+    def slot(utc):
+        import datetime
+        t = datetime.datetime.strptime(utc[:16], "%Y-%m-%d %H:%M")
+        t -= datetime.timedelta(minutes=(t.hour * 60 + t.minute) % minutes)
+        return t.strftime("%Y-%m-%d %H:%M")
+
+    hours = collections.Counter(slot(r["utc"]) for r in contacts)
+    by_hour_band = collections.Counter((slot(r["utc"]), band_name(r["band"])) for r in contacts)
     bars = info["bars"]
-    fails.check(len(bars) == len(hours), f"{name}: {len(bars)} bars for {len(hours)} active hours")
+    fails.check(len(bars) == len(hours), f"{name}: {len(bars)} bars for {len(hours)} active spans")
     fails.check(info["hourly"] and int(info["hourly"]["data"].get("bars", -1)) == len(hours),
                 f"{name}: hourly plot says {info['hourly'] and info['hourly']['data'].get('bars')} bars")
     for bar in bars:
-        hour = bar["hour"][:13]
+        hour = bar["hour"][:16]
         fails.check(bar["count"] == hours.get(hour), f"{name}: bar {hour} shows {bar['count']}, log has {hours.get(hour)}")
         for band, n in bar["bands"]:
             fails.check(n == by_hour_band.get((hour, band)), f"{name}: bar {hour} {band} shows {n}")
@@ -285,13 +322,49 @@ def check_log_page(browser, page, call, contacts, result, fails):
                     f"{name}: summary shows score {info['factScore']}, results.csv {final}")
 
 
+def check_phone(browser, site, fails):
+    """On a phone the call and the score of every row are in view without scrolling sideways."""
+    browser.emulate(375, 812, True)
+    try:
+        browser.driver.get((site / "index.html").resolve().as_uri())
+        hidden = browser.driver.execute_script("""
+            var out = [], width = window.innerWidth;
+            document.querySelectorAll('table.results').forEach(function (t) {
+              var keys = Array.prototype.map.call(t.tHead.rows[0].cells, function (c) { return c.getAttribute('data-key'); });
+              var call = keys.indexOf('call'), score = keys.indexOf('score');
+              Array.prototype.slice.call(t.tBodies[0].rows, 0, 5).forEach(function (r) {
+                [call, score].forEach(function (i) {
+                  var b = r.cells[i].getBoundingClientRect();
+                  if (b.width === 0 || b.left < 0 || b.right > width) out.push(r.cells[call].textContent + ' ' + keys[i]);
+                });
+              });
+            });
+            return out;""")
+        fails.check(not hidden, f"index on a phone: not in view: {hidden[:5]}")
+    finally:
+        browser.emulate(1280, 900, False)
+
+
+def check_new_pages(browser, site, results, fails):
+    """Each ranked log's page gives its place; the summary has the committee's lists."""
+    d = browser.driver
+    for res in ranked(results)[:3]:
+        load(browser, site / "log" / page_name(res["call"]), fails)
+        place = d.execute_script("var p = document.querySelector('td[data-key=place]'); return p && p.textContent")
+        fails.check(place and " overall" in place, f"{res['call']}: page gives no place ({place!r})")
+    if (site / "summary.html").exists():
+        load(browser, site / "summary.html", fails)
+        for part in ("by-error-rate", "many-nil", "uniques"):
+            fails.check(d.find_elements(By.ID, part) != [], f"summary.html: no #{part}")
+
+
 def check_scripts_off(site, results, fails):
     with Browser(scripts=False) as b:
         b.driver.get((site / "index.html").resolve().as_uri())
         rows = b.driver.execute_script(
-            "return Array.prototype.filter.call(document.querySelectorAll('table.results tbody tr'),"
-            " function (r) { return r.offsetParent !== null; }).length")
-        fails.check(rows == len(results), f"scripts off: {rows} rows readable of {len(results)}")
+            "return Array.prototype.filter.call(document.querySelectorAll(arguments[0] + ' tbody tr'),"
+            " function (r) { return r.offsetParent !== null; }).length", CLASS_TABLES)
+        fails.check(rows == len(ranked(results)), f"scripts off: {rows} rows readable of {len(ranked(results))}")
         hidden = b.driver.execute_script("var f = document.querySelector('form.filter'); return !f || f.hidden")
         fails.check(hidden, "scripts off: the filter shows although it cannot work")
 
@@ -333,6 +406,8 @@ def main():
         by_call = {r["call"]: r for r in results}
         with Browser() as b:
             check_index(b, site, results, fails)
+            check_phone(b, site, fails)
+            check_new_pages(b, site, results, fails)
             if (site / "summary.html").exists():
                 load(b, site / "summary.html", fails)
             pages = 0

@@ -143,7 +143,7 @@ TEST_F(CheckRunTest, WritesEveryOutputAndRejectsBadInputByFileAndLine) {
     const std::string a = Read(out / "reports/UA3AAA.txt");
     EXPECT_NE(a.find("Claimed score:  1234\n"), std::string::npos) << a;
     EXPECT_NE(a.find("Final score:    8  (2 contacts, 4 points, 2 multipliers)"), std::string::npos) << a;
-    EXPECT_NE(Read(out / "results.csv").find("\r\nUA3AAA,SINGLE-OP,1234,"), std::string::npos);
+    EXPECT_NE(Read(out / "results.csv").find("\r\nUA3AAA,SO-MIXED,1234,"), std::string::npos);
     EXPECT_NE(out_.find("3 logs, "), std::string::npos) << out_;
 }
 

@@ -39,6 +39,7 @@ public:
         log_.call = std::move(call);
         log_.file = file.empty() ? log_.call + ".log" : std::move(file);
         log_.category = "SINGLE-OP";
+        log_.declared = {{"CATEGORY-OPERATOR", "SINGLE-OP"}};
         log_.myPrefix = "UA3";
         log_.myContinent = "EU";
     }
@@ -67,6 +68,7 @@ public:
     }
     LogBuilder& Category(const std::string& category) {
         log_.category = category;
+        log_.declared = {{"CATEGORY", category}};
         return *this;
     }
     SubmittedLog Build() const { return log_; }

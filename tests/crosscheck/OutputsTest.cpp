@@ -70,19 +70,19 @@ TEST(Outputs, ResultsSortedByCategoryThenScore) {
     const Checked c = Sample();
     const std::vector<std::size_t> order = ResultsOrder(c.result);
     ASSERT_EQ(order.size(), 3u);
-    EXPECT_EQ(order[0], 2u);  // MULTI-OP before SINGLE-OP
-    EXPECT_EQ(order[1], 1u);  // UA3ABC scores more than UA3AAA
-    EXPECT_EQ(order[2], 0u);
+    EXPECT_EQ(order[0], 1u);  // UA3ABC scores more than UA3AAA
+    EXPECT_EQ(order[1], 0u);
+    EXPECT_EQ(order[2], 2u);  // the YOL classes' order: SO-MIXED before MULTI-OP
     const std::string csv = ResultsCsv(c.result);
     EXPECT_EQ(csv.find("call,category,claimed,raw_contacts"), 0u);
     EXPECT_NE(csv.find("\r\nUA3BBB,MULTI-OP,,2,4,"), std::string::npos);
     const auto json = nlohmann::json::parse(ResultsJson(c.result, c.rules));
     EXPECT_EQ(json["contest"], "TEST");
     ASSERT_EQ(json["results"].size(), 3u);
-    EXPECT_EQ(json["results"][2]["call"], "UA3AAA");
-    EXPECT_EQ(json["results"][2]["verdicts"]["BUSTED"], 1);
-    EXPECT_EQ(json["results"][2]["raw"]["score"], 8);
-    EXPECT_TRUE(json["results"][2]["claimed"].is_null());
+    EXPECT_EQ(json["results"][1]["call"], "UA3AAA");
+    EXPECT_EQ(json["results"][1]["verdicts"]["BUSTED"], 1);
+    EXPECT_EQ(json["results"][1]["raw"]["score"], 8);
+    EXPECT_TRUE(json["results"][1]["claimed"].is_null());
     const std::string summary = SummaryText(c.result, c.rules);
     EXPECT_NE(summary.find("Contacts:              6\n"), std::string::npos);
     EXPECT_NE(summary.find("Busted calls:          1\n"), std::string::npos);
@@ -98,7 +98,8 @@ TEST(Outputs, CsvCellsNeverStartAFormula) {
     };
     c.result = CrossCheck(c.logs, c.rules);
     const std::string results = ResultsCsv(c.result);
-    EXPECT_NE(results.find("\r\nUA3AAA,'=HYPERLINK(1),,"), std::string::npos) << results;
+    // The category column carries the contest's class, never the declared text.
+    EXPECT_NE(results.find("\r\nUA3AAA,SO-MIXED,,"), std::string::npos) << results;
     std::ostringstream out;
     WriteVerdictsCsv(out, c.logs, c.result, c.rules);
     const std::string verdicts = out.str();

@@ -128,5 +128,20 @@ TEST(Rules, UtcMinutes) {
     EXPECT_EQ(ParseUtcMinute("1970-01-02"), kNoMinute);
 }
 
+TEST(Rules, CategoriesTableErrorsNameTheLine) {
+    const std::string one = "[categories]\n[[categories.class]]\nname = \"A\"\npower = \"LOW\"\n";
+    EXPECT_EQ(ErrorOf(one), "");
+    EXPECT_EQ(ErrorOf(one + "colour = \"red\"\n"), "r.toml:5: unknown key 'categories.class.colour'");
+    EXPECT_EQ(ErrorOf(one + "power = 5\n").substr(0, 8), "r.toml:5");  // TOML: a key twice
+    EXPECT_EQ(ErrorOf("[categories]\ndefault = \"B\"\n[[categories.class]]\nname = \"A\"\n"),
+              "r.toml:2: 'categories.default' names no class: 'B'");
+    EXPECT_EQ(ErrorOf(one + "[categories.calls]\nLZ1A = \"Z\"\n"), "r.toml:6: 'categories.calls.LZ1A' names no class: 'Z'");
+    EXPECT_EQ(ErrorOf(one + "[[categories.class]]\nname = \"A\"\n"), "r.toml:5: class 'A' is defined twice");
+    EXPECT_EQ(ErrorOf("[categories]\n[[categories.class]]\ntitle = \"x\"\n"),
+              "r.toml:2: a class of 'categories.class' without a name");
+    EXPECT_EQ(ErrorOf("[categories]\nmode = \"CW\"\n"), "r.toml:2: unknown key 'categories.mode'");
+    EXPECT_EQ(ErrorOf(one + "mode = [\"CW\", 1]\n"), "r.toml:5: 'categories.class.mode[]' must be a string");
+}
+
 }  // namespace
 }  // namespace yol::check

@@ -135,8 +135,16 @@ TEST(SiteOf, PagesCarryTheCheckAsTheResultsFileHasIt) {
         EXPECT_EQ(row.multipliers, lr.final.multipliers);
         EXPECT_DOUBLE_EQ(row.reductionPercent, lr.reductionPercent);
         EXPECT_DOUBLE_EQ(row.errorRatePercent, 100.0 * lr.errorRate);
-        EXPECT_EQ(row.category, lr.checklog ? "CHECKLOG" : lr.category);
+        // The class as results.csv gives it, the category as the log declared it, the places.
+        EXPECT_EQ(row.className, lr.className);
+        EXPECT_EQ(row.category, lr.checklog ? "CHECKLOG" : "SINGLE-OP");
+        EXPECT_EQ(row.placeOverall, lr.placeOverall);
+        EXPECT_EQ(row.placeInClass, lr.placeInClass);
+        EXPECT_EQ(row.checklog, lr.checklog);
+        EXPECT_EQ(row.className, lr.checklog ? "" : "SO-MIXED");
     }
+    EXPECT_EQ(site.results.front().placeOverall, 1u);
+    EXPECT_EQ(site.classes.size(), 4u);  // the YOL classes
     EXPECT_EQ(site.results.back().call, "UA3CHK");
 
     const wr::LogReport& a = PageOf(site, "UA3AAA");

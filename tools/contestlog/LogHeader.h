@@ -16,8 +16,10 @@ namespace yol::contestlog {
 struct LogHeader {
     std::string call;  // the log's own call as the file gives it (CALLSIGN:, STATION_CALLSIGN, ...); first wins
     std::string name;  // NAME:, bytes as in the file
-    // Every CATEGORY header (Cabrillo 3.0 CATEGORY-*, 2.0 CATEGORY:) in file
-    // order, the name upper case, the value as written.
+    std::string club;  // CLUB:, blanks trimmed, bytes as in the file
+    // Every CATEGORY header (Cabrillo 3.0 CATEGORY-*, 2.0 CATEGORY:) and
+    // LOCATION: in file order, the name upper case, the value as written: what
+    // the contest's class is made from.
     std::vector<std::pair<std::string, std::string>> categories;
     bool checklog = false;                 // a category says CHECKLOG
     std::optional<std::string> claimedText;  // CLAIMED-SCORE: as written

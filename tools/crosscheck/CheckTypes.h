@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "contestlog/Contact.h"
@@ -66,6 +67,11 @@ struct SubmittedLog {
     bool checklog = false;
     std::optional<std::int64_t> claimed;  // CLAIMED-SCORE where given
     std::string name;      // NAME: header where given, bytes as in the file (for people)
+    std::string club;      // CLUB: header where given, bytes as in the file
+    std::string country, continent;  // of the station's call, from the country file; empty when unknown
+    // The category headers (CATEGORY-*, CATEGORY, LOCATION) as read, in file
+    // order: the contest's class is made from them (Categories.h).
+    std::vector<std::pair<std::string, std::string>> declared;
     std::string file;      // the log's own file name, as entrants and the public see it (no folder)
     std::string path;      // where it was read from (the committee's own; never shown), may be empty
     // For the YOL scoring: the operator's prefix and continent as the host keeps them.
@@ -174,7 +180,15 @@ struct ContactScore {
 };
 
 struct LogResult {
-    std::string call, category;
+    std::string call, category;  // category: the contest's class (className), or the text declared when none
+    // The contest's class (AssignClasses): its index in the rules' classes
+    // (kNone: the rules define none), name and title; why it is not what the
+    // log declared, and the declarations not understood.
+    std::size_t classIndex = kNone;
+    std::string className, classTitle;
+    std::vector<std::string> categoryNotes;
+    // Places by final score (ties share one), of how many; 0 for checklogs.
+    std::uint32_t placeInClass = 0, classSize = 0, placeOverall = 0, overallSize = 0;
     bool checklog = false;
     std::optional<std::int64_t> claimed;
     Tally raw;    // the log re-scored, dupes out

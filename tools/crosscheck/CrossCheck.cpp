@@ -345,6 +345,7 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
     Summarise(w, result);
     result.calls.reserve(w.calls.Size());
     for (std::uint32_t id = 0; id < w.calls.Size(); ++id) result.calls.push_back(w.calls.Text(id));
+    AssignClasses(logs, rules.categories, result);
     return result;
 }
 

@@ -100,6 +100,7 @@ std::vector<std::size_t> ResultsOrder(const CheckResult& result) {
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         const LogResult &x = result.logs[a], &y = result.logs[b];
         if (x.checklog != y.checklog) return !x.checklog;
+        if (x.classIndex != y.classIndex) return x.classIndex < y.classIndex;  // the rules' order
         if (x.category != y.category) return x.category < y.category;
         if (x.final.score != y.final.score) return x.final.score > y.final.score;
         return x.call < y.call;
@@ -140,6 +141,8 @@ std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& 
     out += rules.name + " cross-check report\n\n";
     out += "Station:        " + r.call + "\n";
     out += "Category:       " + (r.checklog ? std::string("CHECKLOG") : r.category) + "\n";
+    if (r.placeOverall > 0) out += "Place:          " + PlaceText(r) + "\n";
+    for (const std::string& note : r.categoryNotes) out += "Category note:  " + note + "\n";
     out += "Log file:       " + log.file + "\n";
     out += "Claimed score:  " + (r.claimed ? Num(*r.claimed) : std::string("not given")) + "\n";
     out += "Raw score:      " + Num(r.raw.score) + "  (" + Num(r.raw.contacts) + " contacts, " + Num(r.raw.points) +

@@ -8,6 +8,8 @@
 
 #include <toml++/toml.h>
 
+#include "CategoriesToml.h"
+
 namespace yol::check {
 namespace {
 
@@ -144,6 +146,24 @@ Rules YolRules() {
     r.uniqueMinLogs = 2;
     r.blameBoth = false;
     r.scoring = Scoring::Yol;
+    // Single operators by mode, multi-operator stations together; a log that
+    // says nothing competes in the mixed-mode class, which takes any contact.
+    auto only = [](CategoryField f, std::vector<std::string> values) {
+        std::array<std::vector<std::string>, kCategoryFields> when;
+        when[static_cast<std::size_t>(f)] = std::move(values);
+        return when;
+    };
+    CategoryClass cw{"SO-CW", "Single operator, CW", only(CategoryField::Mode, {"CW"})};
+    cw.when[static_cast<std::size_t>(CategoryField::Operator)] = {"SINGLE-OP"};
+    CategoryClass ssb{"SO-SSB", "Single operator, SSB", only(CategoryField::Mode, {"SSB"})};
+    ssb.when[static_cast<std::size_t>(CategoryField::Operator)] = {"SINGLE-OP"};
+    r.categories.classes = {
+        std::move(cw),
+        std::move(ssb),
+        {"SO-MIXED", "Single operator, mixed mode", only(CategoryField::Operator, {"SINGLE-OP"})},
+        {"MULTI-OP", "Multi-operator", only(CategoryField::Operator, {"MULTI-OP"})},
+    };
+    r.categories.defaultClass = 2;
     return r;
 }
 
@@ -242,7 +262,8 @@ Rules ParseRules(std::string_view text, const std::string& file) {
                               rules.multiplierToken = r.String(v, kk);
                               multiplierAt = v.source();
                           }}});
-             }}});
+             }},
+            {"categories", [&](const toml::node& n, const std::string&) { rules.categories = ReadCategoryTable(n, file); }}});
     if (rules.sent.size() != rules.received.size())
         r.Fail(root.source(), "'exchange.sent' and 'exchange.received' must name as many tokens");
     if (!rules.multiplierToken.empty() && rules.ReceivedIndex(rules.multiplierToken) == kNone)

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Categories.h"
 #include "CheckTypes.h"
 
 namespace yol::check {
@@ -47,6 +48,7 @@ struct Rules {
     std::int64_t pointsConfirmed = 1, pointsMiscopied = 0;  // per-contact scoring
     std::string multiplierToken;  // per-contact: received token name; empty: score = points
     std::int64_t busyCallCount = 20;  // a probable busted call needs a log with this many contacts
+    CategoryRules categories;         // the contest's classes ([categories])
 
     // The index of a received token by name, or kNone.
     std::size_t ReceivedIndex(std::string_view name) const noexcept;

@@ -25,7 +25,15 @@ caption{text-align:left;font-weight:bold;padding:.3rem 0;caption-side:top}
 th,td{padding:.25rem .55rem;border-bottom:1px solid var(--rule);text-align:left;vertical-align:top}
 thead th{background:var(--head);white-space:nowrap;position:sticky;top:0}
 .num,table.results td{text-align:right}
-table.results td.call,table.results td:nth-child(3){text-align:left}
+table.results td.call,table.results td.txt{text-align:left}
+table.results td.txt{white-space:nowrap}
+mark{background:#ffe066;color:inherit;font-weight:bold;outline:1px solid #b08800;padding:0 1px}
+table.align{margin:.3rem 0 .1rem;font-size:.85rem}
+table.align th,table.align td{padding:.05rem .4rem;border-bottom:1px solid #eee;white-space:nowrap}
+table.align thead th{position:static;background:none;color:var(--muted);font-weight:normal}
+table.align tbody th{font-weight:normal;color:var(--muted)}
+ul.notes{margin:0;padding-left:1rem;text-align:left}
+ul.checklogs{list-style:none;padding:0;display:flex;flex-wrap:wrap;gap:.3rem 1.2rem}
 td.call,.call{font-family:"DejaVu Sans Mono",Consolas,monospace}
 table.results tbody tr:nth-child(even){background:#fafafa}
 th button.sort{font:inherit;font-weight:bold;background:none;border:0;padding:0;cursor:pointer;color:inherit;text-align:inherit}
@@ -76,7 +84,6 @@ table.removed td:nth-child(5){min-width:11rem}
  table.removed.others td:nth-child(6)::before{content:"Their line: "}
  table.removed.others td:nth-child(7)::before{content:"Your line: "}
  table.removed td.line::before{display:block}
- table.results th:nth-child(3),table.results td:nth-child(3){display:none}
  caption{position:sticky;left:0;max-width:calc(100vw - 1.5rem)}
  table.results td.call,table.results th:nth-child(2){position:sticky;left:0;z-index:1;background:#fff}
  table.results thead th:nth-child(2){background:var(--head);z-index:2}
@@ -85,6 +92,12 @@ table.removed td:nth-child(5){min-width:11rem}
  table.removed td:nth-child(-n+4){display:inline-block;width:auto;margin-right:.5rem}
  table.removed td.call::before{font-family:system-ui,"DejaVu Sans",sans-serif}
  td.line{min-width:0}
+ table.removed table.align{display:table;width:auto}
+ table.removed table.align thead{position:static;display:table-header-group}
+ table.removed table.align tbody{display:table-row-group}
+ table.removed table.align tr{display:table-row;border:0;margin:0;padding:0}
+ table.removed table.align td,table.removed table.align th{display:table-cell;width:auto;margin:0;padding:.05rem .3rem}
+ table.removed table.align td::before{content:none}
  svg.plot{min-width:34rem}
 }
 @media print{

@@ -49,6 +49,11 @@ inline constexpr double kPlotW = kWidth - kLeft - kRight;
 // Pieces the plots share: a coordinate to one decimal, an <svg> opened with
 // its role and labels, its <title> and <desc>, the note for an empty log.
 std::string Num(double v);
+// A value axis' label: "5 000", "250k", "2.5M", "10M" (never wider than the axis' room).
+std::string CompactNumber(std::int64_t v);
+// The rate plot's bin: 10 minutes for a contest (or a log, without a period)
+// of up to 6 hours, 30 up to 12, else an hour.
+std::int64_t RateBinMinutes(const LogReport& r);
 void OpenSvg(Html& h, std::string_view id, std::string_view kind, double height, std::string_view title);
 void TitleDesc(Html& h, std::string_view id, std::string_view title, std::string_view desc);
 void NoContacts(Html& h);

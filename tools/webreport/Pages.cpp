@@ -14,6 +14,7 @@
 namespace yol::webreport {
 
 using detail::Html;
+using detail::UtcHourText;
 
 namespace {
 
@@ -42,7 +43,7 @@ void Nav(Html& h, std::string_view prefix, bool summary) {
 void Tail(Html& h) { h << "</main></body></html>\n"; }
 
 void Claimed(Html& h, const std::optional<std::int64_t>& claimed) {
-    if (claimed) h.Int(*claimed);
+    if (claimed) h.Grouped(*claimed);
     else h << "\xE2\x80\x94";  // em dash: none claimed
 }
 
@@ -59,21 +60,74 @@ void Fact(Html& h, std::string_view key, std::string_view label) {
     h << "<tr><th scope=\"row\">" << label << "</th><td data-key=\"" << key << "\">";
 }
 
+void Rate(Html& h, const LogReport& r, std::int64_t minutes) {
+    const BestRate best = BestRateOf(r.contacts, minutes);
+    Fact(h, minutes == 60 ? "best60" : "best10", minutes == 60 ? "Best 60 minutes" : "Best 10 minutes");
+    h.Grouped(best.contacts) << " contacts";
+    if (best.contacts > 0) h << " from " << UtcHourText(best.from) << " UTC";
+    h << "</td></tr>";
+}
+
 void LogSummary(Html& h, const LogReport& r) {
     h << "<table class=\"facts\"><caption>Summary</caption><tbody>";
+    if (r.placeOverall > 0) {
+        Fact(h, "place", "Place");
+        h << "<strong>";
+        if (!r.className.empty()) {
+            h.Grouped(r.placeInClass) << "</strong> of ";
+            h.Grouped(r.classSize) << " in ";
+            h.Text(r.className) << ", <strong>";
+        }
+        h.Grouped(r.placeOverall) << "</strong> of ";
+        h.Grouped(r.overallSize) << " overall</td></tr>";
+    } else if (r.checklog) {
+        Fact(h, "place", "Place");
+        h << "checklog: received, not ranked</td></tr>";
+    }
+    if (!r.className.empty()) {
+        Fact(h, "class", "Class");
+        h.Text(r.className);
+        if (!r.classTitle.empty()) {
+            h << " (";
+            h.Text(r.classTitle) << ")";
+        }
+        h << "</td></tr>";
+    }
     if (!r.category.empty()) {
-        Fact(h, "category", "Category");
+        Fact(h, "category", r.className.empty() ? "Category" : "Category declared");
         h.Text(r.category) << "</td></tr>";
+    }
+    if (!r.categoryNotes.empty()) {
+        Fact(h, "notes", "Category notes");
+        h << "<ul class=\"notes\">";
+        for (const auto& n : r.categoryNotes) {
+            h << "<li>";
+            h.Text(n) << "</li>";
+        }
+        h << "</ul></td></tr>";
+    }
+    if (!r.club.empty()) {
+        Fact(h, "club", "Club");
+        h.Text(r.club) << "</td></tr>";
+    }
+    if (!r.country.empty()) {
+        Fact(h, "country", "Country");
+        h.Text(r.country);
+        if (!r.continent.empty()) {
+            h << " (";
+            h.Text(r.continent) << ")";
+        }
+        h << "</td></tr>";
     }
     if (r.crossChecked) {
         Fact(h, "claimed", "Claimed score");
         Claimed(h, r.claimed);
         h << "</td></tr>";
         Fact(h, "raw", "Raw score");
-        h.Int(r.rawScore) << "</td></tr>";
+        h.Grouped(r.rawScore) << "</td></tr>";
         Fact(h, "score", "Final score");
         h << "<strong>";
-        h.Int(r.finalScore) << "</strong></td></tr>";
+        h.Grouped(r.finalScore) << "</strong></td></tr>";
         Fact(h, "reduction", "Reduction");
         h.Fixed(r.reductionPercent, 1) << " %</td></tr>";
         Fact(h, "errors", "Error rate");
@@ -83,19 +137,88 @@ void LogSummary(Html& h, const LogReport& r) {
         else h << "not estimated";
         h << "</td></tr>";
         Fact(h, "contacts", "Contacts, raw \xE2\x86\x92 final");
-        h.Int(r.rawContacts) << " \xE2\x86\x92 ";
-        h.Int(r.finalContacts) << "</td></tr>";
+        h.Grouped(r.rawContacts) << " \xE2\x86\x92 ";
+        h.Grouped(r.finalContacts) << "</td></tr>";
     } else {
         Fact(h, "score", "Score");
         h << "<strong>";
-        h.Int(r.finalScore) << "</strong></td></tr>";
+        h.Grouped(r.finalScore) << "</strong></td></tr>";
         Fact(h, "contacts", "Contacts");
-        h.Int(r.finalContacts) << "</td></tr>";
+        h.Grouped(r.finalContacts) << "</td></tr>";
     }
     Fact(h, "points", "Points");
-    h.Int(r.points) << "</td></tr>";
+    h.Grouped(r.points) << "</td></tr>";
     Fact(h, "mults", "Multipliers");
-    h.Int(r.multipliers) << "</td></tr></tbody></table>";
+    h.Grouped(r.multipliers) << "</td></tr>";
+    if (!r.contacts.empty()) {
+        Rate(h, r, 60);
+        Rate(h, r, 10);
+    }
+    h << "</tbody></table>";
+}
+
+// Exchange tokens agree: the same text, letter case aside, or the same number.
+bool SameToken(std::string_view a, std::string_view b) {
+    auto digits = [](std::string_view t) {
+        return !t.empty() && t.size() < 18 && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (digits(a) && digits(b)) return std::stoll(std::string(a)) == std::stoll(std::string(b));
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) return false;
+    return true;
+}
+
+std::vector<std::string_view> Tokens(std::string_view text) {
+    std::vector<std::string_view> out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && text[i] == ' ') ++i;
+        const std::size_t start = i;
+        while (i < text.size() && text[i] != ' ') ++i;
+        if (i > start) out.push_back(text.substr(start, i - start));
+    }
+    return out;
+}
+
+// A text set against another, token by token: those that differ in <mark>.
+void Compared(Html& h, std::string_view text, std::string_view against) {
+    const auto mine = Tokens(text), theirs = Tokens(against);
+    if (mine.empty()) {
+        h << "<span class=\"none\">none</span>";
+        return;
+    }
+    for (std::size_t i = 0; i < mine.size(); ++i) {
+        if (i) h << ' ';
+        const bool differs = i >= theirs.size() || !SameToken(mine[i], theirs[i]);
+        if (differs) h << "<mark>";
+        h.Text(mine[i]);
+        if (differs) h << "</mark>";
+    }
+}
+
+// The two sides of a contact against each other: what A logged beside what B
+// sent, what B logged beside what A sent.
+void Alignment(Html& h, const LineFields& a, const LineFields& b) {
+    h << "<table class=\"align\"><caption class=\"vh\">The two logs set against each other</caption><thead><tr>"
+         "<th scope=\"col\"></th><th scope=\"col\">UTC</th><th scope=\"col\">Call</th><th scope=\"col\">Exchange</th>"
+         "</tr></thead><tbody>";
+    auto row = [&](const LineFields& who, std::string_view verb, std::string_view call, std::string_view against,
+                   std::string_view exchange, std::string_view exchangeAgainst, bool time) {
+        h << "<tr><th scope=\"row\">";
+        h.Text(who.who) << ' ' << verb << "</th><td>";
+        if (time && who.utc) h << UtcHourText(*who.utc);
+        h << "</td><td class=\"call\">";
+        Compared(h, call, against);
+        h << "</td><td class=\"call\">";
+        Compared(h, exchange, exchangeAgainst);
+        h << "</td></tr>";
+    };
+    row(a, "logged", a.call, b.station, a.received, b.sent, true);
+    row(b, "sent", b.station, a.call, b.sent, a.received, true);
+    row(b, "logged", b.call, a.station, b.received, a.sent, false);
+    row(a, "sent", a.station, b.call, a.sent, b.received, false);
+    h << "</tbody></table>";
 }
 
 void Line(Html& h, std::string_view place, std::string_view line) {
@@ -126,10 +249,12 @@ void ContactTable(Html& h, std::string_view caption, const std::vector<const Rem
         h.Text(c->band) << "</td><td>";
         h.Text(c->mode) << "</td><td class=\"call\">";
         h.Text(c->call) << "</td><td>";
-        h.Text(c->reason) << "</td>";
+        h.Text(c->reason);
+        if (c->ownFields && c->otherFields) Alignment(h, *c->ownFields, *c->otherFields);
+        h << "</td>";
         if (lost) {
             h << "<td class=\"num\">";
-            h.Int(c->lost) << "</td>";
+            h.Grouped(c->lost) << "</td>";
         }
         h << "<td class=\"line\">";
         Line(h, c->ownPlace, c->ownLine);
@@ -207,7 +332,7 @@ void Others(Html& h, const LogReport& r) {
     h << "</section>";
 }
 
-void Figure(Html& h, std::string_view caption, void (*plot)(Html&, const LogReport&), const LogReport& r) {
+void Figure(Html& h, const std::string& caption, void (*plot)(Html&, const LogReport&), const LogReport& r) {
     h << "<figure><figcaption>" << caption << "</figcaption><div class=\"plotbox\">";
     plot(h, r);
     h << "</div></figure>";
@@ -232,7 +357,10 @@ void LogBody(Html& h, const LogReport& r) {
     LogSummary(h, r);
     Bands(h, r);
     h << "<section id=\"plots\"><h2>The contest in pictures</h2>";
-    Figure(h, "Contacts per hour, stacked by band", detail::HourlyPlot, r);
+    const std::int64_t bin = detail::RateBinMinutes(r);
+    Figure(h, bin == 60 ? "Contacts per hour, stacked by band"
+                        : "Contacts per " + std::to_string(bin) + " minutes, stacked by band",
+           detail::HourlyPlot, r);
     Figure(h, "Band activity in 15-minute cells", detail::ActivityMap, r);
     Figure(h, "Running score", detail::ScorePlot, r);
     if (r.crossChecked) Figure(h, "Verdicts of all contacts", detail::VerdictBar, r);
@@ -257,30 +385,136 @@ struct Column {
     std::string_view key, head;
     bool num;
 };
-constexpr std::array<Column, 10> kColumns{{
+// The call and the score first: on a phone both are in view (the call stays as
+// the table scrolls sideways).
+constexpr std::array<Column, 13> kColumns{{
     {"rank", "#", true},
     {"call", "Call", false},
-    {"category", "Category", false},
+    {"score", "Score", true},
+    {"class", "Class", false},
+    {"country", "Country", false},
+    {"continent", "Cont.", false},
+    {"club", "Club", false},
     {"claimed", "Claimed", true},
     {"contacts", "Contacts", true},
     {"points", "Points", true},
     {"mults", "Mults", true},
-    {"score", "Score", true},
     {"reduction", "Reduction %", true},
     {"errors", "Error rate %", true},
 }};
 
+void CallCell(Html& h, const ResultRow& r) {
+    h << "<td class=\"call\">";
+    if (r.hasPage) {
+        h << "<a href=\"log/";
+        h.Text(PageName(r.call)) << "\">";
+        h.Text(r.call) << "</a>";
+    } else {
+        h.Text(r.call);
+    }
+}
+
+// One table of results; `rank` gives each row's place.
+void ResultsTable(Html& h, std::string_view id, std::string_view name, const std::vector<const ResultRow*>& rows,
+                  std::string_view how, std::int64_t (*rank)(const ResultRow&, std::int64_t)) {
+    h << "<section class=\"cat\" id=\"" << id << "\"><h2>";
+    h.Text(name) << "</h2><div class=\"scroll\"><table class=\"results sortable\"><caption>";
+    h.Text(name) << ": ";
+    h.Grouped(static_cast<std::int64_t>(rows.size())) << (rows.size() == 1 ? " log" : " logs") << ", " << how
+                                                       << "</caption><thead><tr>";
+    for (const auto& c : kColumns) {
+        h << "<th scope=\"col\" data-key=\"" << c.key << '"';
+        if (c.num) h << " data-type=\"num\" class=\"num\"";
+        h << '>' << c.head << "</th>";
+    }
+    h << "</tr></thead><tbody>\n";
+    // Closing tags of cells and rows are implied in HTML; leaving them out keeps
+    // an index of thousands of logs small.
+    std::int64_t row = 0;
+    for (const ResultRow* r : rows) {
+        h << "<tr><td>";
+        h.Grouped(rank(*r, ++row));
+        CallCell(h, *r);
+        h << "<td>";
+        h.Grouped(r->finalScore) << "<td class=\"txt\">";
+        h.Text(r->className.empty() ? r->category : r->className) << "<td class=\"txt\">";
+        h.Text(r->country) << "<td class=\"txt\">";
+        h.Text(r->continent) << "<td class=\"txt\">";
+        h.Text(r->club) << "<td>";
+        if (r->claimed) h.Grouped(*r->claimed);
+        else Claimed(h, r->claimed);
+        h << "<td>";
+        h.Grouped(r->finalContacts) << "<td>";
+        h.Grouped(r->points) << "<td>";
+        h.Grouped(r->multipliers) << "<td>";
+        h.Fixed(r->reductionPercent, 1) << "<td>";
+        h.Fixed(r->errorRatePercent, 1) << "\n";
+    }
+    h << "</tbody></table></div></section>";
+}
+
+// The clubs the logs name (CLUB:), by their members' scores together.
+void ClubTable(Html& h, const std::vector<const ResultRow*>& ranked) {
+    struct Club {
+        std::int64_t logs = 0, score = 0;
+        std::string best;
+    };
+    std::map<std::string, Club> clubs;
+    for (const ResultRow* r : ranked) {
+        if (r->club.empty()) continue;
+        Club& c = clubs[r->club];
+        ++c.logs;
+        c.score += r->finalScore;
+        if (c.best.empty()) c.best = r->call;
+    }
+    if (clubs.empty()) return;
+    std::vector<std::pair<const std::string*, const Club*>> order;
+    for (const auto& [name, c] : clubs) order.emplace_back(&name, &c);
+    std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.second->score > b.second->score; });
+    h << "<section id=\"clubs\"><h2>Clubs</h2><div class=\"scroll\"><table class=\"clubs sortable\"><caption>Clubs named "
+         "in the logs (CLUB:), by their members\xE2\x80\x99 scores together</caption><thead><tr><th scope=\"col\" "
+         "data-type=\"num\" class=\"num\">#</th><th scope=\"col\">Club</th><th scope=\"col\" data-type=\"num\" "
+         "class=\"num\">Score</th><th scope=\"col\" data-type=\"num\" class=\"num\">Logs</th><th scope=\"col\">Best "
+         "log</th></tr></thead><tbody>";
+    std::int64_t place = 0;
+    for (const auto& [name, c] : order) {
+        h << "<tr><td class=\"num\">";
+        h.Grouped(++place) << "</td><td>";
+        h.Text(*name) << "</td><td class=\"num\">";
+        h.Grouped(c->score) << "</td><td class=\"num\">";
+        h.Grouped(c->logs) << "</td><td class=\"call\">";
+        h.Text(c->best) << "</td></tr>";
+    }
+    h << "</tbody></table></div></section>";
+}
+
 std::string IndexPage(const Site& site) {
-    // Categories in the order first seen, each by final score, best first.
+    // The contest's classes in the rules' order, then any other in the order first
+    // seen; each by final score, best first; the overall table; checklogs apart.
     std::vector<std::string> order;
-    std::map<std::string, std::vector<const ResultRow*>> byCategory;
+    std::map<std::string, std::string> titles;
+    for (const auto& [name, title] : site.classes) {
+        order.push_back(name);
+        titles[name] = title;
+    }
+    std::map<std::string, std::vector<const ResultRow*>> byClass;
+    std::vector<const ResultRow*> ranked, checklogs;
     for (const auto& row : site.results) {
-        auto [it, fresh] = byCategory.try_emplace(row.category);
-        if (fresh) order.push_back(row.category);
+        if (row.checklog) {
+            checklogs.push_back(&row);
+            continue;
+        }
+        ranked.push_back(&row);
+        const std::string& key = row.className.empty() ? row.category : row.className;
+        auto [it, fresh] = byClass.try_emplace(key);
+        if (fresh && titles.find(key) == titles.end()) order.push_back(key);
         it->second.push_back(&row);
     }
+    std::erase_if(order, [&](const std::string& k) { return byClass.find(k) == byClass.end(); });
+    auto byScore = [](const ResultRow* a, const ResultRow* b) { return a->finalScore > b->finalScore; };
+    std::stable_sort(ranked.begin(), ranked.end(), byScore);
     std::string out;
-    out.reserve(site.results.size() * 140 + 8192);
+    out.reserve(site.results.size() * 240 + 8192);
     Html h(out);
     Head(h, site.title + " \xE2\x80\x94 results", "", Style::Linked);
     Nav(h, "", site.summary.has_value());
@@ -291,9 +525,13 @@ std::string IndexPage(const Site& site) {
         h.Text(site.generated) << "</p>";
     }
     h << "<p>";
-    h.Int(static_cast<std::int64_t>(site.results.size())) << (site.results.size() == 1 ? " log" : " logs") << " in ";
-    h.Int(static_cast<std::int64_t>(order.size())) << (order.size() == 1 ? " category" : " categories")
-                                                   << ". Each call links to its log\xE2\x80\x99s report.</p>";
+    h.Grouped(static_cast<std::int64_t>(ranked.size())) << (ranked.size() == 1 ? " log" : " logs") << " in ";
+    h.Grouped(static_cast<std::int64_t>(order.size())) << (order.size() == 1 ? " class" : " classes");
+    if (!checklogs.empty()) {
+        h << " and ";
+        h.Grouped(static_cast<std::int64_t>(checklogs.size())) << (checklogs.size() == 1 ? " checklog" : " checklogs");
+    }
+    h << ". Each call links to its log\xE2\x80\x99s report.</p>";
     if (site.carriesData)
         h << "<p class=\"data\">The results as data: <a href=\"results.csv\">results.csv</a>, "
              "<a href=\"results.json\">results.json</a>, every contact\xE2\x80\x99s verdict: "
@@ -302,37 +540,33 @@ std::string IndexPage(const Site& site) {
     h << "<form class=\"filter\" role=\"search\" hidden><label for=\"filter\">Find a call</label> "
          "<input type=\"search\" id=\"filter\" autocomplete=\"off\" spellcheck=\"false\" placeholder=\"e.g. DL1\">"
          " <output id=\"filter-count\" for=\"filter\" aria-live=\"polite\"></output></form>";
-    if (order.size() > 1) {
-        h << "<nav class=\"cats\" aria-label=\"Categories\"><ul>";
-        for (std::size_t i = 0; i < order.size(); ++i) {
-            h << "<li><a href=\"#cat-" << std::to_string(i) << "\">";
-            h.Text(order[i].empty() ? "(no category)" : order[i]) << "</a> (";
-            h.Int(static_cast<std::int64_t>(byCategory[order[i]].size())) << ")</li>";
-        }
-        h << "</ul></nav>";
-    }
+    const bool overall = order.size() > 1;
+    h << "<nav class=\"cats\" aria-label=\"Classes\"><ul>";
     for (std::size_t i = 0; i < order.size(); ++i) {
-        auto rows = byCategory[order[i]];
-        std::stable_sort(rows.begin(), rows.end(),
-                         [](const ResultRow* a, const ResultRow* b) { return a->finalScore > b->finalScore; });
-        const std::string name = order[i].empty() ? "(no category)" : order[i];
-        h << "<section class=\"cat\" id=\"cat-" << std::to_string(i) << "\"><h2>";
-        h.Text(name) << "</h2><div class=\"scroll\"><table class=\"results sortable\"><caption>";
-        h.Text(name) << ": ";
-        h.Int(static_cast<std::int64_t>(rows.size())) << (rows.size() == 1 ? " log" : " logs")
-                                                      << ", by final score</caption><thead><tr>";
-        for (const auto& c : kColumns) {
-            h << "<th scope=\"col\" data-key=\"" << c.key << '"';
-            if (c.num) h << " data-type=\"num\" class=\"num\"";
-            h << '>' << c.head << "</th>";
-        }
-        h << "</tr></thead><tbody>\n";
-        // Closing tags of cells and rows are implied in HTML; leaving them out keeps
-        // an index of thousands of logs small.
-        std::int64_t rank = 0;
-        for (const ResultRow* r : rows) {
-            h << "<tr><td>";
-            h.Int(++rank) << "<td class=\"call\">";
+        h << "<li><a href=\"#cat-" << std::to_string(i) << "\">";
+        h.Text(order[i].empty() ? "(no class)" : order[i]) << "</a> (";
+        h.Grouped(static_cast<std::int64_t>(byClass[order[i]].size())) << ")</li>";
+    }
+    if (overall) h << "<li><a href=\"#overall\">Overall</a></li>";
+    if (!checklogs.empty()) h << "<li><a href=\"#checklogs\">Checklogs</a></li>";
+    h << "</ul></nav>";
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        auto rows = byClass[order[i]];
+        std::stable_sort(rows.begin(), rows.end(), byScore);
+        std::string name = order[i].empty() ? "(no class)" : order[i];
+        if (auto t = titles.find(order[i]); t != titles.end() && !t->second.empty()) name += " \xE2\x80\x94 " + t->second;
+        ResultsTable(h, "cat-" + std::to_string(i), name, rows, "by final score",
+                     [](const ResultRow& r, std::int64_t n) { return r.placeInClass > 0 ? std::int64_t{r.placeInClass} : n; });
+    }
+    if (overall)
+        ResultsTable(h, "overall", "Overall", ranked, "every class together, by final score",
+                     [](const ResultRow& r, std::int64_t n) { return r.placeOverall > 0 ? std::int64_t{r.placeOverall} : n; });
+    ClubTable(h, ranked);
+    if (!checklogs.empty()) {
+        h << "<section id=\"checklogs\"><h2>Checklogs received</h2><p>Sent to help the check; not ranked.</p>"
+             "<ul class=\"checklogs\">";
+        for (const ResultRow* r : checklogs) {
+            h << "<li class=\"call\">";
             if (r->hasPage) {
                 h << "<a href=\"log/";
                 h.Text(PageName(r->call)) << "\">";
@@ -340,18 +574,9 @@ std::string IndexPage(const Site& site) {
             } else {
                 h.Text(r->call);
             }
-            h << "<td>";
-            h.Text(r->category) << "<td>";
-            Claimed(h, r->claimed);
-            h << "<td>";
-            h.Int(r->finalContacts) << "<td>";
-            h.Int(r->points) << "<td>";
-            h.Int(r->multipliers) << "<td>";
-            h.Int(r->finalScore) << "<td>";
-            h.Fixed(r->reductionPercent, 1) << "<td>";
-            h.Fixed(r->errorRatePercent, 1) << "\n";
+            h << "</li>";
         }
-        h << "</tbody></table></div></section>";
+        h << "</ul></section>";
     }
     h << "<p class=\"nomatch\" hidden>No call matches.</p>";
     Tail(h);
@@ -360,6 +585,29 @@ std::string IndexPage(const Site& site) {
 
 void SummaryFact(Html& h, std::string_view key, std::string_view label) {
     h << "<tr><th scope=\"row\">" << label << "</th><td class=\"num\" data-key=\"" << key << "\">";
+}
+
+void LogErrorTable(Html& h, std::string_view id, std::string_view heading, std::string_view caption,
+                   const std::vector<CheckSummary::LogErrors>& rows, std::string_view none) {
+    h << "<section id=\"" << id << "\"><h2>" << heading << "</h2>";
+    if (rows.empty()) {
+        h << "<p>" << none << "</p></section>";
+        return;
+    }
+    h << "<div class=\"scroll\"><table class=\"errors sortable\"><caption>" << caption
+      << "</caption><thead><tr><th scope=\"col\">Call</th><th scope=\"col\" data-type=\"num\" class=\"num\">Error "
+         "rate %</th><th scope=\"col\" "
+         "data-type=\"num\" class=\"num\">Not in log</th><th scope=\"col\" data-type=\"num\" "
+         "class=\"num\">Contacts</th></tr></thead><tbody>";
+    for (const auto& r : rows) {
+        h << "<tr><td class=\"call\"><a href=\"log/";
+        h.Text(PageName(r.call)) << "\">";
+        h.Text(r.call) << "</a></td><td class=\"num\">";
+        h.Fixed(r.errorRatePercent, 1) << "</td><td class=\"num\">";
+        h.Grouped(r.notInLog) << "</td><td class=\"num\">";
+        h.Grouped(r.contacts) << "</td></tr>";
+    }
+    h << "</tbody></table></div></section>";
 }
 
 std::string SummaryPage(const Site& site) {
@@ -376,25 +624,37 @@ std::string SummaryPage(const Site& site) {
     }
     h << "<table class=\"facts\"><caption>The whole check in figures</caption><tbody>";
     SummaryFact(h, "logs", "Logs checked");
-    h.Int(s.logs) << "</td></tr>";
+    h.Grouped(s.logs) << "</td></tr>";
     SummaryFact(h, "checklogs", "Checklogs");
-    h.Int(s.checklogs) << "</td></tr>";
+    h.Grouped(s.checklogs) << "</td></tr>";
     SummaryFact(h, "contacts", "Contacts");
-    h.Int(s.contacts) << "</td></tr>";
+    h.Grouped(s.contacts) << "</td></tr>";
     SummaryFact(h, "crosschecked", "Cross-checked against another log");
-    h.Fixed(s.crossCheckedPercent, 1) << " %</td></tr>";
+    h.Grouped(s.crossChecked) << " (";
+    h.Fixed(s.crossCheckedPercent, 1) << " % of all contacts)</td></tr>";
     SummaryFact(h, "confirmed", "Confirmed");
-    h.Fixed(s.confirmedPercent, 1) << " %</td></tr>";
+    h.Grouped(s.confirmed) << " (";
+    h.Fixed(s.confirmedPercent, 1) << " % of those cross-checked)</td></tr>";
     SummaryFact(h, "busted", "Busted calls");
-    h.Int(s.busted) << "</td></tr>";
+    h.Grouped(s.busted) << "</td></tr>";
     SummaryFact(h, "nil", "Not in log");
-    h.Int(s.notInLog) << "</td></tr>";
+    h.Grouped(s.notInLog) << "</td></tr>";
     SummaryFact(h, "exchange", "Exchanges miscopied");
-    h.Int(s.exchange) << "</td></tr>";
+    h.Grouped(s.exchange) << "</td></tr>";
     SummaryFact(h, "uniques", "Uniques");
-    h.Int(s.uniques) << "</td></tr>";
+    h.Grouped(s.uniques) << "</td></tr>";
+    SummaryFact(h, "nolog", "No log, credited");
+    h.Grouped(s.noLog) << "</td></tr>";
     SummaryFact(h, "dupes", "Duplicates");
-    h.Int(s.dupes) << "</td></tr>";
+    h.Grouped(s.dupes) << "</td></tr>";
+    SummaryFact(h, "period", "Outside the period");
+    h.Grouped(s.period) << "</td></tr>";
+    SummaryFact(h, "invalid", "Band or mode not allowed");
+    h.Grouped(s.invalid) << "</td></tr>";
+    SummaryFact(h, "partner", "Partner erred");
+    h.Grouped(s.partner) << "</td></tr>";
+    SummaryFact(h, "checklogcontacts", "Checklog contacts");
+    h.Grouped(s.checklogContacts) << "</td></tr>";
     SummaryFact(h, "seconds", "Time taken");
     h.Fixed(s.seconds, s.seconds < 10 ? 2 : 1) << " s</td></tr></tbody></table>";
 
@@ -415,6 +675,27 @@ std::string SummaryPage(const Site& site) {
                 h.Int(b.into[i].second);
             }
             h << "</td></tr>";
+        }
+        h << "</tbody></table></div>";
+    }
+    h << "</section>";
+    LogErrorTable(h, "by-error-rate", "Logs by error rate",
+                  "Logs by error rate: the share of their contacts each station erred on, highest first", s.byErrorRate,
+                  "No log erred.");
+    LogErrorTable(h, "many-nil", "Logs with many contacts not in the other log",
+                  "Logs with many contacts the other station\xE2\x80\x99s log does not hold, most first", s.manyNotInLog,
+                  "No log has many.");
+    h << "<section id=\"uniques\"><h2>Uniques (";
+    h.Grouped(static_cast<std::int64_t>(s.uniqueCalls.size())) << ")</h2>";
+    if (s.uniqueCalls.empty()) {
+        h << "<p>No unique calls.</p>";
+    } else {
+        h << "<div class=\"scroll\"><table class=\"uniques sortable\"><caption>Calls in one log only, with no log of "
+             "their own</caption><thead><tr><th scope=\"col\">Call</th><th scope=\"col\">Logged by</th></tr></thead><tbody>";
+        for (const auto& [call, by] : s.uniqueCalls) {
+            h << "<tr><td class=\"call\">";
+            h.Text(call) << "</td><td class=\"call\">";
+            h.Text(by) << "</td></tr>";
         }
         h << "</tbody></table></div>";
     }

@@ -69,7 +69,8 @@ public:
                   << "</text>";
             }
         }
-        h << "</g>";
+        h << "<text class=\"axis-title\" x=\"" << Num(kWidth - kRight) << "\" y=\"" << Num(y + 28)
+          << "\" text-anchor=\"end\">UTC</text></g>";
     }
     // A coordinate to one decimal, "12.5" or "12": by integer arithmetic, as pages hold
     // hundreds of thousands of them and printf's float formatting costs most of the time.
@@ -104,14 +105,16 @@ std::pair<std::int64_t, std::int64_t> NiceAxis(std::int64_t max) {
     }
 }
 
-void ValueAxis(Html& h, double top, double height, std::int64_t max, std::int64_t step) {
+void ValueAxis(Html& h, double top, double height, std::int64_t max, std::int64_t step, std::string_view title) {
+    // The axis title, turned along the axis, left of the labels.
+    h << "<text class=\"axis-title\" font-size=\"12\" text-anchor=\"middle\" transform=\"translate(11 "
+      << Num(top + height / 2) << ") rotate(-90)\">" << title << "</text>";
     h << "<g class=\"grid\" font-size=\"12\" text-anchor=\"end\">";
     for (std::int64_t v = 0; v <= max; v += step) {
         const double y = top + height - height * static_cast<double>(v) / static_cast<double>(max);
         h << "<line x1=\"" << Num(kLeft) << "\" x2=\"" << Num(kWidth - kRight) << "\" y1=\"" << Num(y) << "\" y2=\""
           << Num(y) << "\" stroke=\"" << (v == 0 ? "#555" : "#ddd") << "\"/><text x=\"" << Num(kLeft - 6)
-          << "\" y=\"" << Num(y + 4) << "\">";
-        h.Int(v) << "</text>";
+          << "\" y=\"" << Num(y + 4) << "\">" << CompactNumber(v) << "</text>";
     }
     h << "</g>";
 }
@@ -135,6 +138,34 @@ std::string Grouped(std::int64_t v) {
 
 }  // namespace
 
+std::string CompactNumber(std::int64_t v) {
+    const std::int64_t a = v < 0 ? -v : v;
+    auto scaled = [&](std::int64_t unit, char suffix) {
+        // One decimal where it says something: 2.5M, 10M, 250k.
+        const std::int64_t tenths = (a * 10 + unit / 2) / unit;
+        std::string s = (v < 0 ? "\xE2\x88\x92" : "") + std::to_string(tenths / 10);
+        if (tenths % 10 && tenths < 100) s += "." + std::to_string(tenths % 10);
+        return s + suffix;
+    };
+    if (a >= 1'000'000) return scaled(1'000'000, 'M');
+    if (a >= 10'000) return scaled(1'000, 'k');
+    return Grouped(v);
+}
+
+std::int64_t RateBinMinutes(const LogReport& r) {
+    std::int64_t length = 0;
+    if (r.period) {
+        length = r.period->second - r.period->first;
+    } else if (!r.contacts.empty()) {
+        const auto [lo, hi] = std::minmax_element(r.contacts.begin(), r.contacts.end(),
+                                                  [](const Contact& a, const Contact& b) { return a.utc < b.utc; });
+        length = hi->utc - lo->utc + 1;
+    }
+    if (length <= 6 * 60) return 10;
+    if (length <= 12 * 60) return 30;
+    return 60;
+}
+
 std::string Num(double v) { return Timeline::Num(v); }
 
 void OpenSvg(Html& h, std::string_view id, std::string_view kind, double height, std::string_view title) {
@@ -154,10 +185,11 @@ void NoContacts(Html& h) { h << "<p class=\"empty\">No contacts to plot.</p>"; }
 void HourlyPlot(Html& h, const LogReport& r) {
     if (r.contacts.empty()) return NoContacts(h);
     const auto bands = BandsOf(r);
-    std::map<std::int64_t, std::vector<std::int64_t>> hours;  // hour -> count per band
+    const std::int64_t bin = RateBinMinutes(r);
+    std::map<std::int64_t, std::vector<std::int64_t>> hours;  // bin -> count per band
     std::vector<std::int64_t> perBand(bands.size());
     for (const auto& c : r.contacts) {
-        auto& counts = hours[FloorDiv(c.utc, 60)];
+        auto& counts = hours[FloorDiv(c.utc, bin)];
         counts.resize(bands.size());
         const auto b = static_cast<std::size_t>(std::find(bands.begin(), bands.end(), c.band) - bands.begin());
         ++counts[b];
@@ -171,15 +203,17 @@ void HourlyPlot(Html& h, const LogReport& r) {
         for (auto v : counts) n += v;
         if (n > busiest) { busiest = n; busiestHour = hour; }
     }
-    const Timeline tl(keys, 60);
+    const Timeline tl(keys, bin);
     const auto [max, step] = NiceAxis(busiest);
     const double top = 12, plotH = 170, legendY = top + plotH + 46;
+    const std::string per = bin == 60 ? "hour" : std::to_string(bin) + " min";
     const double height = legendY + 22 * static_cast<double>((bands.size() + 5) / 6) + 4;
 
-    std::string desc = std::to_string(r.contacts.size()) + " contacts in " + std::to_string(hours.size()) +
-                       " active hours, " + UtcText(hours.begin()->first * 60) + " to " +
-                       UtcText(hours.rbegin()->first * 60 + 59) + " UTC; busiest hour " +
-                       UtcHourText(busiestHour * 60) + " UTC with " + std::to_string(busiest) + " contacts. By band:";
+    std::string desc = Grouped(static_cast<std::int64_t>(r.contacts.size())) + " contacts in " +
+                       std::to_string(hours.size()) + " active " + (bin == 60 ? "hours" : per + " spans") + ", " +
+                       UtcText(hours.begin()->first * bin) + " to " + UtcText(hours.rbegin()->first * bin + bin - 1) +
+                       " UTC; busiest " + per + " from " + UtcHourText(busiestHour * bin) + " UTC with " +
+                       Grouped(busiest) + " contacts. By band:";
     for (std::size_t b = 0; b < bands.size(); ++b)
         desc += (b ? ", " : " ") + bands[b] + " " + std::to_string(perBand[b]);
     desc += '.';
@@ -187,24 +221,25 @@ void HourlyPlot(Html& h, const LogReport& r) {
     OpenSvg(h, "hourly", "hourly", height, "");
     h << " data-bars=\"";
     h.Int(static_cast<std::int64_t>(hours.size())) << "\" data-total=\"";
-    h.Int(static_cast<std::int64_t>(r.contacts.size())) << "\">";
-    TitleDesc(h, "hourly", "Contacts per hour by band", desc);
-    ValueAxis(h, top, plotH, max, step);
+    h.Int(static_cast<std::int64_t>(r.contacts.size())) << "\" data-minutes=\"";
+    h.Int(bin) << "\">";
+    TitleDesc(h, "hourly", "Contacts per " + per + " by band", desc);
+    ValueAxis(h, top, plotH, max, step, "contacts per " + per);
     const double barW = std::max(1.0, tl.SlotWidth() * 0.8);
     h << "<g class=\"bars\" stroke=\"#fff\" stroke-width=\"0.5\">";
     for (const auto& [hour, counts] : hours) {
         std::int64_t n = 0;
         for (auto v : counts) n += v;
         const double x = tl.X(hour) + (tl.SlotWidth() - barW) / 2;
-        h << "<g class=\"bar\" data-hour=\"" << UtcText(hour * 60) << "\" data-count=\"";
-        h.Int(n) << "\"><title>" << UtcText(hour * 60) << " UTC: ";
-        h.Int(n) << " contacts (";
+        h << "<g class=\"bar\" data-hour=\"" << UtcText(hour * bin) << "\" data-count=\"";
+        h.Int(n) << "\"><title>" << UtcText(hour * bin) << " UTC: ";
+        h.Grouped(n) << " contacts (";
         bool first = true;
         for (std::size_t b = 0; b < bands.size(); ++b) {
             if (!counts[b]) continue;
             h << (first ? "" : ", ");
             h.Text(bands[b]) << ' ';
-            h.Int(counts[b]);
+            h.Grouped(counts[b]);
             first = false;
         }
         h << ")</title>";
@@ -230,7 +265,7 @@ void HourlyPlot(Html& h, const LogReport& r) {
           << BandColour(bands[b]) << "\" stroke=\"#333\" stroke-width=\"0.5\"/><text x=\"" << Num(x + 17) << "\" y=\""
           << Num(y) << "\">";
         h.Text(bands[b]) << ' ';
-        h.Int(perBand[b]) << "</text>";
+        h.Grouped(perBand[b]) << "</text>";
     }
     h << "</g></svg>";
 }
@@ -367,7 +402,7 @@ void ScorePlot(Html& h, const LogReport& r) {
     h.Int(maxScore) << "\" data-points=\"";
     h.Int(static_cast<std::int64_t>(r.contacts.size())) << "\">";
     TitleDesc(h, "score", "Running score", desc);
-    ValueAxis(h, top, plotH, max, step);
+    ValueAxis(h, top, plotH, max, step, "score (points)");
     // One point per horizontal unit is all the eye can see; the last value in each is kept.
     std::string pts;
     double lastX = -1;
@@ -387,8 +422,10 @@ void ScorePlot(Html& h, const LogReport& r) {
     pts += pending;
     h << "<polyline fill=\"none\" stroke=\"#0072B2\" stroke-width=\"2\" points=\"" << pts << "\"/>";
     const double fx = xOf(r.contacts.size() - 1), fy = yOf(finalValue);
+    // The final score beside its point, below it where the top edge would cut it.
+    const double labelY = fy - 8 < top + 10 ? fy + 18 : fy - 8;
     h << "<circle cx=\"" << Num(fx) << "\" cy=\"" << Num(fy) << "\" r=\"3.5\" fill=\"#0072B2\"/><text x=\""
-      << Num(fx - 6) << "\" y=\"" << Num(fy - 8) << "\" font-size=\"13\" text-anchor=\"end\">" << Grouped(finalValue)
+      << Num(fx - 6) << "\" y=\"" << Num(labelY) << "\" font-size=\"13\" text-anchor=\"end\">" << Grouped(finalValue)
       << "</text>";
     if (byTime) {
         std::set<std::int64_t> hours;
@@ -412,9 +449,10 @@ void ScorePlot(Html& h, const LogReport& r) {
                   << lastDay.substr(5) << "</text>";
             }
         }
-        h << "</g>";
+        h << "<text class=\"axis-title\" x=\"" << Num(kWidth - kRight) << "\" y=\"" << Num(top + plotH + 28)
+          << "\" text-anchor=\"end\">UTC</text></g>";
     } else {
-        h << "<text x=\"" << Num(kLeft + kPlotW / 2) << "\" y=\"" << Num(top + plotH + 16)
+        h << "<text class=\"axis-title\" x=\"" << Num(kLeft + kPlotW / 2) << "\" y=\"" << Num(top + plotH + 16)
           << "\" font-size=\"12\" text-anchor=\"middle\">contacts in log order</text>";
     }
     h << "</svg>";

@@ -1,6 +1,8 @@
 // Verdict names, escaping, page names and the small formatting helpers.
 #include "Internal.h"
 
+#include <algorithm>
+
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -51,7 +53,29 @@ ResultRow ResultRowOf(const LogReport& r) {
     row.finalScore = r.finalScore;
     row.reductionPercent = r.reductionPercent;
     row.errorRatePercent = r.errorRatePercent;
+    row.className = r.className;
+    row.club = r.club;
+    row.country = r.country;
+    row.continent = r.continent;
+    row.placeInClass = r.placeInClass;
+    row.placeOverall = r.placeOverall;
+    row.checklog = r.checklog;
     return row;
+}
+
+BestRate BestRateOf(const std::vector<Contact>& contacts, std::int64_t minutes) {
+    std::vector<std::int64_t> times;
+    times.reserve(contacts.size());
+    for (const Contact& c : contacts) times.push_back(c.utc);
+    std::sort(times.begin(), times.end());
+    BestRate best{minutes, 0, times.empty() ? 0 : times.front()};
+    std::size_t first = 0;
+    for (std::size_t last = 0; last < times.size(); ++last) {
+        while (times[last] - times[first] >= minutes) ++first;
+        const auto n = static_cast<std::int64_t>(last - first + 1);
+        if (n > best.contacts) best = {minutes, n, times[first]};
+    }
+    return best;
 }
 
 std::string FileStem(std::string_view call) {

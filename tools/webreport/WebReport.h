@@ -69,6 +69,15 @@ struct Contact {
     std::int64_t runningScore = 0;   // the log's score after this contact
 };
 
+// One side of a contact as its log has it, for the aligned comparison of two
+// lines: who wrote it ("You" or the call), its time, the station's own call,
+// what it sent, the call it logged and what it received.
+struct LineFields {
+    std::string who;
+    std::optional<std::int64_t> utc;
+    std::string station, sent, call, received;
+};
+
 struct RemovedContact {
     Verdict verdict = Verdict::Nil;
     std::int64_t utc = 0;
@@ -77,6 +86,9 @@ struct RemovedContact {
     std::int64_t lost = 0;           // points taken off, penalty included
     std::string ownPlace, ownLine;   // "file:line" and the line as in the file
     std::string otherPlace, otherLine; // the other log's; empty when none
+    // Where both are given, the page sets the two sides against each other,
+    // what one logged beside what the other sent, the differing tokens marked.
+    std::optional<LineFields> ownFields, otherFields;
 };
 
 // One band of a log: raw (the log re-scored) and final (after the check).
@@ -90,6 +102,11 @@ struct SkippedLine {
     std::int64_t line = 0;
     std::string reason;
 };
+// The best rate: most contacts in any `minutes` long span, and when it began.
+struct BestRate {
+    std::int64_t minutes = 0, contacts = 0, from = 0;
+};
+BestRate BestRateOf(const std::vector<Contact>& contacts, std::int64_t minutes);
 
 struct LogReport {
     std::string call, category, name;
@@ -105,6 +122,16 @@ struct LogReport {
     std::vector<Contact> contacts;
     std::vector<RemovedContact> removed;
     std::vector<RemovedContact> othersMiscopied;
+    // The contest's class (empty: the rules define none) and the places by
+    // final score, of how many (0: no place, as for a checklog); notes on the
+    // category the log declared; club (CLUB:), country and continent.
+    std::string className, classTitle;
+    std::uint32_t placeInClass = 0, classSize = 0, placeOverall = 0, overallSize = 0;
+    std::vector<std::string> categoryNotes;
+    std::string club, country, continent;
+    bool checklog = false;
+    // The contest's period, where known: the rate plots bin to fit its length.
+    std::optional<std::pair<std::int64_t, std::int64_t>> period;
 };
 
 struct ResultRow {
@@ -113,6 +140,9 @@ struct ResultRow {
     std::int64_t finalContacts = 0, points = 0, multipliers = 0, finalScore = 0;
     double reductionPercent = 0, errorRatePercent = 0;
     bool hasPage = true;             // link the call to log/<PageName(call)>
+    std::string className, club, country, continent;
+    std::uint32_t placeInClass = 0, placeOverall = 0;  // 0: none
+    bool checklog = false;           // listed as received, never ranked
 };
 ResultRow ResultRowOf(const LogReport& report);
 
@@ -128,6 +158,19 @@ struct CheckSummary {
     std::int64_t busted = 0, notInLog = 0, exchange = 0, uniques = 0, dupes = 0;
     double seconds = 0;              // time the check took
     std::vector<BustedCall> mostBusted; // most often first; the site shows them as given
+    // The rest of the text summary's figures.
+    std::int64_t crossChecked = 0, confirmed = 0, noLog = 0, period = 0, invalid = 0, partner = 0,
+                 checklogContacts = 0;
+    // For the committee's own review, in the order given: logs by error rate,
+    // the calls no other log holds, the logs with many contacts not in the
+    // other log.
+    struct LogErrors {
+        std::string call;
+        std::int64_t contacts = 0, notInLog = 0;
+        double errorRatePercent = 0;
+    };
+    std::vector<LogErrors> byErrorRate, manyNotInLog;
+    std::vector<std::pair<std::string, std::string>> uniqueCalls;  // the unique call, the log that holds it
 };
 
 struct Site {
@@ -135,6 +178,7 @@ struct Site {
     bool carriesData = false;        // results.csv, results.json, verdicts.csv beside index.html
     std::string generated;           // free text under the titles ("checked 2026-12-09"), may be empty
     std::vector<ResultRow> results;  // the index; grouped by category in first-seen order
+    std::vector<std::pair<std::string, std::string>> classes;  // the contest's: name and title, in order
     std::vector<LogReport> logs;     // one page each
     std::optional<CheckSummary> summary;
 };

@@ -310,6 +310,25 @@ int main(int argc, char** argv) {
     if (sum.mostBusted.size() > 20) sum.mostBusted.resize(20);
     sum.seconds = 12.5;
     site.summary = sum;
+    // Places as the check gives them: by final score in each category and overall.
+    std::map<std::string, std::vector<wr::LogReport*>> byClass;
+    std::vector<wr::LogReport*> all;
+    for (auto& r : site.logs) {
+        r.className = r.category;
+        byClass[r.category].push_back(&r);
+        all.push_back(&r);
+    }
+    auto place = [](std::vector<wr::LogReport*>& list, bool overall) {
+        std::stable_sort(list.begin(), list.end(), [](auto* a, auto* b) { return a->finalScore > b->finalScore; });
+        for (std::size_t k = 0; k < list.size(); ++k) {
+            (overall ? list[k]->placeOverall : list[k]->placeInClass) = static_cast<std::uint32_t>(k + 1);
+            (overall ? list[k]->overallSize : list[k]->classSize) = static_cast<std::uint32_t>(list.size());
+        }
+    };
+    place(all, true);
+    for (auto& [name, list] : byClass) place(list, false);
+    site.results.clear();
+    for (const auto& r : site.logs) site.results.push_back(wr::ResultRowOf(r));
     const auto t1 = std::chrono::steady_clock::now();
 
     fs::create_directories(o.out / "log");

@@ -74,6 +74,8 @@ public:
         into_.log.category = header_.CategoryText();
         into_.log.checklog = header_.checklog;
         into_.log.claimed = header_.Claimed();
+        into_.log.club = header_.club;
+        into_.log.declared = header_.categories;
     }
     void Contact(const contestlog::ContactView& v) override {
         ContactTexts t;
@@ -347,6 +349,15 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
         }
     }
 
+    // The site's country and continent columns: the country file also where
+    // the scoring needs none (the contacts are then read without it).
+    if (!countries && !htmlDir.empty() && !parseOnly) {
+        try {
+            countries = contestlog::CountryFile::Load(ctyPath.empty() ? countryFile : ctyPath);
+        } catch (const std::exception&) {
+            // no country columns
+        }
+    }
     std::vector<SubmittedLog> logs;
     std::map<std::string, std::string> fileOfCall;
     std::size_t logsRejected = 0, linesRejected = 0, unreadable = 0, contacts = 0;
@@ -399,6 +410,12 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
                           "): not checked");
             ++logsRejected;
             continue;
+        }
+        if (countries) {
+            if (const contestlog::Country* c = countries->Lookup(log.call)) {
+                log.country.assign(c->name);
+                log.continent.assign(c->continent);
+            }
         }
         if (options.countries) {
             if (const contestlog::Country* c = options.countries->Lookup(log.call)) {

@@ -33,6 +33,19 @@ wr::Verdict SiteVerdict(Verdict v) { return VerdictTable()[static_cast<std::size
 // Removed or penalised: everything the log does not keep whole.
 bool Removed(Verdict v) { return v != Verdict::Ok && v != Verdict::NoLog && v != Verdict::Checklog; }
 
+// One side of a contact for the page's aligned comparison.
+wr::LineFields FieldsOf(const SubmittedLog& log, std::size_t i, std::string who) {
+    const ContactTexts c = log.Texts(i);
+    wr::LineFields f;
+    f.who = std::move(who);
+    if (log.contacts[i].time != kNoMinute) f.utc = log.contacts[i].time;
+    f.station = TextAsUtf8(c.ownCall.empty() ? std::string_view(log.call) : c.ownCall);
+    f.sent = TextAsUtf8(c.sent);
+    f.call = TextAsUtf8(c.call);
+    f.received = TextAsUtf8(c.received);
+    return f;
+}
+
 std::string Place(const SubmittedLog& log, std::size_t i) {
     return log.file + ":" + std::to_string(log.contacts[i].place);
 }
@@ -43,7 +56,19 @@ wr::LogReport ReportOf(const std::vector<SubmittedLog>& logs, const CheckResult&
     const LogResult& r = result.logs[index];
     wr::LogReport page;
     page.call = TextAsUtf8(r.call);
-    page.category = r.checklog ? std::string("CHECKLOG") : TextAsUtf8(r.category);
+    page.category = r.checklog ? std::string("CHECKLOG") : TextAsUtf8(log.category);
+    page.checklog = r.checklog;
+    page.className = TextAsUtf8(r.className);
+    page.classTitle = TextAsUtf8(r.classTitle);
+    page.placeInClass = r.placeInClass;
+    page.classSize = r.classSize;
+    page.placeOverall = r.placeOverall;
+    page.overallSize = r.overallSize;
+    for (const std::string& note : r.categoryNotes) page.categoryNotes.push_back(TextAsUtf8(note));
+    page.club = TextAsUtf8(log.club);
+    page.country = TextAsUtf8(log.country);
+    page.continent = TextAsUtf8(log.continent);
+    if (rules.start != kNoMinute && rules.end != kNoMinute) page.period = std::make_pair(rules.start, rules.end);
     page.name = TextAsUtf8(log.name);
     page.claimed = r.claimed;
     page.rawScore = r.raw.score;
@@ -104,6 +129,8 @@ wr::LogReport ReportOf(const std::vector<SubmittedLog>& logs, const CheckResult&
             const SubmittedLog& other = logs[v.otherLog];
             rc.otherPlace = Place(other, v.otherContact);
             rc.otherLine = TextAsUtf8(ShownLine(other, v.otherContact));
+            rc.ownFields = FieldsOf(log, i, "You");
+            rc.otherFields = FieldsOf(other, v.otherContact, TextAsUtf8(other.call));
         }
         page.removed.push_back(std::move(rc));
     }
@@ -124,6 +151,8 @@ wr::LogReport ReportOf(const std::vector<SubmittedLog>& logs, const CheckResult&
         rc.ownLine = TextAsUtf8(ShownLine(other, m.otherContact));
         rc.otherPlace = Place(log, m.contact);
         rc.otherLine = TextAsUtf8(ShownLine(log, m.contact));
+        rc.ownFields = FieldsOf(other, m.otherContact, TextAsUtf8(other.call));
+        rc.otherFields = FieldsOf(log, m.contact, "You");
         page.othersMiscopied.push_back(std::move(rc));
     }
     return page;
@@ -148,6 +177,37 @@ wr::CheckSummary SummaryOf(const std::vector<SubmittedLog>& logs, const CheckRes
     out.uniques = count(Verdict::Unique);
     out.dupes = count(Verdict::Dupe);
     out.seconds = s.seconds;
+    out.crossChecked = static_cast<std::int64_t>(s.crossChecked);
+    out.confirmed = static_cast<std::int64_t>(s.confirmed);
+    out.noLog = count(Verdict::NoLog);
+    out.period = count(Verdict::Period);
+    out.invalid = count(Verdict::Invalid);
+    out.partner = count(Verdict::Partner);
+    out.checklogContacts = count(Verdict::Checklog);
+
+    // For the committee's review: logs by error rate, logs with many contacts
+    // not in the other log, the unique calls and who logged them.
+    for (std::size_t L = 0; L < logs.size(); ++L) {
+        const LogResult& r = result.logs[L];
+        if (r.checklog) continue;
+        wr::CheckSummary::LogErrors e;
+        e.call = TextAsUtf8(r.call);
+        e.contacts = static_cast<std::int64_t>(logs[L].contacts.size());
+        e.notInLog = r.counts[static_cast<std::size_t>(Verdict::Nil)];
+        e.errorRatePercent = 100.0 * r.errorRate;
+        if (r.errorRate > 0) out.byErrorRate.push_back(e);
+        if (e.notInLog >= kManyNotInLog && e.notInLog * 50 >= e.contacts) out.manyNotInLog.push_back(std::move(e));
+        for (std::size_t i = 0; i < r.verdicts.size() && out.uniqueCalls.size() < kUniquesShown; ++i)
+            if (r.verdicts[i].verdict == Verdict::Unique)
+                out.uniqueCalls.emplace_back(TextAsUtf8(logs[L].Texts(i).call), TextAsUtf8(r.call));
+    }
+    std::stable_sort(out.byErrorRate.begin(), out.byErrorRate.end(),
+                     [](const auto& a, const auto& b) { return a.errorRatePercent > b.errorRatePercent; });
+    if (out.byErrorRate.size() > kErrorRanksShown) out.byErrorRate.resize(kErrorRanksShown);
+    std::stable_sort(out.manyNotInLog.begin(), out.manyNotInLog.end(),
+                     [](const auto& a, const auto& b) { return a.notInLog > b.notInLog; });
+    if (out.manyNotInLog.size() > kErrorRanksShown) out.manyNotInLog.resize(kErrorRanksShown);
+    std::sort(out.uniqueCalls.begin(), out.uniqueCalls.end());
 
     // The calls busted most often: the true call, and what it was logged as.
     std::map<std::string, std::map<std::string, std::int64_t>> into;
@@ -216,6 +276,7 @@ wr::Site SiteOf(const std::vector<SubmittedLog>& logs, const CheckResult& result
     site.title = TextAsUtf8(rules.name) + " results";
     site.generated = "Cross-checked " + NowUtc() + " UTC: " + std::to_string(result.summary.logs) + " logs, " +
                      std::to_string(result.summary.contacts) + " contacts.";
+    for (const CategoryClass& c : rules.categories.classes) site.classes.emplace_back(TextAsUtf8(c.name), TextAsUtf8(c.title));
     const std::vector<std::size_t> order = ResultsOrder(result);
     site.logs.reserve(order.size());
     site.results.reserve(order.size());

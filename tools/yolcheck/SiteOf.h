@@ -32,6 +32,12 @@ namespace yol::check {
 
 // How many of the calls busted most often the summary lists.
 inline constexpr std::size_t kMostBustedShown = 25;
+// The summary's lists for the committee's review: at most this many logs by
+// error rate and with many not-in-log contacts (at least kManyNotInLog, and
+// 2 % of the log), and unique calls.
+inline constexpr std::size_t kErrorRanksShown = 100;
+inline constexpr std::int64_t kManyNotInLog = 3;
+inline constexpr std::size_t kUniquesShown = 1000;
 
 // `result` from CrossCheck with contactScores (the running score and what a
 // removed contact cost come from LogResult::scores); the quoted lines kept
