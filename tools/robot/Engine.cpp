@@ -24,8 +24,8 @@ public:
     Reader(const check::Rules& rules, Answer& answer) : store(false), rules_(rules), answer_(answer) {}
 
     contestlog::ContactStore store;
-    std::string contest, ownCall;
-    bool contestGiven = false, ownCallsDiffer = false;
+    std::string contest;
+    bool contestGiven = false;
     std::size_t rejected = 0;
 
     void Station(std::string_view call) override { store.Station(call); }
@@ -43,10 +43,6 @@ public:
     }
     void Contact(const ContactView& c) override {
         ++answer_.contacts;
-        if (!c.ownCall.empty()) {
-            if (ownCall.empty()) ownCall.assign(c.ownCall);
-            else if (!contestlog::EqualNoCase(ownCall, c.ownCall)) ownCallsDiffer = true;
-        }
         if (c.time != contestlog::kNoTime) {
             answer_.first = answer_.first == 0 ? c.time : std::min(answer_.first, c.time);
             answer_.last = std::max(answer_.last, c.time);
@@ -177,10 +173,8 @@ Answer CheckUpload(const Upload& upload, const RobotRules& r, const contestlog::
         return a;
     }
 
-    // The call: the log's own, else the one its contacts were all made as,
-    // else the uploader's.
+    // The call: the log's own (as the reader finds it), else the uploader's.
     a.call = NormalCall(reader.store.StationCall());
-    if (a.call.empty() && !reader.ownCallsDiffer) a.call = NormalCall(reader.ownCall);
     if (a.call.empty() && !reader.store.StationCall().empty())
         a.reasons.push_back({0, "the log's call sign is no call sign (letters, digits and '/', at most 20)"});
     else if (a.call.empty() && !declared.empty()) {
