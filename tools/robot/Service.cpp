@@ -139,7 +139,7 @@ Response Service::Handle(const Request& r) {
                              "frame-ancestors 'none'; base-uri 'none'");
     out.headers.emplace_back("X-Content-Type-Options", "nosniff");
     out.headers.emplace_back("X-Frame-Options", "DENY");
-    out.headers.emplace_back("Referrer-Policy", "no-referrer");
+    out.headers.emplace_back("Referrer-Policy", "same-origin");  // "no-referrer" makes the Origin of our own forms "null"
     if (r.path.starts_with("/committee")) out.headers.emplace_back("Cache-Control", "no-store");
     return out;
 }
@@ -155,6 +155,7 @@ Response Service::Route(const Request& r) {
         css.headers.emplace_back("Cache-Control", "max-age=3600");
         return css;
     }
+    if (get && r.path == "/favicon.ico") return Text(204, "");  // none, and no error in a browser's console
     if (get && r.path == "/received") return Page(200, ReceivedPage(c, store_.Current()));
     if (get && r.path == "/received.json") {
         Response json = Text(200, ReceivedJson(store_.Current()));
@@ -175,7 +176,9 @@ Response Service::Route(const Request& r) {
 Response Service::Upload(const Request& r, bool page) {
     const PageContext c{settings_.rules.rules.name, WindowText(), WindowOpen()};
     auto answer = [&](int status, const Answer& a) {
-        if (page) return Page(status, AnswerPage(c, a));
+        // The form's page is a whole answer either way: refusals are not
+        // errors of the page (the status is for programs).
+        if (page) return Page(200, AnswerPage(c, a));
         if (WantsJson(r)) {
             Response json = Text(status, AnswerJson(a));
             json.type = "application/json";
@@ -242,7 +245,7 @@ Response Service::Committee(const Request& r) {
         if (!SameOrigin(r)) return Message(403, "Refused", "This form must be sent from this site's own page.");
         const std::optional<std::string> stored = store_.Setting("token-sha256");
         if (!stored || !SameSecret(Sha256Hex(Field(r, "token")), *stored))
-            return Page(403, LoginPage(c, "That is not the committee token."));
+            return Page(200, LoginPage(c, "That is not the committee token."));  // the form again
         const std::string id = RandomHex(32);
         {
             std::lock_guard lock(mutex_);
