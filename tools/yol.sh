@@ -25,7 +25,7 @@ PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-
           wine32:i386 qemu-user-static xvfb xauth imagemagick fonts-wine zip unzip
           libexpat1-dev hamradio-files clang-14 libclang-rt-14-dev time
           libcli11-dev nlohmann-json3-dev libtomlplusplus-dev chromium chromium-driver
-          python3-selenium fonts-dejavu-core)
+          python3-selenium fonts-dejavu-core libcpp-httplib-dev libssl-dev zlib1g-dev)
 
 deps() {
     local missing=()
@@ -235,6 +235,19 @@ bench() {
     done
 }
 
+# The log robot on the embedded default: the data folder build/robot/data, the
+# YOL rules, the committee token printed at its first start; yolrobot prints
+# the URL. Options go to yolrobot: --port, --rules FILE, --data DIR,
+# --max-upload KiB, --per-minute N, --concurrent-uploads N, --window-end ...
+# (bash tools/yol.sh robot --help lists them).
+robot() {
+    deps
+    build_targets native yolrobot >&2
+    local data=(--data build/robot/data)
+    for a in "$@"; do [[ $a == --data || $a == --data=* ]] && data=(); done
+    exec build/native/tools/robot/yolrobot "${data[@]}" "$@"
+}
+
 case "${1:-}" in
     deps) deps ;;
     build) deps; build native native-asan fuzz mingw64 mingw32 ;;
@@ -242,5 +255,6 @@ case "${1:-}" in
     main) shift; main_job "$@" ;;
     bench) bench ;;
     dist) dist ;;
+    robot) shift; robot "$@" ;;
     *) sed -n '2,14p' "$0"; exit 2 ;;
 esac

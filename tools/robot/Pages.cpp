@@ -9,8 +9,6 @@
 namespace yol::robot {
 namespace {
 
-// Findings shown at most on one page or answer; the rest are counted.
-constexpr std::size_t kShownFindings = 1000;
 
 // A page under construction: markup as written here, every other text
 // through Text() (escaped).
@@ -48,37 +46,17 @@ std::string Tail(Page& p) {
     return p.Take();
 }
 
-std::string Minute(std::int64_t minutes) { return minutes ? contestlog::UtcText(minutes) + " UTC" : "-"; }
-
-std::string Place(const Answer& a, const Finding& f) {
-    return f.place ? a.placeWord + " " + std::to_string(f.place) + ": " : std::string();
-}
-
 void Findings(Page& p, const Answer& a, const std::vector<Finding>& list, std::string_view cls) {
     p << "<ul class=\"" << cls << "\">";
     for (std::size_t i = 0; i < list.size() && i < kShownFindings; ++i) {
         p << "<li>";
-        p.Text(Place(a, list[i])).Text(list[i].text) << "</li>";
+        p.Text(PlaceOf(a, list[i])).Text(list[i].text) << "</li>";
     }
     if (list.size() > kShownFindings) {
         p << "<li>";
         p.Text("and " + std::to_string(list.size() - kShownFindings) + " more") << "</li>";
     }
     p << "</ul>";
-}
-
-// The facts of an accepted answer as label and value, for every form of it.
-std::vector<std::pair<std::string, std::string>> Facts(const Answer& a) {
-    return {{"call", a.call},
-            {"class", a.category.empty() ? "(none declared)" : a.category},
-            {"format", a.format},
-            {"contacts", std::to_string(a.contacts)},
-            {"first contact", Minute(a.first)},
-            {"last contact", Minute(a.last)},
-            {"claimed score", a.claimed ? *a.claimed : "(none)"},
-            {"computed score", a.score ? std::to_string(*a.score) : "(after the cross-check)"},
-            {"sha256", a.sha256},
-            {"received", UtcSecondText(a.received)}};
 }
 
 void Table(Page& p, const std::vector<Submission>& logs, bool committee) {
@@ -154,7 +132,7 @@ std::string AnswerPage(const PageContext& c, const Answer& a) {
     Head(p, c, a.accepted ? "Log accepted" : "Log refused");
     if (a.accepted) {
         p << "<p class=\"accepted\" id=\"verdict\">Accepted. Keep this receipt.</p><table class=\"facts\">";
-        for (const auto& [label, value] : Facts(a)) {
+        for (const auto& [label, value] : AnswerFacts(a)) {
             p << "<tr><th scope=\"row\">";
             p.Text(label) << "<td>";
             p.Text(value) << "</tr>";
@@ -171,42 +149,6 @@ std::string AnswerPage(const PageContext& c, const Answer& a) {
     }
     p << "<p><a href=\"/\">Send another log</a></p>";
     return Tail(p);
-}
-
-std::string AnswerText(const Answer& a) {
-    std::string out = a.accepted ? "accepted\n" : "refused\n";
-    if (a.accepted)
-        for (const auto& [label, value] : Facts(a)) out += label + ": " + value + "\n";
-    const std::vector<Finding>& list = a.accepted ? a.warnings : a.reasons;
-    for (std::size_t i = 0; i < list.size() && i < kShownFindings; ++i)
-        out += (a.accepted ? "warning: " : "reason: ") + Place(a, list[i]) + list[i].text + "\n";
-    if (list.size() > kShownFindings) out += "and " + std::to_string(list.size() - kShownFindings) + " more\n";
-    return out;
-}
-
-std::string AnswerJson(const Answer& a) {
-    using nlohmann::json;
-    auto findings = [&](const std::vector<Finding>& list) {
-        json out = json::array();
-        for (const Finding& f : list) out.push_back({{"place", f.place}, {"text", f.text}});
-        return out;
-    };
-    json doc{{"accepted", a.accepted}, {"reasons", findings(a.reasons)}};
-    if (a.accepted) {
-        doc["warnings"] = findings(a.warnings);
-        doc["place_word"] = a.placeWord;
-        doc["call"] = a.call;
-        doc["class"] = a.category;
-        doc["format"] = a.format;
-        doc["contacts"] = a.contacts;
-        doc["first"] = a.first ? json(contestlog::UtcText(a.first)) : json();
-        doc["last"] = a.last ? json(contestlog::UtcText(a.last)) : json();
-        doc["claimed_score"] = a.claimed ? json(*a.claimed) : json();
-        doc["score"] = a.score ? json(*a.score) : json();
-        doc["sha256"] = a.sha256;
-        doc["received"] = UtcSecondText(a.received);
-    }
-    return doc.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
 std::string ReceivedPage(const PageContext& c, const std::vector<Submission>& logs) {

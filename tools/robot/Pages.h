@@ -1,7 +1,6 @@
 // What the robot shows: its pages as HTML (every text from a log, a form or
 // the store escaped by webreport's AppendEscaped, through Page::Text only;
-// no script, one stylesheet of its own), and the answer as plain text and
-// JSON for logging programs.
+// no script, one stylesheet of its own). The answer for programs is in Answers.h.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Answers.h"
 #include "Engine.h"
 #include "Store.h"
 
@@ -23,8 +23,6 @@ struct PageContext {
 
 std::string FormPage(const PageContext& c);
 std::string AnswerPage(const PageContext& c, const Answer& a);
-std::string AnswerText(const Answer& a);
-std::string AnswerJson(const Answer& a);
 std::string ReceivedPage(const PageContext& c, const std::vector<Submission>& logs);
 std::string ReceivedJson(const std::vector<Submission>& logs);
 std::string MessagePage(const PageContext& c, std::string_view title, std::string_view text);
