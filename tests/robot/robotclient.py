@@ -56,9 +56,9 @@ class Robot:
         finally:
             conn.close()
 
-    def submit(self, data, filename="my.log", call=None, path="/submit", extra=None):
+    def submit(self, data, filename="my.log", call=None, path="/submit", extra=None, timeout=30):
         body, ctype = multipart({"log": (filename, data), **({"call": call} if call else {}), **(extra or {})})
-        return self.request("POST", path, body, {"Content-Type": ctype})
+        return self.request("POST", path, body, {"Content-Type": ctype}, timeout)
 
     def committee(self, path):
         return self.request("GET", path, headers={"Authorization": "Bearer " + self.token})
