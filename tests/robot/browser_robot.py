@@ -10,7 +10,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from browser import Browser  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
 
-from robotclient import Robot  # noqa: E402
+from robotclient import Checks, Robot  # noqa: E402
 
 LOG = ("START-OF-LOG: 3.0\nCONTEST: YOL\nCALLSIGN: UA1BRW\nCATEGORY-OPERATOR: <b>SINGLE-OP</b>\n"
        "CLAIMED-SCORE: 10\nQSO: 14012 CW 2026-12-12 1300 UA1BRW 599 001 DL1ABC 599 002\n"
@@ -27,12 +27,7 @@ def main():
     os.makedirs(a.artifacts, exist_ok=True)
     robot = Robot(a.robot, os.path.join(a.work, "data"), "--window-end", "2100-01-01 00:00")
     base = f"http://{robot.host}:{robot.port}"
-    failures = []
-
-    def check(ok, what):
-        if not ok:
-            failures.append(what)
-            print("FAIL:", what)
+    check = Checks("robot in chromium")
 
     try:
         with Browser() as b:
@@ -83,8 +78,7 @@ def main():
             visit_done("closed")
     finally:
         robot.stop()
-    print("robot in chromium:", "ok" if not failures else f"{len(failures)} failures")
-    return 1 if failures else 0
+    return check.status()
 
 
 if __name__ == "__main__":

@@ -12,15 +12,9 @@ import threading
 import time
 import zipfile
 
-from robotclient import Robot, receipt, received, sha256
+from robotclient import Checks, Robot, receipt, received, sha256
 
-failures = []
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print("FAIL:", what)
+check = Checks("robot over HTTP")
 
 
 def raw(robot, data, hold=0.0, read=True):
@@ -189,8 +183,7 @@ def main():
         check(status == 200 and body.count(b"/committee/file?sha256=") == 2, "history of a resubmitted call")
     finally:
         robot.stop()
-    print("robot over HTTP:", "ok" if not failures else f"{len(failures)} failures")
-    return 1 if failures else 0
+    return check.status()
 
 
 if __name__ == "__main__":

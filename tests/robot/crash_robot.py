@@ -7,7 +7,7 @@ import sys
 import threading
 import time
 
-from robotclient import Robot, receipt, sha256
+from robotclient import Checks, Robot, receipt, sha256
 
 
 def log_of(n):
@@ -62,28 +62,20 @@ def main():
 
     robot = Robot(a.robot, data, "--window-end", "2100-01-01 00:00", "--per-minute", "0")
     robot.token = token
-    failures = 0
+    check = Checks("crash test")
     try:
         for sha, (call, body) in kept.items():
             status, _, stored = robot.committee("/committee/file?sha256=" + sha)
-            if status != 200 or sha256(stored) != sha or stored != body:
-                failures += 1
-                print(f"FAIL: {call}: receipted {sha}, kept {status} {sha256(stored) if stored else ''}")
+            check(status == 200 and sha256(stored) == sha and stored == body,
+                  f"{call}: receipted {sha}, kept {status} {sha256(stored) if stored else ''}")
             status, _, history = robot.committee("/committee/log?call=" + call.replace("/", "%2F"))
-            if sha.encode() not in history:
-                failures += 1
-                print(f"FAIL: {call}: {sha} missing from its history")
+            check(sha.encode() in history, f"{call}: {sha} in its history")
         leftovers = [n for n in os.listdir(os.path.join(data, "logs")) if not n.isalnum()]
-        if leftovers:
-            failures += 1
-            print("FAIL: half-written files left:", leftovers)
+        check(not leftovers, f"no half-written files left: {leftovers}")
     finally:
         robot.stop()
-    if len(kept) < 10:
-        print("FAIL: too few receipts to say anything")
-        failures += 1
-    print("crash test:", "ok" if not failures else f"{failures} failures")
-    return 1 if failures else 0
+    check(len(kept) >= 10, "enough receipts to say something")
+    return check.status()
 
 
 if __name__ == "__main__":

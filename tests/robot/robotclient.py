@@ -64,6 +64,22 @@ class Robot:
         return self.request("GET", path, headers={"Authorization": "Bearer " + self.token})
 
 
+class Checks:
+    """Failed checks named as they happen; status() ends a test script with them."""
+
+    def __init__(self, name):
+        self.name, self.failures = name, []
+
+    def __call__(self, ok, what):
+        if not ok:
+            self.failures.append(what)
+            print("FAIL:", what)
+
+    def status(self):
+        print(self.name + ":", "ok" if not self.failures else f"{len(self.failures)} failures")
+        return 1 if self.failures else 0
+
+
 def multipart(fields):
     """A multipart/form-data body: values are text, or (file name, bytes) for files."""
     boundary = "----yolrobot" + uuid.uuid4().hex
