@@ -135,6 +135,11 @@ TEST(RobotPages, ScriptInEveryHeaderIsShownAsText) {
         EXPECT_EQ(page.find("<i>"), std::string::npos);
     }
     EXPECT_NE(AnswerPage(c, a).find("&lt;script&gt;"), std::string::npos);
+    // A declaration as long as a log is cut before it reaches the public list.
+    const Answer longClass =
+        CheckUpload(Upload{Replace(kLog, "CATEGORY-MODE: CW", "CATEGORY-MODE: " + std::string(100000, 'X')), "", ""},
+                    YolPeriod(), nullptr);
+    EXPECT_LE(longClass.category.size(), 120u);
     a.accepted = false;
     a.reasons = {{3, evil}};
     EXPECT_EQ(AnswerPage(c, a).find("<script"), std::string::npos);

@@ -13,6 +13,8 @@
 namespace yol::robot {
 namespace {
 
+constexpr std::size_t kMaxClass = 120;  // bytes of the category declaration kept
+
 using contestlog::ContactView;
 using contestlog::LogProblem;
 
@@ -197,6 +199,8 @@ Answer CheckUpload(const Upload& upload, const RobotRules& r, const contestlog::
         a.warnings.clear();
     }
     a.claimed = reader.store.ClaimedScore();
+    // The class is shown to everyone: a declaration as long as a log is cut.
+    if (a.category.size() > kMaxClass) a.category.resize(kMaxClass);
     a.category = contestlog::TextAsUtf8(a.category);
     if (!a.reasons.empty()) return a;
     a.accepted = true;

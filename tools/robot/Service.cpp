@@ -191,7 +191,7 @@ Response Service::Upload(const Request& r, bool page) {
 
     std::string fileName, bytes;
     if (r.file && !r.file->second.empty()) {
-        fileName = r.file->first;
+        fileName = r.file->first.substr(0, 255);  // shown to the committee only, never a path
         bytes = r.file->second;
     } else {
         bytes = Field(r, "text");
