@@ -114,7 +114,7 @@ int Run(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e);
+        return app.exit(e) == 0 ? 0 : 2;
     }
 
     try {
