@@ -258,6 +258,18 @@ TEST_F(RobotService, ResubmissionReplacesForTheCheckAndKeepsTheHistory) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), second);
 }
 
+TEST_F(RobotService, AFailureToKeepGivesNoReceiptAndNoDetails) {
+    std::string told;
+    service->onError = [&](const std::string& what) { told = what; };
+    fs::remove_all(folder / "logs");
+    std::ofstream(folder / "logs") << "a file where the folder was";
+    const Response r = Submit(kLog);
+    EXPECT_EQ(r.status, 500);
+    EXPECT_EQ(r.body.find(folder.string()), std::string::npos);
+    EXPECT_EQ(r.body.find("sha256"), std::string::npos);
+    EXPECT_NE(told.find(folder.string()), std::string::npos);
+}
+
 TEST_F(RobotService, PublicListShowsCallClassAndTimeOnly) {
     Submit(Replace(kLog, "CATEGORY-MODE: CW", "CATEGORY-MODE: <b>CW</b>"));
     const Response list = Send("GET", "/received");

@@ -130,7 +130,10 @@ Response Service::Handle(const Request& r) {
         try {
             out = Route(r);
         } catch (const std::exception& e) {
-            out = Text(500, std::string("the robot could not do this: ") + e.what() + "\n");
+            // The operator learns what; the client only that nothing was kept
+            // (the message may name the data folder).
+            if (onError) onError(r.method + " " + r.path + ": " + e.what());
+            out = Text(500, "the robot could not do this; nothing was receipted. Try again later.\n");
         }
     }
     // Every answer: no script, nothing from elsewhere, never in a frame.

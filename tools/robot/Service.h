@@ -69,6 +69,10 @@ public:
 
     Response Handle(const Request& request);
 
+    // Told what failed inside (a full disk, a damaged database) where the
+    // client gets status 500 and no details.
+    std::function<void(const std::string&)> onError;
+
     const Settings& Config() const noexcept { return settings_; }
 
 private:

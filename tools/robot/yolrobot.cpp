@@ -157,6 +157,7 @@ int Run(int argc, char** argv) {
     }
     robot::Service service(settings, *store, countries ? &*countries : nullptr,
                            [] { return static_cast<std::int64_t>(std::time(nullptr)); });
+    service.onError = [](const std::string& what) { std::fprintf(stderr, "yolrobot: %s\n", what.c_str()); };
     if (newToken || !service.HasToken())
         std::printf("yolrobot: committee token (shown this once; only its hash is kept): %s\n",
                     service.NewToken().c_str());
