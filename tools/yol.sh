@@ -6,6 +6,7 @@
 #   bash tools/yol.sh deps            install what the others need (as root)
 #   bash tools/yol.sh bench           benchmarks and whole-run timings
 #   bash tools/yol.sh dist            release zips for win32 and win64 in dist/
+#   bash tools/yol.sh robot [options] the log robot for the submission window (--help lists them)
 #
 # main options: --arch win32|win64 (default win32, the shipped module; win32
 # runs under qemu where the kernel refuses i386 code, a minute or two),
@@ -25,7 +26,7 @@ PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-
           wine32:i386 qemu-user-static xvfb xauth imagemagick fonts-wine zip unzip
           libexpat1-dev hamradio-files clang-14 libclang-rt-14-dev time
           libcli11-dev nlohmann-json3-dev libtomlplusplus-dev chromium chromium-driver
-          python3-selenium fonts-dejavu-core ca-certificates)
+          python3-selenium fonts-dejavu-core ca-certificates libcpp-httplib-dev libssl-dev zlib1g-dev)
 
 installed() {
     case "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" in
@@ -362,6 +363,19 @@ bench() {
     done
 }
 
+# The log robot on the embedded default: the data folder build/robot/data, the
+# YOL rules, the committee token printed at its first start; yolrobot prints
+# the URL. Options go to yolrobot: --port, --rules FILE, --data DIR,
+# --max-upload KiB, --per-minute N, --concurrent-uploads N, --window-end ...
+# (bash tools/yol.sh robot --help lists them).
+robot() {
+    deps
+    build_targets native yolrobot >&2
+    local data=(--data build/robot/data)
+    for a in "$@"; do [[ $a == --data || $a == --data=* ]] && data=(); done
+    exec build/native/tools/robot/yolrobot "${data[@]}" "$@"
+}
+
 # Sourced (by its test): the functions only.
 [ "${BASH_SOURCE[0]}" = "$0" ] || return 0
 
@@ -372,5 +386,6 @@ case "${1:-}" in
     main) shift; main_job "$@" ;;
     bench) bench ;;
     dist) dist ;;
-    *) sed -n '2,14p' "$0"; exit 2 ;;
+    robot) shift; robot "$@" ;;
+    *) sed -n '2,15p' "$0"; exit 2 ;;
 esac

@@ -161,6 +161,22 @@ LogFile LogFile::Open(const std::string& path) {
     bytes->data = bytes->owned.get();
     regular = path != "-";
 #endif
+    return FromBytesOf(std::move(log), std::move(bytes), regular);
+}
+
+LogFile LogFile::FromBytes(std::string_view bytes, const std::string& name) {
+    LogFile log;
+    log.path_ = name;
+    auto owned = std::make_unique<Bytes>();
+    owned->owned.reset(new char[bytes.empty() ? 1 : bytes.size()]);
+    if (!bytes.empty()) std::memcpy(owned->owned.get(), bytes.data(), bytes.size());
+    owned->data = owned->owned.get();
+    owned->size = bytes.size();
+    return FromBytesOf(std::move(log), std::move(owned), false);
+}
+
+LogFile LogFile::FromBytesOf(LogFile log, std::unique_ptr<Bytes> bytes, bool regular) {
+    const std::string& path = log.path_;
     const std::string_view text(bytes->data, bytes->size);
     if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
         // UTF-16 with its BOM: .adx goes to expat as it is (expat reads the

@@ -16,6 +16,9 @@ public:
     // Throws LogFileError ("cannot open PATH", "cannot read PATH", "PATH is
     // no log this reads (...)").
     static LogFile Open(const std::string& path);
+    // The same over bytes already in memory (copied), `name` standing for
+    // the path in messages; a SQLite log is read from the copy.
+    static LogFile FromBytes(std::string_view bytes, const std::string& name);
 
     LogFile();
     ~LogFile();
@@ -32,6 +35,9 @@ public:
 
 private:
     struct Bytes;
+    // Detects the format of the bytes (a regular file's SQLite log is read
+    // again by its path).
+    static LogFile FromBytesOf(LogFile log, std::unique_ptr<Bytes> bytes, bool regular);
     std::string path_;
     LogFormat format_ = LogFormat::Unknown;
     std::unique_ptr<Bytes> bytes_;
