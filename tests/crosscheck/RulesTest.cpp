@@ -103,7 +103,7 @@ multiplier = "nr"
 TEST(Rules, ErrorsNameTheFileAndTheLine) {
     EXPECT_EQ(ErrorOf("name = \"X\"\nwindow = 3\n"), "r.toml:2: unknown key 'window'");
     EXPECT_EQ(ErrorOf("[matching]\nwindow = \"3\"\n"), "r.toml:2: 'matching.window' must be an integer");
-    EXPECT_EQ(ErrorOf("[matching]\n\nwindow = -1\n"), "r.toml:3: 'matching.window' must be at least 0");
+    EXPECT_EQ(ErrorOf("[matching]\n\nwindow = -1\n"), "r.toml:3: 'matching.window' must be from 0 to 10080");
     EXPECT_EQ(ErrorOf("[matching]\nblame = \"nobody\"\n"), "r.toml:2: 'matching.blame' must be \"self\" or \"both\"");
     EXPECT_EQ(ErrorOf("[scoring]\nmethod = \"yol\"\nmultiplier = \"zone\"\n"),
               "r.toml:3: 'scoring.multiplier' names no received token: 'zone'");

@@ -33,12 +33,24 @@
 
 #include "CheckTypes.h"
 #include "Rules.h"
+#include "Scoring.h"
 
 namespace yol::check {
 
 // With `contactScores`, each LogResult's `scores` holds what every contact
 // brought to the score (the results site draws the running score with it).
 CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules, bool contactScores = false);
+
+// One log scored alone, as the entrant's own program scores it before any
+// check: every contact in the period, on a band, mode and segment of the
+// contest and not a repeat counts in full (the cross-check's raw score).
+struct AloneScore {
+    Tally tally;
+    std::vector<BandTally> bands;  // per-contact scoring only, in the order first worked
+    std::size_t setAside = 0;      // outside the period, band, mode or segments, or no call
+    std::size_t repeats = 0;
+};
+AloneScore ScoreAlone(const SubmittedLog& log, const Rules& rules);
 
 // Whether a received token agrees with what the other side sent, by the
 // token's check.

@@ -6,6 +6,7 @@
 #include "CrossCheck.h"
 #include "Engine.h"
 #include "Outputs.h"
+#include "Scoring.h"
 
 namespace yol::check {
 namespace {
@@ -40,6 +41,8 @@ std::string Reason(const std::vector<SubmittedLog>& logs, const CheckResult& res
             return "";
         case Verdict::Exchange: {
             const engine::ExchangeCheck ex = engine::CompareExchange(rules, mine.received, theirs().sent);
+            if (!ex.bad && rules.scoring == Scoring::PerContact)
+                if (auto invalid = PerContactScoring(log, rules).InvalidValue(i)) return *invalid;
             return "you copied " + ex.sent + " as " + ex.copied;
         }
         case Verdict::Busted:
@@ -71,6 +74,9 @@ std::string Reason(const std::vector<SubmittedLog>& logs, const CheckResult& res
         case Verdict::Invalid:
             if (!Allowed(rules.bands, mine.band)) return "band " + std::string(mine.band) + " is not in the contest";
             if (!Allowed(rules.modes, mine.mode)) return "mode " + std::string(mine.mode) + " is not in the contest";
+            if (auto segments = rules.OutsideSegments(mine.band, mine.mode, mine.frequency))
+                return "logged on " + std::string(mine.frequency) + " kHz, outside the " + engine::Upper(mine.mode) +
+                       " segment of the band (" + *segments + ")";
             return engine::Upper(mine.call).empty() ? "no call logged" : "the station's own call";
         case Verdict::Partner: {
             const ContactVerdict& ov = result.logs[v.otherLog].verdicts[v.otherContact];

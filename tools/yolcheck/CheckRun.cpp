@@ -184,16 +184,9 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     const auto started = std::chrono::steady_clock::now();
     Rules rules = YolRules();
     if (!rulesPath.empty()) {
-        std::ifstream in(rulesPath, std::ios::binary);
-        if (!in) {
-            std::fprintf(err, "yolcheck: cannot read the rules file %s\n", rulesPath.c_str());
-            return kCheckUnreadable;
-        }
-        std::stringstream text;
-        text << in.rdbuf();
         try {
-            rules = ParseRules(text.str(), rulesPath);
-        } catch (const RulesError& e) {
+            rules = LoadRules(rulesPath);
+        } catch (const RulesError& e) {  // names the file (and line)
             std::fprintf(err, "%s\n", e.what());
             return kCheckUnreadable;
         }
@@ -223,11 +216,18 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
 
     std::optional<contestlog::CountryFile> countries;
     contestlog::ReadOptions options;
-    if (rules.scoring == Scoring::Yol && !parseOnly) {
+    // A country file named on the command line must load: without it every
+    // score that needs it would change.
+    if (!ctyPath.empty() || (rules.NeedsCountries() && !parseOnly)) {
         try {
             countries = contestlog::CountryFile::Load(ctyPath.empty() ? countryFile : ctyPath);
             options.countries = &*countries;
+            rules.countries = &*countries;
         } catch (const std::exception& e) {
+            if (!ctyPath.empty()) {
+                std::fprintf(err, "yolcheck: %s\n", e.what());
+                return kCheckUnreadable;
+            }
             std::fprintf(err, "yolcheck: %s: contacts without a country are scored as the log gives them\n", e.what());
         }
     }
