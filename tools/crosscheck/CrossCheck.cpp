@@ -161,7 +161,7 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
             v.otherCall = w.logCall[w.logOf[other]];
             const ExchangeCheck ex = CompareExchange(rules, w.T(g).received, w.T(other).sent);
             // A value not on the rules' list is miscopied whatever the other side sent.
-            if (ex.bad || (scoring && scoring->InvalidValue(g - w.base[L]))) {
+            if (ex.bad || (scoring && scoring->InvalidValue(g - w.base[L], w.T(other).sent))) {
                 v.verdict = Verdict::Exchange;
                 v.blamed = Blame::Self;
                 multiplierOk[L][g - w.base[L]] = !ex.multiplierBad;
@@ -296,8 +296,12 @@ void ScoreLog(const Work& w, std::size_t L, CheckResult& result, const std::vect
                                  : v == Verdict::NoLog && rules.pointsNoLog ? *rules.pointsNoLog
                                                                             : rawPoints[i];
             }
+            // A miscopied contact that earns nothing brings no multiplier either.
+            std::vector<bool> counts = multiplierOk;
+            for (std::size_t i : finalIncluded)
+                if (r.verdicts[i].verdict == Verdict::Exchange && finalPoints[i] <= 0) counts[i] = false;
             r.raw = scoring.Score(rawIncluded, rawPoints, all);
-            r.final = scoring.Score(finalIncluded, finalPoints, multiplierOk, brought);
+            r.final = scoring.Score(finalIncluded, finalPoints, counts, brought);
         }
         std::int64_t penalty = 0;
         for (std::size_t i = 0; i < n; ++i) {

@@ -42,7 +42,7 @@ std::string Reason(const std::vector<SubmittedLog>& logs, const CheckResult& res
         case Verdict::Exchange: {
             const engine::ExchangeCheck ex = engine::CompareExchange(rules, mine.received, theirs().sent);
             if (!ex.bad && rules.scoring == Scoring::PerContact)
-                if (auto invalid = PerContactScoring(log, rules).InvalidValue(i)) return *invalid;
+                if (auto invalid = PerContactScoring(log, rules).InvalidValue(i, theirs().sent)) return *invalid;
             return "you copied " + ex.sent + " as " + ex.copied;
         }
         case Verdict::Busted:

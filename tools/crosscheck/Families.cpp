@@ -34,11 +34,9 @@ std::string PlainPrefix(std::string_view call) {
     return std::string(call.substr(0, end));
 }
 
-// A place before or after the call: up to its last digit, or with a 0 added.
+// A place before or after the call: itself when it ends in a digit, else with a 0 added.
 std::string PlacePrefix(std::string_view place) {
-    if (!HasDigit(place)) return std::string(place) + "0";
-    std::size_t last = place.find_last_of("0123456789");
-    return std::string(place.substr(0, last + 1));
+    return IsDigit(place.back()) ? std::string(place) : std::string(place) + "0";
 }
 
 }  // namespace

@@ -19,9 +19,9 @@ namespace yol::check {
 //    a call without a digit gets a 0 after its first two letters (RAEM -> RA0);
 //  - a call-area digit after '/' replaces the call's last digit
 //    (N8BJQ/9 -> N9; RAEM/3 -> RA3);
-//  - another place before or after the call (the shorter part) is the prefix,
-//    up to and including its last digit, or with a 0 after it when it has none
-//    (KH6/N8BJQ and N8BJQ/KH6 -> KH6, PA/N8BJQ -> PA0, VP2E/N8BJQ -> VP2).
+//  - another place before or after the call (the shorter part) is the prefix
+//    as it stands when it ends in a digit, else with a 0 after it
+//    (KH6/N8BJQ and N8BJQ/KH6 -> KH6, PA/N8BJQ -> PA0, 9A/VA3LPZ -> 9A0).
 // Empty when nothing is left.
 std::string PrefixOf(std::string_view call);
 

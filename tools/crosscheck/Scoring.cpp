@@ -155,11 +155,11 @@ std::string PerContactScoring::ValueOf(const Counted& m, std::size_t i, const St
     return {};
 }
 
-std::optional<std::string> PerContactScoring::InvalidValue(std::size_t i) const {
+std::optional<std::string> PerContactScoring::InvalidValue(std::size_t i, std::string_view sent) const {
     for (const Counted& m : multipliers_) {
         if (m.rule.valid.empty() || m.token == kNone) continue;
         const std::string v = UpperText(TokenAt(log_.Texts(i).received, m.token));
-        if (!v.empty() && !Rules::ValidValue(m.rule, v))
+        if (!v.empty() && !Rules::ValidValue(m.rule, v) && v != UpperText(TokenAt(sent, m.token)))
             return "the " + m.rule.token + " " + v + " is not on the rules' list";
     }
     return std::nullopt;
@@ -185,7 +185,7 @@ Tally PerContactScoring::Score(const std::vector<std::size_t>& included, const s
         ++t.contacts;
         t.points += points[i];
         if (band) ++band->contacts, band->points += points[i];
-        if (points[i] <= 0 || !countMultiplier[i]) continue;
+        if (!countMultiplier[i]) continue;
         const StationPlace them = places ? PlaceOf(rules_.countries, c.call) : StationPlace{};
         std::int64_t brought = 0;
         for (std::size_t k = 0; k < multipliers_.size(); ++k) {

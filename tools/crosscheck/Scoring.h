@@ -40,12 +40,14 @@ public:
     // points table that holds, else the rules' `confirmed`.
     std::int64_t FullPoints(std::size_t i) const;
     // "the loc ONT is not on the rules' list" when a value contact i received
-    // for a multiplier this log counts is not on its list; else nothing.
-    std::optional<std::string> InvalidValue(std::size_t i) const;
+    // for a multiplier this log counts is not on its list and is not what the
+    // other side sent (`sent`: its sent exchange; a value both logs agree on
+    // stands, and brings no multiplier); else nothing.
+    std::optional<std::string> InvalidValue(std::size_t i, std::string_view sent) const;
 
-    // Each included contact earns `points[i]` (set by the caller); contacts
-    // earning points bring multipliers except where `countMultiplier[i]` is
-    // false. `newMultipliers`, where given, gets the multipliers each contact
+    // Each included contact earns `points[i]` (set by the caller) and brings
+    // multipliers except where `countMultiplier[i]` is false (a contact of 0
+    // points too: a same-country contact counts its zone and country). `newMultipliers`, where given, gets the multipliers each contact
     // first brought (in the included order); `byBand` the tally per band.
     Tally Score(const std::vector<std::size_t>& included, const std::vector<std::int64_t>& points,
                 const std::vector<bool>& countMultiplier, std::vector<std::int64_t>* newMultipliers = nullptr,

@@ -14,6 +14,8 @@
 #include "Scorer.h"
 #include "contestlog/CountryFile.h"
 #include "scoring/Report.h"
+#include "CheckRun.h"
+#include "RulesScore.h"
 
 #ifndef YOL_VERSION
 #define YOL_VERSION "0"
@@ -50,6 +52,10 @@ const char* const kUsage =
     "  --parse-only        read and map the whole log, no scoring; prints the count\n"
     "  --html PAGE         also the log's page as HTML (contacts per hour by band, band\n"
     "                      activity, running score, dupes), scored in time order\n"
+    "  --rules FILE        score under a cross-check rules file (TOML, as yolcheck --rules):\n"
+    "                      the log alone, as the entrant's own program scores it; prints the\n"
+    "                      score, contacts, points and multipliers per band and the claimed\n"
+    "                      score beside it (the YOL rules: the report above)\n"
     "  --version           the program's version\n"
     "Messages go to stderr, each rejected line or record with file and line or record.\n"
     "Exit status: 0 every contact scored (notes on some may be printed), 1 some lines or\n"
@@ -78,6 +84,7 @@ struct Options {
     bool tableGiven = false, dbGiven = false;
     std::optional<std::string> myPrefix, myContinent, cty;
     std::string html;  // --html PAGE
+    std::string rules; // --rules FILE
     Order order = Order::CallSign;
     Format format = Format::Text;
     bool audit = false, summary = false, parseOnly = false, help = false, version = false;
@@ -104,6 +111,7 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
     auto* ctyOption = app.add_option("--cty", cty);
     auto* formatOption = app.add_option("--format", format);
     app.add_option("--html", o.html);
+    app.add_option("--rules", o.rules);
     app.add_flag("--log-order", logOrder);
     app.add_flag("--audit", o.audit);
     app.add_flag("--summary", o.summary);
@@ -187,6 +195,7 @@ private:
     contestlog::ReadOptions ReadOptionsFor() const;
     void ReportProblem(const contestlog::LogProblem& p);
     int ParseOnly();
+    int ScoreByRules(check::Rules& rules);
     void ReadStore(ContactStore& store, contestlog::LogSink* through = nullptr);
     Operator ChooseOperator(const std::string& station);
     LogFacts Facts(const ContactStore& store) const;
@@ -375,7 +384,36 @@ void Run::WriteReport(const ContactStore& store, const Operator& me, const TScor
     }
 }
 
+// A log scored alone under per-contact rules, through the cross-check's scoring.
+int Run::ScoreByRules(check::Rules& rules) {
+    if (o_.audit || o_.summary || !o_.html.empty() || o_.format != Format::Text || o_.dbGiven || o_.parseOnly)
+        throw Stop{kUsageError, "--rules " + o_.rules + " scores per contact and prints its own report: no --audit, "
+                                "--summary, --html, --format, --db or --parse-only with it"};
+    LoadCountries();
+    if (rules.NeedsCountries() && !countries_)
+        throw Stop{kUnreadable, "the rules " + o_.rules + " need the country file, which cannot be read (" + ctyError_ +
+                                    "); give one with --cty FILE"};
+    rules.countries = countries_ ? &*countries_ : nullptr;
+    contestlog::ReadOptions read;
+    read.countries = rules.countries;
+    const check::LoadedLog loaded = check::LoadLog(o_.input, read);
+    for (const std::string& m : loaded.messages) Say(m);
+    rejected_ += loaded.rejected;
+    const check::AloneScore score = check::ScoreAlone(loaded.log, rules);
+    out_.Write(RulesScoreText(loaded.log, rules, o_.rules, score));
+    return rejected_ ? kRejected : kClean;
+}
+
 int Run::Go() {
+    if (!o_.rules.empty()) {
+        check::Rules rules;
+        try {
+            rules = check::LoadRules(o_.rules);
+        } catch (const check::RulesError& e) {
+            throw Stop{kUnreadable, e.what()};
+        }
+        if (rules.scoring != check::Scoring::Yol) return ScoreByRules(rules);
+    }
     OpenLog();
     LoadCountries();
     if (o_.parseOnly) return ParseOnly();
