@@ -246,6 +246,7 @@ std::vector<MultiplierRule> MultiplierRules(Reader& r, const toml::node& n, cons
                 {"from_continents", [&](const toml::node& v, const std::string& k) { m.fromContinents = r.UpperStrings(v, k); }},
                 {"from_countries", [&](const toml::node& v, const std::string& k) { m.fromCountries = r.UpperStrings(v, k); }},
                 {"except_from_countries", [&](const toml::node& v, const std::string& k) { m.exceptFromCountries = r.UpperStrings(v, k); }},
+                {"not_counted", [&](const toml::node& v, const std::string& k) { m.notCounted = r.UpperStrings(v, k); }},
                 {"valid", [&](const toml::node& v, const std::string& k) {
                      const std::vector<std::string> list = r.UpperStrings(v, k);
                      m.valid.insert(m.valid.end(), list.begin(), list.end());

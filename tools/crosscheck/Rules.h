@@ -73,6 +73,7 @@ struct MultiplierRule {
     bool perBand = true;           // false: once per contest
     bool perMode = false;          // counted again on each mode
     std::vector<std::string> valid;  // upper case, sorted; empty: any value
+    std::vector<std::string> notCounted;  // values that never count (one's own side's countries)
     // Which logging stations count it (their country file continent and
     // primary prefix); empty lists: all.
     std::vector<std::string> fromContinents, fromCountries, exceptFromCountries;

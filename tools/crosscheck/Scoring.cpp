@@ -191,7 +191,9 @@ Tally PerContactScoring::Score(const std::vector<std::size_t>& included, const s
         for (std::size_t k = 0; k < multipliers_.size(); ++k) {
             const Counted& m = multipliers_[k];
             const std::string value = ValueOf(m, i, them);
-            if (value.empty() || !Rules::ValidValue(m.rule, value)) continue;
+            if (value.empty() || !Rules::ValidValue(m.rule, value) ||
+                std::find(m.rule.notCounted.begin(), m.rule.notCounted.end(), value) != m.rule.notCounted.end())
+                continue;
             key = std::to_string(k);
             key += '\x1f';
             if (m.rule.perBand) key += UpperText(c.band);
