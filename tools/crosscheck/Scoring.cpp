@@ -67,11 +67,17 @@ std::string UpperText(std::string_view s) {
     return out;
 }
 
-// The received (or sent) token at `index`, or "".
+// The received (or sent) token at `index`, or "": the texts hold their
+// tokens joined by single spaces.
 std::string_view TokenAt(std::string_view text, std::size_t index) {
     if (index == kNone) return {};
-    const std::vector<std::string_view> tokens = contestlog::ExchangeTokens(text);
-    return index < tokens.size() ? tokens[index] : std::string_view();
+    for (std::size_t at = 0, n = 0; at <= text.size(); ++n) {
+        std::size_t end = text.find(' ', at);
+        if (end == std::string_view::npos) end = text.size();
+        if (n == index) return text.substr(at, end - at);
+        at = end + 1;
+    }
+    return {};
 }
 
 // A zone as a number without leading zeros, or 0 when the text is none.
@@ -99,6 +105,13 @@ PerContactScoring::PerContactScoring(const SubmittedLog& log, const Rules& rules
         if (m.kind == MultiplierKind::ItuZone && ituToken_ == kNone) ituToken_ = c.token;
         multipliers_.push_back(std::move(c));
     }
+}
+
+const StationPlace& PerContactScoring::Place(std::size_t i) const {
+    if (places_.empty()) places_.resize(log_.contacts.size());
+    Placed& p = places_[i];
+    if (!p.known) p = {PlaceOf(rules_.countries, log_.Texts(i).call), true};
+    return p.place;
 }
 
 bool PerContactScoring::RowHolds(const PointsRow& row, std::size_t i, const StationPlace& them) const {
@@ -131,7 +144,7 @@ bool PerContactScoring::RowHolds(const PointsRow& row, std::size_t i, const Stat
 
 std::int64_t PerContactScoring::FullPoints(std::size_t i) const {
     if (rules_.pointsTable.empty()) return rules_.pointsConfirmed;
-    const StationPlace them = PlaceOf(rules_.countries, log_.Texts(i).call);
+    const StationPlace& them = Place(i);
     for (const PointsRow& row : rules_.pointsTable)
         if (RowHolds(row, i, them)) return row.points;
     return 0;
@@ -186,7 +199,8 @@ Tally PerContactScoring::Score(const std::vector<std::size_t>& included, const s
         t.points += points[i];
         if (band) ++band->contacts, band->points += points[i];
         if (!countMultiplier[i]) continue;
-        const StationPlace them = places ? PlaceOf(rules_.countries, c.call) : StationPlace{};
+        const StationPlace none;
+        const StationPlace& them = places ? Place(i) : none;
         std::int64_t brought = 0;
         for (std::size_t k = 0; k < multipliers_.size(); ++k) {
             const Counted& m = multipliers_[k];

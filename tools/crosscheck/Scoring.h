@@ -61,6 +61,14 @@ private:
     // The value contact i brings for multiplier `m`, "" for none.
     std::string ValueOf(const Counted& m, std::size_t i, const StationPlace& them) const;
     bool RowHolds(const PointsRow& row, std::size_t i, const StationPlace& them) const;
+    // The worked station of contact i, looked up once.
+    const StationPlace& Place(std::size_t i) const;
+
+    struct Placed {
+        StationPlace place;
+        bool known = false;
+    };
+    mutable std::vector<Placed> places_;  // one scorer serves one thread
 
     const SubmittedLog& log_;
     const Rules& rules_;
