@@ -13,7 +13,8 @@ using test::RunYolscore;
 class ScorerRulesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / "yolscore-rules";
+        dir_ = fs::temp_directory_path() /
+               ("yolscore-rules-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }

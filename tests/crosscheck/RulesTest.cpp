@@ -216,7 +216,7 @@ TEST(Rules, EveryNumberHasARangeAndEveryListALimit) {
 
 TEST(Rules, AFileBesideTheRulesAndAFolderInstead) {
     namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / "yol-rules-beside";
+    const fs::path dir = fs::temp_directory_path() / "yol-rules-beside-test";
     fs::remove_all(dir);
     fs::create_directories(dir);
     std::ofstream(dir / "r.toml") << "[[scoring.multipliers]]\nkind = \"token\"\ntoken = \"exch\"\n"
