@@ -9,6 +9,7 @@
 #include "contestlog/ContactStore.h"
 #include "contestlog/Text.h"
 #include "scoring/ScoreBook.h"
+#include "Engine.h"
 
 namespace yol::check {
 namespace {
@@ -61,11 +62,8 @@ bool In(const std::vector<std::string>& list, std::string_view value) {
     return list.empty() || std::find(list.begin(), list.end(), value) != list.end();
 }
 
-std::string UpperText(std::string_view s) {
-    std::string out(s);
-    for (char& ch : out) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    return out;
-}
+// Upper case, as the engine compares texts.
+std::string UpperText(std::string_view s) { return engine::Upper(s); }
 
 // The received (or sent) token at `index`, or "": the texts hold their
 // tokens joined by single spaces.
