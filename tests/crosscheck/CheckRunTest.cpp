@@ -192,6 +192,15 @@ TEST_F(CheckRunTest, ExitStatusForUsageRulesAndUnreadableLogs) {
     EXPECT_EQ(Run({"--out", (dir_ / "o").string(), (dir_ / "empty").string()}), kCheckUnreadable);
     EXPECT_EQ(err_, "yolcheck: no log files given or found\n");
 
+    // A folder given as the rules file, and a country file named that cannot
+    // be read, stop the check before it runs on other rules or countries.
+    EXPECT_EQ(Run({"--rules", (dir_ / "logs").string(), "--out", (dir_ / "o").string(), (dir_ / "logs").string()}),
+              kCheckUnreadable);
+    EXPECT_EQ(err_, (dir_ / "logs").string() + ": a folder, not a rules file\n");
+    EXPECT_EQ(Run({"--cty", (dir_ / "missing.dat").string(), "--out", (dir_ / "o").string(), (dir_ / "logs").string()}),
+              kCheckUnreadable);
+    EXPECT_NE(err_.find("missing.dat"), std::string::npos) << err_;
+
     EXPECT_EQ(Run({"--parse-only", (dir_ / "logs").string()}), kCheckClean) << err_;
     EXPECT_EQ(out_, "1 logs, 1 contacts read\n");
     EXPECT_FALSE(fs::exists(dir_ / "o"));

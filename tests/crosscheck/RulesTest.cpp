@@ -1,5 +1,8 @@
 #include "Rules.h"
 
+#include <chrono>
+#include <climits>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -103,7 +106,7 @@ multiplier = "nr"
 TEST(Rules, ErrorsNameTheFileAndTheLine) {
     EXPECT_EQ(ErrorOf("name = \"X\"\nwindow = 3\n"), "r.toml:2: unknown key 'window'");
     EXPECT_EQ(ErrorOf("[matching]\nwindow = \"3\"\n"), "r.toml:2: 'matching.window' must be an integer");
-    EXPECT_EQ(ErrorOf("[matching]\n\nwindow = -1\n"), "r.toml:3: 'matching.window' must be at least 0");
+    EXPECT_EQ(ErrorOf("[matching]\n\nwindow = -1\n"), "r.toml:3: 'matching.window' must be from 0 to 10080");
     EXPECT_EQ(ErrorOf("[matching]\nblame = \"nobody\"\n"), "r.toml:2: 'matching.blame' must be \"self\" or \"both\"");
     EXPECT_EQ(ErrorOf("[scoring]\nmethod = \"yol\"\nmultiplier = \"zone\"\n"),
               "r.toml:3: 'scoring.multiplier' names no received token: 'zone'");
@@ -118,6 +121,116 @@ TEST(Rules, ErrorsNameTheFileAndTheLine) {
     EXPECT_EQ(ErrorOf("name = \n").rfind("r.toml:1: ", 0), 0u);
     // Exchanges of different lengths.
     EXPECT_NE(ErrorOf("[exchange]\nsent = [{ name = \"a\" }]\n").find("as many tokens"), std::string::npos);
+}
+
+TEST(Rules, TheCommitteesKeysAndTheFamiliesTables) {
+    const Rules r = ParseRules(R"([matching]
+blame = "self"
+blame_busted = "both"
+blame_nil = "self"
+[unique]
+min_logs = 2
+min_contacts = 5
+[scoring]
+method = "per-contact"
+no_log = 1
+checklog_score = true
+[[scoring.points]]
+relation = "same-country"
+points = 0
+[[scoring.points]]
+from_continents = ["na"]
+to_continents = ["NA"]
+bands = ["1.8"]
+points = 4
+[[scoring.multipliers]]
+kind = "cq-zone"
+token = "exch"
+per = "contest"
+per_mode = true
+valid = ["5", "14", "5"]
+[[segments]]
+band = "14"
+mode = "cw"
+low = 14000
+high = 14070.5
+)",
+                               "r.toml");
+    EXPECT_FALSE(r.blameBoth);
+    EXPECT_TRUE(r.BustedBlamesBoth());
+    EXPECT_FALSE(r.ExchangeBlamesBoth());
+    EXPECT_EQ(r.uniqueMinContacts, 5);
+    EXPECT_EQ(r.pointsNoLog, 1);
+    EXPECT_TRUE(r.checklogScore);
+    ASSERT_EQ(r.pointsTable.size(), 2u);
+    EXPECT_EQ(r.pointsTable[0].relation, Relation::SameCountry);
+    EXPECT_EQ(r.pointsTable[1].fromContinents, std::vector<std::string>{"NA"});
+    ASSERT_EQ(r.multipliers.size(), 1u);
+    EXPECT_EQ(r.multipliers[0].kind, MultiplierKind::CqZone);
+    EXPECT_FALSE(r.multipliers[0].perBand);
+    EXPECT_TRUE(r.multipliers[0].perMode);
+    EXPECT_EQ(r.multipliers[0].valid, (std::vector<std::string>{"14", "5"}));
+    EXPECT_EQ(r.OutsideSegments("14", "CW", "14070.5"), std::nullopt);
+    EXPECT_EQ(r.OutsideSegments("14", "cw", "14071"), "14000-14070.5 kHz");
+    EXPECT_EQ(r.OutsideSegments("14", "CW", "14"), std::nullopt);  // a band, not kHz
+    EXPECT_EQ(r.OutsideSegments("14", "SSB", "14071"), std::nullopt);  // no segment for the mode
+    EXPECT_TRUE(r.NeedsCountries());
+}
+
+TEST(Rules, EveryNumberHasARangeAndEveryListALimit) {
+    EXPECT_EQ(ErrorOf("[matching]\nwindow = 9223372036854775807\n"),
+              "r.toml:2: 'matching.window' must be from 0 to 10080");
+    EXPECT_EQ(ErrorOf("[scoring]\nconfirmed = 4611686018427387904\n"),
+              "r.toml:2: 'scoring.confirmed' must be from 0 to 1000");
+    EXPECT_EQ(ErrorOf("[penalty]\nbusted = 1e308\n"), "r.toml:2: 'penalty.busted' must be from 0 to 10");
+    EXPECT_EQ(ErrorOf("[penalty]\nnil = nan\n"), "r.toml:2: 'penalty.nil' must be from 0 to 10");
+    EXPECT_EQ(ErrorOf("[unique]\nmin_contacts = 0\n"), "r.toml:2: 'unique.min_contacts' must be from 1 to 1000000");
+    EXPECT_EQ(ErrorOf("[[segments]]\nband = \"14\"\nmode = \"CW\"\nlow = 1\n"),
+              "r.toml:1: 'segments' entry needs band, mode, low and high (kHz)");
+    EXPECT_EQ(ErrorOf("[[scoring.points]]\nrelation = \"cousins\"\npoints = 1\n").rfind("r.toml:2: 'scoring.points[].relation' must be", 0), 0u);
+    EXPECT_EQ(ErrorOf("[[scoring.points]]\npoints = 1001\n"), "r.toml:2: 'scoring.points[].points' must be from 0 to 1000");
+    EXPECT_EQ(ErrorOf("[[scoring.multipliers]]\nkind = \"token\"\n"),
+              "r.toml:1: 'scoring.multipliers' entry of kind token names no token");
+    EXPECT_EQ(ErrorOf("[[scoring.multipliers]]\nkind = \"country\"\nvalid_file = \"x.txt\"\n"),
+              "r.toml:3: 'scoring.multipliers[].valid_file': no file can be read beside these rules");
+    EXPECT_EQ(ErrorOf("[matching]\nblame_nil = \"both\"\n"),
+              "r.toml:2: 'matching.blame_nil' can only be \"self\": the other side logged no contact to take");
+    // Huge lists are refused at once: a million bands by the file's size, a
+    // list that fits in 1 MiB by its length.
+    const auto started = std::chrono::steady_clock::now();
+    std::string million = "bands = [";
+    for (int i = 0; i < 1'000'000; ++i) million += "\"7\",";
+    million += "]\n";
+    EXPECT_EQ(ErrorOf(million).rfind("r.toml:1: a rules file of ", 0), 0u);
+    std::string many = "bands = [";
+    for (int i = 0; i < 100'000; ++i) many += "\"7\",";
+    many += "]\n";
+    EXPECT_EQ(ErrorOf(many), "r.toml:1: 'bands' holds 100000 entries; at most 10000");
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 2.0);
+    // The score stops at the largest number instead of wrapping.
+    EXPECT_EQ(ScoreOf(INT64_MAX / 2, 3), kMaxScore);
+    EXPECT_EQ(ScoreOf(1'000, 1'000), 1'000'000);
+}
+
+TEST(Rules, AFileBesideTheRulesAndAFolderInstead) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / "yol-rules-beside-test";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::ofstream(dir / "r.toml") << "[[scoring.multipliers]]\nkind = \"token\"\ntoken = \"exch\"\n"
+                                     "valid_file = \"regions.txt\"\n";
+    std::ofstream(dir / "regions.txt") << "# regions\nmo, sp\nle  # and more\n";
+    const Rules r = LoadRules((dir / "r.toml").string());
+    EXPECT_EQ(r.multipliers.at(0).valid, (std::vector<std::string>{"LE", "MO", "SP"}));
+    try {
+        LoadRules(dir.string());
+        ADD_FAILURE() << "a folder read as rules";
+    } catch (const RulesError& e) {
+        EXPECT_EQ(std::string(e.what()), dir.string() + ": a folder, not a rules file");
+    }
+    fs::remove(dir / "regions.txt");
+    EXPECT_THROW(LoadRules((dir / "r.toml").string()), RulesError);
+    fs::remove_all(dir);
 }
 
 TEST(Rules, UtcMinutes) {

@@ -134,7 +134,7 @@ struct ContactVerdict {
 };
 
 // Why a contact was set aside (INVALID, PERIOD): what the words name.
-enum class SetAsideCause : std::uint8_t { None, NoTime, OutsidePeriod, Band, Mode, NoCall, OwnCall };
+enum class SetAsideCause : std::uint8_t { None, NoTime, OutsidePeriod, Band, Mode, Segment, NoCall, OwnCall };
 
 // A contact's verdict as data, everything its reason is told from: the
 // verdict, who is blamed, the other station and its line, the tokens that
@@ -154,7 +154,10 @@ struct VerdictFacts {
     std::uint32_t logs = 0;          // UNIQUE, NOLOG: logs the call is in
     std::uint32_t repeatsLine = 0;   // DUPE: the line of the contact it repeats
     SetAsideCause cause = SetAsideCause::None;
-    std::string value;               // INVALID: the band or mode not in the contest
+    std::string value;               // INVALID: the band or mode not in the contest, or the frequency (kHz)
+                                     // outside the segments; EXCHANGE: a multiplier value off the rules' list
+    std::string mode, segments;      // INVALID by segment: the mode and its segments ("14000-14070 kHz")
+    std::string offListToken;        // EXCHANGE: the token whose value is off the rules' list
     std::string otherFile;           // the other log's file name, where one is named
     std::uint32_t otherLine = 0;     // its line
 };

@@ -1,6 +1,7 @@
 #include "CrossCheck.h"
 
 #include <cmath>
+#include <optional>
 
 #include "CallDistance.h"
 #include "Engine.h"
@@ -96,8 +97,10 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
     const std::size_t total = w.Total(), nLogs = logs.size();
     // Logs each call is in (for the unique policy) and the calls with logs by
     // their one-deletion forms (for the probable busted call).
-    std::vector<std::uint32_t> logsWith(w.calls.Size(), 0), seenIn(w.calls.Size(), kNo);
+    std::vector<std::uint32_t> logsWith(w.calls.Size(), 0), seenIn(w.calls.Size(), kNo),
+        contactsWith(w.calls.Size(), 0);
     for (std::size_t g = 0; g < total; ++g) {
+        if (w.eligible[g]) ++contactsWith[w.call[g]];
         if (!w.eligible[g] || seenIn[w.call[g]] == w.logOf[g]) continue;
         seenIn[w.call[g]] = w.logOf[g];
         ++logsWith[w.call[g]];
@@ -133,7 +136,12 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
 
     // By log, on two threads: a contact's verdict, its log's miscopiedBy and
     // multiplierOk belong to its log alone.
+    const bool listed = rules.scoring == Scoring::PerContact &&
+                        std::any_of(rules.multipliers.begin(), rules.multipliers.end(),
+                                    [](const MultiplierRule& m) { return !m.valid.empty(); });
     ForEachParallel(nLogs, [&](std::size_t log) {
+    std::optional<PerContactScoring> scoring;
+    if (listed) scoring.emplace(logs[log], rules);
     for (std::size_t g = w.base[log]; g < w.base[log] + logs[log].contacts.size(); ++g) {
         if (!w.eligible[g]) continue;
         const std::uint32_t L = w.logOf[g];
@@ -152,7 +160,8 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
         if (other != kNo) {
             v.otherCall = w.logCall[w.logOf[other]];
             const ExchangeCheck ex = CompareExchange(rules, w.T(g).received, w.T(other).sent);
-            if (ex.bad) {
+            // A value not on the rules' list is miscopied whatever the other side sent.
+            if (ex.bad || (scoring && scoring->InvalidValue(g - w.base[L], w.T(other).sent))) {
                 v.verdict = Verdict::Exchange;
                 v.blamed = Blame::Self;
                 multiplierOk[L][g - w.base[L]] = !ex.multiplierBad;
@@ -187,7 +196,8 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
         }
         const std::uint32_t n = logsWith[w.call[g]];
         v.count = n;
-        if (rules.creditNoLog && n >= static_cast<std::uint64_t>(rules.uniqueMinLogs)) {
+        if (rules.creditNoLog && n >= static_cast<std::uint64_t>(rules.uniqueMinLogs) &&
+            contactsWith[w.call[g]] >= static_cast<std::uint64_t>(rules.uniqueMinContacts)) {
             v.verdict = Verdict::NoLog;
         } else {
             v.verdict = Verdict::Unique;
@@ -197,6 +207,22 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
         }
     }
     });
+}
+
+// A contact logged outside its mode's segments of the band is INVALID for
+// its own log, judged on its own logged frequency; its pair still stands for
+// the other side. A log without frequencies is never faulted.
+void OutsideSegments(Work& w, CheckResult& result) {
+    if (w.rules.segments.empty()) return;
+    for (std::size_t g = 0; g < w.Total(); ++g) {
+        if (!w.eligible[g]) continue;
+        const ContactTexts c = w.T(g);
+        if (!w.rules.OutsideSegments(c.band, c.mode, c.frequency)) continue;
+        ContactVerdict& v = w.V(result, g);
+        v.verdict = Verdict::Invalid;
+        v.blamed = Blame::Self;
+        w.eligible[g] = false;
+    }
 }
 
 // Dupes: a repeat within the rules' interval of a contact that counted
@@ -222,13 +248,14 @@ void DupesAndBlame(Work& w, CheckResult& result) {
             if (v.verdict == Verdict::Ok || v.verdict == Verdict::NoLog) counted[key] = static_cast<std::uint32_t>(g);
         }
     }
-    if (!rules.blameBoth) return;
+    const bool busted = rules.BustedBlamesBoth(), exchange = rules.ExchangeBlamesBoth();
+    if (!busted && !exchange) return;
     for (std::size_t g = 0; g < w.Total(); ++g) {
         if (!w.eligible[g]) continue;
         ContactVerdict& v = w.V(result, g);
         if (v.verdict != Verdict::Ok || v.otherLog == kNoIndex) continue;
         const ContactVerdict& ov = result.logs[v.otherLog].verdicts[v.otherContact];
-        if (ov.verdict == Verdict::Exchange || ov.verdict == Verdict::Busted) {
+        if ((exchange && ov.verdict == Verdict::Exchange) || (busted && ov.verdict == Verdict::Busted)) {
             v.verdict = Verdict::Partner;
             v.blamed = Blame::Other;
         }
@@ -242,14 +269,7 @@ void ScoreLog(const Work& w, std::size_t L, CheckResult& result, const std::vect
     LogResult& r = result.logs[L];
     const SubmittedLog& log = w.logs[L];
     const std::size_t n = log.contacts.size();
-    if (log.checklog) {
-        for (ContactVerdict& v : r.verdicts) {
-            v.checked = v.verdict;
-            v.verdict = Verdict::Checklog;
-            v.blamed = Blame::None;
-            v.points = 0;
-        }
-    } else {
+    if (!log.checklog || rules.checklogScore) {
         std::vector<std::size_t> rawIncluded, finalIncluded;
         std::vector<std::int64_t> rawPoints(n, 0), finalPoints(n, 0);
         std::vector<std::int64_t> newMultipliers;
@@ -267,13 +287,21 @@ void ScoreLog(const Work& w, std::size_t L, CheckResult& result, const std::vect
             r.raw = ScoreYol(log, rawIncluded, rawPoints);
             r.final = ScoreYol(log, finalIncluded, finalPoints, brought);
         } else {
+            const PerContactScoring scoring(log, rules);
             const std::vector<bool> all(n, true);
-            for (std::size_t i : rawIncluded) rawPoints[i] = rules.pointsConfirmed;
+            for (std::size_t i : rawIncluded) rawPoints[i] = scoring.FullPoints(i);
+            for (std::size_t i : finalIncluded) {
+                const Verdict v = r.verdicts[i].verdict;
+                finalPoints[i] = v == Verdict::Exchange                     ? rules.pointsMiscopied
+                                 : v == Verdict::NoLog && rules.pointsNoLog ? *rules.pointsNoLog
+                                                                            : rawPoints[i];
+            }
+            // A miscopied contact that earns nothing brings no multiplier either.
+            std::vector<bool> counts = multiplierOk;
             for (std::size_t i : finalIncluded)
-                finalPoints[i] = r.verdicts[i].verdict == Verdict::Exchange ? rules.pointsMiscopied
-                                                                            : rules.pointsConfirmed;
-            r.raw = ScorePerContact(log, rules, rawIncluded, rawPoints, all);
-            r.final = ScorePerContact(log, rules, finalIncluded, finalPoints, multiplierOk, brought);
+                if (r.verdicts[i].verdict == Verdict::Exchange && finalPoints[i] <= 0) counts[i] = false;
+            r.raw = scoring.Score(rawIncluded, rawPoints, all);
+            r.final = scoring.Score(finalIncluded, finalPoints, counts, brought);
         }
         std::int64_t penalty = 0;
         for (std::size_t i = 0; i < n; ++i) {
@@ -296,11 +324,20 @@ void ScoreLog(const Work& w, std::size_t L, CheckResult& result, const std::vect
             }
         }
         r.final.points = std::max<std::int64_t>(r.final.points - penalty, 0);
-        r.final.score = r.final.points * r.final.multipliers;
+        r.final.score = ScoreOf(r.final.points, r.final.multipliers);
         if (r.raw.score > 0)
             r.reductionPercent = 100.0 * static_cast<double>(r.raw.score - r.final.score) /
                                  static_cast<double>(r.raw.score);
     }
+    // A checklog's contacts are not scored; where the rules publish its
+    // score it stays in the totals above, shown and never ranked.
+    if (log.checklog)
+        for (ContactVerdict& v : r.verdicts) {
+            v.checked = v.verdict;
+            v.verdict = Verdict::Checklog;
+            v.blamed = Blame::None;
+            v.points = 0;
+        }
     std::int64_t checked = 0, errors = 0;
     for (const ContactVerdict& v : r.verdicts) {
         ++r.counts[static_cast<std::size_t>(v.verdict)];
@@ -340,6 +377,7 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
     BustedCalls(w);
     std::vector<std::vector<bool>> multiplierOk(logs.size());
     Verdicts(w, result, multiplierOk);
+    OutsideSegments(w, result);
     DupesAndBlame(w, result);
     ForEachParallel(logs.size(), [&](std::size_t L) { ScoreLog(w, L, result, multiplierOk[L], contactScores); });
     Summarise(w, result);
@@ -347,6 +385,37 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
     for (std::uint32_t id = 0; id < w.calls.Size(); ++id) result.calls.push_back(w.calls.Text(id));
     AssignClasses(logs, rules.categories, result);
     return result;
+}
+
+}  // namespace yol::check
+
+namespace yol::check {
+
+AloneScore ScoreAlone(const SubmittedLog& log, const Rules& rules) {
+    const std::vector<SubmittedLog> logs{log};
+    Work w(logs, rules);
+    CheckResult result;
+    result.logs.resize(1);
+    Prepare(w, result);
+    EstimateOffsets(w, result);
+    PeriodAndRepeats(w, result);
+    AloneScore out;
+    std::vector<std::size_t> included;
+    for (std::size_t i = 0; i < log.contacts.size(); ++i) {
+        const ContactTexts c = log.Texts(i);
+        if (!w.eligible[i] || w.outside[i] || rules.OutsideSegments(c.band, c.mode, c.frequency)) ++out.setAside;
+        else if (w.ownRepeat[i]) ++out.repeats;
+        else included.push_back(i);
+    }
+    std::vector<std::int64_t> points(log.contacts.size(), 0);
+    if (rules.scoring == Scoring::Yol) {
+        out.tally = ScoreYol(log, included, points);
+    } else {
+        const PerContactScoring scoring(log, rules);
+        for (std::size_t i : included) points[i] = scoring.FullPoints(i);
+        out.tally = scoring.Score(included, points, std::vector<bool>(log.contacts.size(), true), nullptr, &out.bands);
+    }
+    return out;
 }
 
 }  // namespace yol::check

@@ -33,6 +33,7 @@
 
 #include "CheckTypes.h"
 #include "Rules.h"
+#include "Scoring.h"
 
 namespace yol::check {
 
@@ -44,6 +45,17 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
 // (ReasonText) and the verdict file.
 VerdictFacts VerdictFactsOf(const std::vector<SubmittedLog>& logs, const CheckResult& result, std::size_t log,
                             std::size_t contact, const Rules& rules);
+
+// One log scored alone, as the entrant's own program scores it before any
+// check: every contact in the period, on a band, mode and segment of the
+// contest and not a repeat counts in full (the cross-check's raw score).
+struct AloneScore {
+    Tally tally;
+    std::vector<BandTally> bands;  // per-contact scoring only, in the order first worked
+    std::size_t setAside = 0;      // outside the period, band, mode or segments, or no call
+    std::size_t repeats = 0;
+};
+AloneScore ScoreAlone(const SubmittedLog& log, const Rules& rules);
 
 // Whether a received token agrees with what the other side sent, by the
 // token's check.

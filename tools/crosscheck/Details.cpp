@@ -7,6 +7,7 @@
 #include "Engine.h"
 #include "Outputs.h"
 #include "contestlog/Text.h"
+#include "Scoring.h"
 
 namespace yol::check {
 namespace {
@@ -105,6 +106,13 @@ VerdictFacts VerdictFactsOf(const std::vector<SubmittedLog>& logs, const CheckRe
         case Verdict::Exchange:
             if (hasOther) {
                 engine::ExchangeCheck ex = engine::CompareExchange(rules, mine.received, theirs().sent);
+                if (!ex.bad && rules.scoring == Scoring::PerContact) {
+                    if (auto off = PerContactScoring(log, rules).InvalidValue(i, theirs().sent)) {
+                        f.offListToken = std::move(off->token);
+                        f.value = std::move(off->value);
+                        break;
+                    }
+                }
                 f.sent = std::move(ex.sent);
                 f.copied = std::move(ex.copied);
             }
@@ -135,6 +143,11 @@ VerdictFacts VerdictFactsOf(const std::vector<SubmittedLog>& logs, const CheckRe
             } else if (!Allowed(rules.modes, mine.mode)) {
                 f.cause = SetAsideCause::Mode;
                 f.value = mine.mode;
+            } else if (auto segments = rules.OutsideSegments(mine.band, mine.mode, mine.frequency)) {
+                f.cause = SetAsideCause::Segment;
+                f.value = mine.frequency;
+                f.mode = engine::Upper(mine.mode);
+                f.segments = std::move(*segments);
             } else {
                 f.cause = f.worked.empty() ? SetAsideCause::NoCall : SetAsideCause::OwnCall;
             }
@@ -165,7 +178,10 @@ std::string ReasonText(const VerdictFacts& f) {
             if (!f.loggedAs.empty()) d = f.otherCall + " logged your call as " + f.loggedAs;
             break;
         case Verdict::Exchange:
-            d = "you copied " + f.sent + " as " + f.copied;
+            if (!f.offListToken.empty())
+                d = "the " + f.offListToken + " " + f.value + " is not on the rules' list";
+            else
+                d = "you copied " + f.sent + " as " + f.copied;
             break;
         case Verdict::Busted:
             d = "logged " + f.worked + ", the station worked was " + f.otherCall;
@@ -193,6 +209,9 @@ std::string ReasonText(const VerdictFacts& f) {
             switch (f.cause) {
                 case SetAsideCause::Band: d = "band " + f.value + " is not in the contest"; break;
                 case SetAsideCause::Mode: d = "mode " + f.value + " is not in the contest"; break;
+                case SetAsideCause::Segment:
+                    d = "logged on " + f.value + " kHz, outside the " + f.mode + " segment of the band (" + f.segments + ")";
+                    break;
                 case SetAsideCause::NoCall: d = "no call logged"; break;
                 default: d = "the station's own call"; break;
             }

@@ -1,10 +1,15 @@
 #include "Rules.h"
 
+#include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
+#include <sstream>
 
 #include <toml++/toml.h>
 
@@ -19,7 +24,9 @@ std::string Upper(std::string_view s) {
     return out;
 }
 
+constexpr std::size_t kMaxRulesBytes = 1 << 20;
 
+using KeyHandlers = std::map<std::string, std::function<void(const toml::node&, const std::string&)>>;
 
 // Reads one table's keys against a list of known ones, so that an unknown
 // key is an error with its line.
@@ -32,8 +39,7 @@ public:
     }
 
     // Calls `on` for each key of the table; unknown keys fail.
-    void Keys(const toml::table& table, const std::string& prefix,
-              const std::map<std::string, std::function<void(const toml::node&, const std::string&)>>& on) {
+    void Keys(const toml::table& table, const std::string& prefix, const KeyHandlers& on) {
         for (const auto& [key, node] : table) {
             const std::string name(key.str());
             auto it = on.find(name);
@@ -47,30 +53,63 @@ public:
         if (auto v = n.as_string()) return v->get();
         Fail(n.source(), "'" + key + "' must be a string");
     }
-    std::int64_t Integer(const toml::node& n, const std::string& key, std::int64_t min) const {
+    std::int64_t Integer(const toml::node& n, const std::string& key, std::int64_t min, std::int64_t max) const {
         auto v = n.as_integer();
         if (!v) Fail(n.source(), "'" + key + "' must be an integer");
-        if (v->get() < min) Fail(n.source(), "'" + key + "' must be at least " + std::to_string(min));
+        if (v->get() < min || v->get() > max)
+            Fail(n.source(), "'" + key + "' must be from " + std::to_string(min) + " to " + std::to_string(max));
         return v->get();
     }
-    double Number(const toml::node& n, const std::string& key) const {
+    double Number(const toml::node& n, const std::string& key, double max) const {
         double value = 0;
         if (auto i = n.as_integer()) value = static_cast<double>(i->get());
         else if (auto f = n.as_floating_point()) value = f->get();
         else Fail(n.source(), "'" + key + "' must be a number");
-        if (!(value >= 0) || !std::isfinite(value)) Fail(n.source(), "'" + key + "' must be 0 or more");
+        if (!(value >= 0) || !(value <= max))
+            Fail(n.source(), "'" + key + "' must be from 0 to " + Trimmed(max));
         return value;
+    }
+    bool Boolean(const toml::node& n, const std::string& key) const {
+        auto b = n.as_boolean();
+        if (!b) Fail(n.source(), "'" + key + "' must be true or false");
+        return b->get();
+    }
+    const toml::array& Array(const toml::node& n, const std::string& key, const char* what) const {
+        auto a = n.as_array();
+        if (!a) Fail(n.source(), "'" + key + "' must be an array of " + what);
+        if (a->size() > kMaxListEntries)
+            Fail(n.source(), "'" + key + "' holds " + std::to_string(a->size()) + " entries; at most " +
+                                 std::to_string(kMaxListEntries));
+        return *a;
+    }
+    static std::string Trimmed(double v) {
+        std::string s = std::to_string(v);
+        while (s.find('.') != std::string::npos && (s.back() == '0' || s.back() == '.')) {
+            const bool dot = s.back() == '.';
+            s.pop_back();
+            if (dot) break;
+        }
+        return s;
     }
     const toml::table& Table(const toml::node& n, const std::string& key) const {
         if (auto t = n.as_table()) return *t;
         Fail(n.source(), "'" + key + "' must be a table");
     }
     std::vector<std::string> Strings(const toml::node& n, const std::string& key) const {
-        auto a = n.as_array();
-        if (!a) Fail(n.source(), "'" + key + "' must be an array of strings");
         std::vector<std::string> out;
-        for (const toml::node& e : *a) out.push_back(String(e, key + "[]"));
+        for (const toml::node& e : Array(n, key, "strings")) out.push_back(String(e, key + "[]"));
         return out;
+    }
+    std::vector<std::string> UpperStrings(const toml::node& n, const std::string& key) const {
+        std::vector<std::string> out = Strings(n, key);
+        for (std::string& s : out) s = Upper(s);
+        return out;
+    }
+    // "self" or "both".
+    bool BlameBoth(const toml::node& n, const std::string& key) const {
+        const std::string b = String(n, key);
+        if (b != "self" && b != "both") Fail(n.source(), "'" + key + "' must be \"self\" or \"both\"");
+        return b == "both";
     }
     std::int64_t Minute(const toml::node& n, const std::string& key) const {
         if (auto dt = n.as_date_time()) {
@@ -98,10 +137,8 @@ private:
 };
 
 std::vector<ExchangeToken> Tokens(Reader& r, const toml::node& n, const std::string& key) {
-    auto a = n.as_array();
-    if (!a) r.Fail(n.source(), "'" + key + "' must be an array of tables {name, check}");
     std::vector<ExchangeToken> out;
-    for (const toml::node& e : *a) {
+    for (const toml::node& e : r.Array(n, key, "tables {name, check}")) {
         const toml::table& t = r.Table(e, key + "[]");
         ExchangeToken token;
         bool named = false;
@@ -123,7 +160,190 @@ std::vector<ExchangeToken> Tokens(Reader& r, const toml::node& n, const std::str
     return out;
 }
 
+std::vector<Segment> Segments(Reader& r, const toml::node& n, const std::string& key) {
+    std::vector<Segment> out;
+    for (const toml::node& e : r.Array(n, key, "tables {band, mode, low, high}")) {
+        const toml::table& t = r.Table(e, key + "[]");
+        Segment seg;
+        bool low = false, high = false;
+        r.Keys(t, key + "[]",
+               {{"band", [&](const toml::node& v, const std::string& k) { seg.band = Upper(r.String(v, k)); }},
+                {"mode", [&](const toml::node& v, const std::string& k) { seg.mode = Upper(r.String(v, k)); }},
+                {"low", [&](const toml::node& v, const std::string& k) { seg.low = r.Number(v, k, 1e8), low = true; }},
+                {"high", [&](const toml::node& v, const std::string& k) { seg.high = r.Number(v, k, 1e8), high = true; }}});
+        if (seg.band.empty() || seg.mode.empty() || !low || !high)
+            r.Fail(e.source(), "'" + key + "' entry needs band, mode, low and high (kHz)");
+        if (seg.high < seg.low) r.Fail(e.source(), "'" + key + "' entry: high below low");
+        out.push_back(std::move(seg));
+    }
+    return out;
+}
+
+std::vector<PointsRow> PointsRows(Reader& r, const toml::node& n, const std::string& key) {
+    std::vector<PointsRow> out;
+    for (const toml::node& e : r.Array(n, key, "tables {relation, ..., points}")) {
+        const toml::table& t = r.Table(e, key + "[]");
+        PointsRow row;
+        bool points = false;
+        const std::string k0 = key + "[]";
+        r.Keys(t, k0,
+               {{"relation", [&](const toml::node& v, const std::string& k) {
+                     static const std::map<std::string, Relation> names{
+                         {"any", Relation::Any},
+                         {"same-country", Relation::SameCountry},
+                         {"other-country", Relation::OtherCountry},
+                         {"same-continent", Relation::SameContinent},
+                         {"other-continent", Relation::OtherContinent},
+                         {"same-cq-zone", Relation::SameCqZone},
+                         {"same-itu-zone", Relation::SameItuZone}};
+                     auto it = names.find(r.String(v, k));
+                     if (it == names.end())
+                         r.Fail(v.source(), "'" + k + "' must be any, same-country, other-country, same-continent, "
+                                                      "other-continent, same-cq-zone or same-itu-zone");
+                     row.relation = it->second;
+                 }},
+                {"from_continents", [&](const toml::node& v, const std::string& k) { row.fromContinents = r.UpperStrings(v, k); }},
+                {"to_continents", [&](const toml::node& v, const std::string& k) { row.toContinents = r.UpperStrings(v, k); }},
+                {"from_countries", [&](const toml::node& v, const std::string& k) { row.fromCountries = r.UpperStrings(v, k); }},
+                {"to_countries", [&](const toml::node& v, const std::string& k) { row.toCountries = r.UpperStrings(v, k); }},
+                {"bands", [&](const toml::node& v, const std::string& k) { row.bands = r.UpperStrings(v, k); }},
+                {"modes", [&](const toml::node& v, const std::string& k) { row.modes = r.UpperStrings(v, k); }},
+                {"token_letters", [&](const toml::node& v, const std::string& k) { row.tokenLetters = r.String(v, k); }},
+                {"points", [&](const toml::node& v, const std::string& k) {
+                     row.points = r.Integer(v, k, 0, kMaxPoints);
+                     points = true;
+                 }}});
+        if (!points) r.Fail(e.source(), "'" + key + "' row without points");
+        out.push_back(std::move(row));
+    }
+    return out;
+}
+
+std::vector<MultiplierRule> MultiplierRules(Reader& r, const toml::node& n, const std::string& key,
+                                            const ReadBeside& beside) {
+    std::vector<MultiplierRule> out;
+    for (const toml::node& e : r.Array(n, key, "tables {kind, ...}")) {
+        const toml::table& t = r.Table(e, key + "[]");
+        MultiplierRule m;
+        bool kind = false;
+        r.Keys(t, key + "[]",
+               {{"kind", [&](const toml::node& v, const std::string& k) {
+                     static const std::map<std::string, MultiplierKind> names{
+                         {"token", MultiplierKind::Token},     {"country", MultiplierKind::Country},
+                         {"cq-zone", MultiplierKind::CqZone},  {"itu-zone", MultiplierKind::ItuZone},
+                         {"prefix", MultiplierKind::Prefix}};
+                     auto it = names.find(r.String(v, k));
+                     if (it == names.end())
+                         r.Fail(v.source(), "'" + k + "' must be token, country, cq-zone, itu-zone or prefix");
+                     m.kind = it->second;
+                     kind = true;
+                 }},
+                {"token", [&](const toml::node& v, const std::string& k) { m.token = r.String(v, k); }},
+                {"per", [&](const toml::node& v, const std::string& k) {
+                     const std::string per = r.String(v, k);
+                     if (per != "band" && per != "contest") r.Fail(v.source(), "'" + k + "' must be \"band\" or \"contest\"");
+                     m.perBand = per == "band";
+                 }},
+                {"per_mode", [&](const toml::node& v, const std::string& k) { m.perMode = r.Boolean(v, k); }},
+                {"from_continents", [&](const toml::node& v, const std::string& k) { m.fromContinents = r.UpperStrings(v, k); }},
+                {"from_countries", [&](const toml::node& v, const std::string& k) { m.fromCountries = r.UpperStrings(v, k); }},
+                {"except_from_countries", [&](const toml::node& v, const std::string& k) { m.exceptFromCountries = r.UpperStrings(v, k); }},
+                {"not_counted", [&](const toml::node& v, const std::string& k) { m.notCounted = r.UpperStrings(v, k); }},
+                {"valid", [&](const toml::node& v, const std::string& k) {
+                     const std::vector<std::string> list = r.UpperStrings(v, k);
+                     m.valid.insert(m.valid.end(), list.begin(), list.end());
+                 }},
+                {"valid_file", [&](const toml::node& v, const std::string& k) {
+                     const std::string name = r.String(v, k);
+                     if (!beside) r.Fail(v.source(), "'" + k + "': no file can be read beside these rules");
+                     std::string text;
+                     try {
+                         text = beside(name);
+                     } catch (const std::exception& ex) {
+                         r.Fail(v.source(), "'" + k + "': " + ex.what());
+                     }
+                     // One value a line or several split by blanks or commas; '#' starts a comment.
+                     std::istringstream lines(text);
+                     std::string line;
+                     while (std::getline(lines, line)) {
+                         line = line.substr(0, line.find('#'));
+                         for (char& c : line)
+                             if (c == ',' || c == '\t' || c == '\r') c = ' ';
+                         std::istringstream words(line);
+                         std::string word;
+                         while (words >> word) m.valid.push_back(Upper(word));
+                         if (m.valid.size() > kMaxListEntries)
+                             r.Fail(v.source(), "'" + k + "': " + name + " holds more than " +
+                                                    std::to_string(kMaxListEntries) + " values");
+                     }
+                 }}});
+        if (!kind) r.Fail(e.source(), "'" + key + "' entry without a kind");
+        if (m.kind == MultiplierKind::Token && m.token.empty())
+            r.Fail(e.source(), "'" + key + "' entry of kind token names no token");
+        if (m.valid.size() > kMaxListEntries)
+            r.Fail(e.source(), "'" + key + "' entry: more than " + std::to_string(kMaxListEntries) + " valid values");
+        std::sort(m.valid.begin(), m.valid.end());
+        m.valid.erase(std::unique(m.valid.begin(), m.valid.end()), m.valid.end());
+        out.push_back(std::move(m));
+    }
+    return out;
+}
+
 }  // namespace
+
+std::int64_t ScoreOf(std::int64_t points, std::int64_t multipliers) noexcept {
+    std::int64_t score = 0;
+    if (__builtin_mul_overflow(points, multipliers, &score)) return (points < 0) != (multipliers < 0) ? -kMaxScore : kMaxScore;
+    return score;
+}
+
+std::vector<MultiplierRule> Rules::AllMultipliers() const {
+    std::vector<MultiplierRule> all = multipliers;
+    if (!multiplierToken.empty()) {
+        MultiplierRule m;
+        m.kind = MultiplierKind::Token;
+        m.token = multiplierToken;
+        all.insert(all.begin(), std::move(m));
+    }
+    return all;
+}
+
+bool Rules::NeedsCountries() const noexcept {
+    if (scoring == Scoring::Yol) return true;
+    for (const PointsRow& row : pointsTable)
+        if (row.relation != Relation::Any || !row.fromContinents.empty() || !row.toContinents.empty() ||
+            !row.fromCountries.empty() || !row.toCountries.empty())
+            return true;
+    for (const MultiplierRule& m : multipliers)
+        if (m.kind == MultiplierKind::Country || !m.fromContinents.empty() || !m.fromCountries.empty() ||
+            !m.exceptFromCountries.empty() ||
+            ((m.kind == MultiplierKind::CqZone || m.kind == MultiplierKind::ItuZone) && m.token.empty()))
+            return true;
+    return false;
+}
+
+std::optional<std::string> Rules::OutsideSegments(std::string_view band, std::string_view mode,
+                                                  std::string_view frequency) const {
+    if (segments.empty() || frequency.empty()) return std::nullopt;
+    double khz = 0;
+    const auto [stop, ec] = std::from_chars(frequency.data(), frequency.data() + frequency.size(), khz);
+    if (ec != std::errc() || stop != frequency.data() + frequency.size() || khz < 1000) return std::nullopt;
+    const std::string b = Upper(band), m = Upper(mode);
+    std::string spans;
+    for (const Segment& s : segments) {
+        if (s.band != b || s.mode != m) continue;
+        if (khz >= s.low && khz <= s.high) return std::nullopt;
+        if (!spans.empty()) spans += ", ";
+        spans += Reader::Trimmed(s.low) + "-" + Reader::Trimmed(s.high) + " kHz";
+    }
+    if (spans.empty()) return std::nullopt;
+    return spans;
+}
+
+bool Rules::ValidValue(const MultiplierRule& rule, std::string_view value) {
+    if (rule.valid.empty()) return true;
+    return std::binary_search(rule.valid.begin(), rule.valid.end(), Upper(value));
+}
 
 std::size_t Rules::ReceivedIndex(std::string_view tokenName) const noexcept {
     for (std::size_t i = 0; i < received.size(); ++i)
@@ -178,7 +398,10 @@ std::int64_t ParseUtcMinute(std::string_view s) noexcept {
     return contestlog::UtcMinutes(s.substr(0, 10), time);
 }
 
-Rules ParseRules(std::string_view text, const std::string& file) {
+Rules ParseRules(std::string_view text, const std::string& file, const ReadBeside& beside) {
+    if (text.size() > kMaxRulesBytes)
+        throw RulesError(file + ":1: a rules file of " + std::to_string(text.size()) + " bytes; at most " +
+                         std::to_string(kMaxRulesBytes));
     toml::table root;
     try {
         root = toml::parse(text, file);
@@ -188,15 +411,18 @@ Rules ParseRules(std::string_view text, const std::string& file) {
     }
     Rules rules = YolRules();
     Reader r(file);
-    toml::source_region multiplierAt;
+    toml::source_region multiplierAt, multipliersAt;
+    auto minutes = [&](std::int64_t& into) {
+        return [&r, &into](const toml::node& v, const std::string& k) { into = r.Integer(v, k, 0, kMaxMinutes); };
+    };
+    auto points = [&](std::int64_t& into) {
+        return [&r, &into](const toml::node& v, const std::string& k) { into = r.Integer(v, k, 0, kMaxPoints); };
+    };
     r.Keys(root, "",
            {{"name", [&](const toml::node& n, const std::string& k) { rules.name = r.String(n, k); }},
             {"bands", [&](const toml::node& n, const std::string& k) { rules.bands = r.Strings(n, k); }},
-            {"modes",
-             [&](const toml::node& n, const std::string& k) {
-                 rules.modes = r.Strings(n, k);
-                 for (auto& m : rules.modes) m = Upper(m);
-             }},
+            {"modes", [&](const toml::node& n, const std::string& k) { rules.modes = r.UpperStrings(n, k); }},
+            {"segments", [&](const toml::node& n, const std::string& k) { rules.segments = Segments(r, n, k); }},
             {"period",
              [&](const toml::node& n, const std::string& k) {
                  r.Keys(r.Table(n, k), k,
@@ -218,33 +444,31 @@ Rules ParseRules(std::string_view text, const std::string& file) {
             {"matching",
              [&](const toml::node& n, const std::string& k) {
                  r.Keys(r.Table(n, k), k,
-                        {{"window", [&](const toml::node& v, const std::string& kk) { rules.window = r.Integer(v, kk, 0); }},
-                         {"offset_window", [&](const toml::node& v, const std::string& kk) { rules.offsetWindow = r.Integer(v, kk, 0); }},
-                         {"dupe_after", [&](const toml::node& v, const std::string& kk) { rules.dupeAfter = r.Integer(v, kk, 0); }},
-                         {"blame", [&](const toml::node& v, const std::string& kk) {
-                              const std::string b = r.String(v, kk);
-                              if (b == "self") rules.blameBoth = false;
-                              else if (b == "both") rules.blameBoth = true;
-                              else r.Fail(v.source(), "'" + kk + "' must be \"self\" or \"both\"");
+                        {{"window", minutes(rules.window)},
+                         {"offset_window", minutes(rules.offsetWindow)},
+                         {"dupe_after", minutes(rules.dupeAfter)},
+                         {"blame", [&](const toml::node& v, const std::string& kk) { rules.blameBoth = r.BlameBoth(v, kk); }},
+                         {"blame_busted", [&](const toml::node& v, const std::string& kk) { rules.blameBustedBoth = r.BlameBoth(v, kk); }},
+                         {"blame_exchange", [&](const toml::node& v, const std::string& kk) { rules.blameExchangeBoth = r.BlameBoth(v, kk); }},
+                         {"blame_nil", [&](const toml::node& v, const std::string& kk) {
+                              if (r.String(v, kk) != "self")
+                                  r.Fail(v.source(), "'" + kk + "' can only be \"self\": the other side logged no contact to take");
                           }}});
              }},
             {"penalty",
              [&](const toml::node& n, const std::string& k) {
                  r.Keys(r.Table(n, k), k,
-                        {{"busted", [&](const toml::node& v, const std::string& kk) { rules.bustedPenalty = r.Number(v, kk); }},
-                         {"nil", [&](const toml::node& v, const std::string& kk) { rules.nilPenalty = r.Number(v, kk); }}});
+                        {{"busted", [&](const toml::node& v, const std::string& kk) { rules.bustedPenalty = r.Number(v, kk, kMaxPenalty); }},
+                         {"nil", [&](const toml::node& v, const std::string& kk) { rules.nilPenalty = r.Number(v, kk, kMaxPenalty); }}});
              }},
             {"unique",
              [&](const toml::node& n, const std::string& k) {
                  r.Keys(r.Table(n, k), k,
-                        {{"min_logs", [&](const toml::node& v, const std::string& kk) { rules.uniqueMinLogs = r.Integer(v, kk, 1); }},
-                         {"credit", [&](const toml::node& v, const std::string& kk) {
-                              auto b = v.as_boolean();
-                              if (!b) r.Fail(v.source(), "'" + kk + "' must be true or false");
-                              rules.creditNoLog = b->get();
-                          }},
+                        {{"min_logs", [&](const toml::node& v, const std::string& kk) { rules.uniqueMinLogs = r.Integer(v, kk, 1, 1'000'000); }},
+                         {"min_contacts", [&](const toml::node& v, const std::string& kk) { rules.uniqueMinContacts = r.Integer(v, kk, 1, 1'000'000); }},
+                         {"credit", [&](const toml::node& v, const std::string& kk) { rules.creditNoLog = r.Boolean(v, kk); }},
                          {"busy_log", [&](const toml::node& v, const std::string& kk) {
-                              rules.busyCallCount = r.Integer(v, kk, 0);
+                              rules.busyCallCount = r.Integer(v, kk, 0, 1'000'000'000);
                           }}});
              }},
             {"scoring",
@@ -256,8 +480,15 @@ Rules ParseRules(std::string_view text, const std::string& file) {
                               else if (m == "per-contact") rules.scoring = Scoring::PerContact;
                               else r.Fail(v.source(), "'" + kk + "' must be \"yol\" or \"per-contact\"");
                           }},
-                         {"confirmed", [&](const toml::node& v, const std::string& kk) { rules.pointsConfirmed = r.Integer(v, kk, 0); }},
-                         {"miscopied", [&](const toml::node& v, const std::string& kk) { rules.pointsMiscopied = r.Integer(v, kk, 0); }},
+                         {"confirmed", points(rules.pointsConfirmed)},
+                         {"miscopied", points(rules.pointsMiscopied)},
+                         {"no_log", [&](const toml::node& v, const std::string& kk) { rules.pointsNoLog = r.Integer(v, kk, 0, kMaxPoints); }},
+                         {"checklog_score", [&](const toml::node& v, const std::string& kk) { rules.checklogScore = r.Boolean(v, kk); }},
+                         {"points", [&](const toml::node& v, const std::string& kk) { rules.pointsTable = PointsRows(r, v, kk); }},
+                         {"multipliers", [&](const toml::node& v, const std::string& kk) {
+                              rules.multipliers = MultiplierRules(r, v, kk, beside);
+                              multipliersAt = v.source();
+                          }},
                          {"multiplier", [&](const toml::node& v, const std::string& kk) {
                               rules.multiplierToken = r.String(v, kk);
                               multiplierAt = v.source();
@@ -268,8 +499,38 @@ Rules ParseRules(std::string_view text, const std::string& file) {
         r.Fail(root.source(), "'exchange.sent' and 'exchange.received' must name as many tokens");
     if (!rules.multiplierToken.empty() && rules.ReceivedIndex(rules.multiplierToken) == kNone)
         r.Fail(multiplierAt, "'scoring.multiplier' names no received token: '" + rules.multiplierToken + "'");
+    for (const MultiplierRule& m : rules.multipliers)
+        if (!m.token.empty() && rules.ReceivedIndex(m.token) == kNone)
+            r.Fail(multipliersAt, "'scoring.multipliers' names no received token: '" + m.token + "'");
+    for (const PointsRow& row : rules.pointsTable)
+        if (!row.tokenLetters.empty() && rules.ReceivedIndex(row.tokenLetters) == kNone)
+            r.Fail(root.source(), "'scoring.points' names no received token: '" + row.tokenLetters + "'");
     if (rules.offsetWindow < rules.window) rules.offsetWindow = rules.window;
     return rules;
+}
+
+Rules LoadRules(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) throw RulesError(path + ": a folder, not a rules file");
+    auto read = [](const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        if (!in) throw RulesError("cannot read " + file);
+        std::string text(kMaxRulesBytes + 1, '\0');
+        in.read(text.data(), static_cast<std::streamsize>(text.size()));
+        if (in.bad()) throw RulesError("cannot read " + file);
+        text.resize(static_cast<std::size_t>(in.gcount()));
+        return text;
+    };
+    const std::string text = read(path);
+    const fs::path dir = fs::path(path).parent_path();
+    return ParseRules(text, path, [&](const std::string& name) {
+        const fs::path beside = dir / name;
+        if (fs::is_directory(beside, ec)) throw RulesError(beside.string() + " is a folder");
+        std::string t = read(beside.string());
+        if (t.size() > kMaxRulesBytes) throw RulesError(beside.string() + " is larger than 1 MiB");
+        return t;
+    });
 }
 
 }  // namespace yol::check

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -11,6 +13,10 @@
 
 #include "Categories.h"
 #include "CheckTypes.h"
+
+namespace yol::contestlog {
+class CountryFile;
+}
 
 namespace yol::check {
 
@@ -31,6 +37,62 @@ enum class Scoring : std::uint8_t {
     PerContact,  // points per confirmed / miscopied contact, multipliers of one received token per band
 };
 
+// A stretch of a band a mode may use, in kHz, both ends included.
+struct Segment {
+    std::string band, mode;  // upper case
+    double low = 0, high = 0;
+};
+
+// Who worked whom, for the points of a contact: the two stations' countries,
+// continents and zones from the country file (zones from a received token
+// where the rules name one).
+enum class Relation : std::uint8_t { Any, SameCountry, OtherCountry, SameContinent, OtherContinent, SameCqZone, SameItuZone };
+
+// One row of the points table: the first row whose conditions all hold gives
+// the contact's points. Empty lists: any.
+struct PointsRow {
+    Relation relation = Relation::Any;
+    std::vector<std::string> fromContinents, toContinents;  // the logging / the worked station's continent
+    std::vector<std::string> fromCountries, toCountries;    // primary prefixes of the country file ("K", "VE")
+    std::vector<std::string> bands, modes;
+    std::string tokenLetters;  // a received token's name: the row holds only when that token is not a number
+    std::int64_t points = 0;
+};
+
+// What a multiplier counts the distinct values of.
+enum class MultiplierKind : std::uint8_t {
+    Token,    // a received token's value
+    Country,  // the worked station's country (its primary prefix in the country file)
+    CqZone,   // its CQ zone: the token named, else the country file's
+    ItuZone,  // its ITU zone: likewise
+    Prefix,   // its prefix by the prefix-contest rule (PrefixOf)
+};
+
+struct MultiplierRule {
+    MultiplierKind kind = MultiplierKind::Token;
+    std::string token;             // Token: required; zones: optional
+    bool perBand = true;           // false: once per contest
+    bool perMode = false;          // counted again on each mode
+    std::vector<std::string> valid;  // upper case, sorted; empty: any value
+    std::vector<std::string> notCounted;  // values that never count (one's own side's countries)
+    // Which logging stations count it (their country file continent and
+    // primary prefix); empty lists: all.
+    std::vector<std::string> fromContinents, fromCountries, exceptFromCountries;
+};
+
+// The limits of a rules file. A contact earns at most kMaxPoints and a
+// penalty takes at most kMaxPenalty times its points, so a log's points stay
+// below 2^43 for the 2^32 contacts a log can hold; the score (points times
+// multipliers) is multiplied checked and stops at kMaxScore.
+inline constexpr std::int64_t kMaxPoints = 1000;
+inline constexpr double kMaxPenalty = 10;
+inline constexpr std::int64_t kMaxScore = INT64_MAX;
+inline constexpr std::int64_t kMaxMinutes = 7 * 24 * 60;  // windows, dupe interval: a week
+inline constexpr std::size_t kMaxListEntries = 10'000;    // bands, segments, rows, valid values ...
+
+// points x multipliers, stopping at kMaxScore.
+std::int64_t ScoreOf(std::int64_t points, std::int64_t multipliers) noexcept;
+
 struct Rules {
     std::string name = "YOL";
     std::int64_t start = kNoMinute, end = kNoMinute;  // minutes, UTC; end exclusive
@@ -42,13 +104,37 @@ struct Rules {
     double bustedPenalty = 0;        // k: a busted call costs the contact and k times its points
     double nilPenalty = 0;           // k for not-in-log
     std::int64_t uniqueMinLogs = 1;  // a call with no log is credited when in at least N logs
+    std::int64_t uniqueMinContacts = 1;  // ... and in at least N contacts
     bool creditNoLog = true;         // false: a call with no log is never credited
-    bool blameBoth = false;          // the other side loses the contact too
+    bool blameBoth = false;          // the other side loses the contact too (any kind)
+    std::optional<bool> blameBustedBoth, blameExchangeBoth;  // per kind; unset: blameBoth
     Scoring scoring = Scoring::Yol;
     std::int64_t pointsConfirmed = 1, pointsMiscopied = 0;  // per-contact scoring
+    std::optional<std::int64_t> pointsNoLog;  // per-contact: credited without a log; unset: as confirmed
     std::string multiplierToken;  // per-contact: received token name; empty: score = points
     std::int64_t busyCallCount = 20;  // a probable busted call needs a log with this many contacts
     CategoryRules categories;         // the contest's classes ([categories])
+    bool checklogScore = false;   // a checklog's score is worked out and shown (never ranked)
+    std::vector<Segment> segments;         // empty: any frequency
+    std::vector<PointsRow> pointsTable;    // per-contact: points by relation; empty: `confirmed`
+    std::vector<MultiplierRule> multipliers;  // per-contact: summed; the `multiplier` key is one of them
+    // The country file for relations, countries, zones and the log's own
+    // country; set by the program that loaded it, never read from the file.
+    const contestlog::CountryFile* countries = nullptr;
+
+    bool BustedBlamesBoth() const noexcept { return blameBustedBoth.value_or(blameBoth); }
+    bool ExchangeBlamesBoth() const noexcept { return blameExchangeBoth.value_or(blameBoth); }
+    // The multipliers counted: `multipliers`, and the `multiplier` token per band.
+    std::vector<MultiplierRule> AllMultipliers() const;
+    // Whether the scoring needs the country file.
+    bool NeedsCountries() const noexcept;
+    // The segments of the contact's band and mode it lies outside, as
+    // "14000-14070 kHz" (several joined by ", "), or nothing when it lies in
+    // one, its band and mode have none, or the frequency is not in kHz.
+    std::optional<std::string> OutsideSegments(std::string_view band, std::string_view mode,
+                                               std::string_view frequency) const;
+    // Whether a received value may be the multiplier `rule` counts.
+    static bool ValidValue(const MultiplierRule& rule, std::string_view value);
 
     // The index of a received token by name, or kNone.
     std::size_t ReceivedIndex(std::string_view name) const noexcept;
@@ -64,8 +150,15 @@ Rules YolRules();
 
 // Reads a rules file's text; keys not given keep YolRules()'s values. Throws
 // RulesError naming `file` and the line for bad TOML, unknown keys, wrong
-// types and values out of range.
-Rules ParseRules(std::string_view text, const std::string& file);
+// types, values out of range and lists longer than kMaxListEntries.
+// `beside` reads a file named in the rules (valid_file), relative to the
+// rules file; without it such a key is an error.
+using ReadBeside = std::function<std::string(const std::string& name)>;
+Rules ParseRules(std::string_view text, const std::string& file, const ReadBeside& beside = {});
+
+// Reads the rules file at `path` (at most 1 MiB; a folder, a file that cannot
+// be read or a larger one is a RulesError) and the files it names beside it.
+Rules LoadRules(const std::string& path);
 
 // "2026-12-05 12:00" or "2026-12-05T12:00:00Z" -> minutes since 1970; kNoMinute when bad.
 std::int64_t ParseUtcMinute(std::string_view text) noexcept;

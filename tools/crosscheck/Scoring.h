@@ -1,10 +1,14 @@
-// The two scorings a rules file can name, over a log's contacts that count.
+// The two scorings a rules file can name, over a log's contacts that count:
+// the YOL scoring core, and per-contact scoring with its families.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "CheckTypes.h"
+#include "Families.h"
 #include "Rules.h"
 
 namespace yol::check {
@@ -18,15 +22,63 @@ namespace yol::check {
 Tally ScoreYol(const SubmittedLog& log, const std::vector<std::size_t>& included,
                std::vector<std::int64_t>& points, std::vector<std::int64_t>* newMultipliers = nullptr);
 
-// Per-contact scoring: each included contact earns `points[i]` (already
-// set by the caller); multipliers are the distinct values of the rules'
-// multiplier token per band among contacts earning points, except where
-// `countMultiplier[i]` is false. `newMultipliers`, where given, gets 1 at the
-// contact that first brought each multiplier (in the included order).
-Tally ScorePerContact(const SubmittedLog& log, const Rules& rules,
-                      const std::vector<std::size_t>& included,
-                      const std::vector<std::int64_t>& points,
-                      const std::vector<bool>& countMultiplier,
-                      std::vector<std::int64_t>* newMultipliers = nullptr);
+// One band's part of a score; a multiplier counted once per contest
+// belongs to the band it was first worked on.
+struct BandTally {
+    std::string band;
+    Tally tally;
+};
+
+// Per-contact scoring of one log: points by outcome and, where the rules
+// give a points table, by who worked whom; multipliers the sum of the rules'
+// multipliers (distinct values per band or contest, optionally per mode).
+class PerContactScoring {
+public:
+    PerContactScoring(const SubmittedLog& log, const Rules& rules);
+
+    // The points contact i earns when it counts in full: the first row of the
+    // points table that holds, else the rules' `confirmed`.
+    std::int64_t FullPoints(std::size_t i) const;
+    // "the loc ONT is not on the rules' list" when a value contact i received
+    // for a multiplier this log counts is not on its list and is not what the
+    // other side sent (`sent`: its sent exchange; a value both logs agree on
+    // stands, and brings no multiplier); else nothing.
+    struct OffList {
+        std::string token, value;  // the token's name in the rules, the value received (upper case)
+    };
+    std::optional<OffList> InvalidValue(std::size_t i, std::string_view sent) const;
+
+    // Each included contact earns `points[i]` (set by the caller) and brings
+    // multipliers except where `countMultiplier[i]` is false (a contact of 0
+    // points too: a same-country contact counts its zone and country). `newMultipliers`, where given, gets the multipliers each contact
+    // first brought (in the included order); `byBand` the tally per band.
+    Tally Score(const std::vector<std::size_t>& included, const std::vector<std::int64_t>& points,
+                const std::vector<bool>& countMultiplier, std::vector<std::int64_t>* newMultipliers = nullptr,
+                std::vector<BandTally>* byBand = nullptr) const;
+
+private:
+    struct Counted {
+        MultiplierRule rule;
+        std::size_t token = kNone;  // received token index, or kNone
+    };
+    // The value contact i brings for multiplier `m`, "" for none.
+    std::string ValueOf(const Counted& m, std::size_t i, const StationPlace& them) const;
+    bool RowHolds(const PointsRow& row, std::size_t i, const StationPlace& them) const;
+    // The worked station of contact i, looked up once.
+    const StationPlace& Place(std::size_t i) const;
+
+    struct Placed {
+        StationPlace place;
+        bool known = false;
+    };
+    mutable std::vector<Placed> places_;  // one scorer serves one thread
+
+    const SubmittedLog& log_;
+    const Rules& rules_;
+    StationPlace me_;
+    std::vector<Counted> multipliers_;  // those this log counts
+    bool counts_ = false;               // the rules count multipliers at all
+    std::size_t cqToken_ = kNone, ituToken_ = kNone;  // tokens the zones are read from
+};
 
 }  // namespace yol::check

@@ -265,15 +265,9 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     const auto started = std::chrono::steady_clock::now();
     Rules rules = YolRules();
     if (!rulesPath.empty()) {
-        std::error_code ec;
-        if (fs::is_directory(rulesPath, ec)) return fail(rulesPath + ": is a folder, not a rules file", kCheckUnreadable);
-        std::ifstream in(rulesPath, std::ios::binary);
-        if (!in) return fail(rulesPath + ": the rules file cannot be read", kCheckUnreadable);
-        std::stringstream text;
-        text << in.rdbuf();
         try {
-            rules = ParseRules(text.str(), rulesPath);
-        } catch (const RulesError& e) {
+            rules = LoadRules(rulesPath);
+        } catch (const RulesError& e) {  // names the file (and line)
             console.Error(e.what());
             return kCheckUnreadable;
         }
@@ -338,10 +332,13 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
 
     std::optional<contestlog::CountryFile> countries;
     contestlog::ReadOptions options;
-    if (rules.scoring == Scoring::Yol && !parseOnly) {
+    // A country file named on the command line must load: without it every
+    // score that needs it would change.
+    if (!ctyPath.empty() || (rules.NeedsCountries() && !parseOnly)) {
         try {
             countries = contestlog::CountryFile::Load(ctyPath.empty() ? countryFile : ctyPath);
             options.countries = &*countries;
+            rules.countries = &*countries;
         } catch (const std::exception& e) {
             if (!ctyPath.empty()) return fail(std::string(e.what()), kCheckUnreadable);
             console.Note(std::string("yolcheck: ") + e.what() +

@@ -14,6 +14,8 @@
 #include "Scorer.h"
 #include "contestlog/CountryFile.h"
 #include "scoring/Report.h"
+#include "CheckRun.h"
+#include "RulesScore.h"
 
 #ifndef YOL_VERSION
 #define YOL_VERSION "0"
@@ -47,6 +49,7 @@ struct Options {
     bool tableGiven = false, dbGiven = false;
     std::optional<std::string> myPrefix, myContinent, cty;
     std::string html;  // --html PAGE
+    std::string rules; // --rules FILE
     Order order = Order::CallSign;
     Format format = Format::Text;
     bool audit = false, summary = false, parseOnly = false, help = false, version = false;
@@ -88,6 +91,11 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
     app.add_option("--html", o.html,
                    "also the log's page as one HTML file (contacts per hour by band, band\n"
                    "activity, running score, dupes), scored in time order")->type_name("PAGE");
+    app.add_option("--rules", o.rules,
+                   "score under a cross-check rules file (TOML, as yolcheck --rules): the log\n"
+                   "alone, as the entrant's own program scores it; prints the score, contacts,\n"
+                   "points and multipliers per band and the claimed score beside it (the YOL\n"
+                   "rules: the report)")->type_name("FILE");
     app.add_flag("--log-order", logOrder,
                  "score in the file's order, as a host adding the contacts live would\n"
                  "(default: call-sign order, as the recalculation does)");
@@ -189,6 +197,7 @@ private:
     contestlog::ReadOptions ReadOptionsFor() const;
     void ReportProblem(const contestlog::LogProblem& p);
     int ParseOnly();
+    int ScoreByRules(check::Rules& rules);
     void ReadStore(ContactStore& store, contestlog::LogSink* through = nullptr);
     Operator ChooseOperator(const std::string& station);
     LogFacts Facts(const ContactStore& store) const;
@@ -378,7 +387,37 @@ void Run::WriteReport(const ContactStore& store, const Operator& me, const TScor
     }
 }
 
+// A log scored alone under per-contact rules, through the cross-check's scoring.
+int Run::ScoreByRules(check::Rules& rules) {
+    if (o_.audit || o_.summary || !o_.html.empty() || o_.format != Format::Text || o_.dbGiven || o_.parseOnly)
+        throw Stop{kUsageError, "--rules " + o_.rules + " scores per contact and prints its own report: no --audit, "
+                                "--summary, --html, --format, --db or --parse-only with it"};
+    LoadCountries();
+    if (rules.NeedsCountries() && !countries_)
+        throw Stop{kUnreadable, "the rules " + o_.rules + " need the country file, which cannot be read (" + ctyError_ +
+                                    "); give one with --cty FILE"};
+    rules.countries = countries_ ? &*countries_ : nullptr;
+    contestlog::ReadOptions read;
+    read.countries = rules.countries;
+    const check::LoadedLog loaded = check::LoadLog(o_.input, read);
+    for (const check::NotRead& n : loaded.log.notRead)
+        Say(loaded.log.file + ": line " + std::to_string(n.line) + ": " + n.reason);
+    rejected_ += loaded.log.notRead.size();
+    const check::AloneScore score = check::ScoreAlone(loaded.log, rules);
+    out_.Write(RulesScoreText(loaded.log, rules, o_.rules, score));
+    return rejected_ ? kRejected : kClean;
+}
+
 int Run::Go() {
+    if (!o_.rules.empty()) {
+        check::Rules rules;
+        try {
+            rules = check::LoadRules(o_.rules);
+        } catch (const check::RulesError& e) {
+            throw Stop{kUnreadable, e.what()};
+        }
+        if (rules.scoring != check::Scoring::Yol) return ScoreByRules(rules);
+    }
     OpenLog();
     LoadCountries();
     if (o_.parseOnly) return ParseOnly();
