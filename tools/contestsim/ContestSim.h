@@ -15,9 +15,9 @@
 #include <string_view>
 #include <vector>
 
-#include "contestlog/Generator.h"
+#include "contestsim/Generator.h"
 
-namespace yol::contestlog {
+namespace yol::contestsim {
 
 // UTC minutes since 1970-01-01 of 2026-12-12 12:00, and the contest's length.
 inline constexpr std::int64_t kSimStart = 29'951'280;
@@ -132,4 +132,4 @@ std::string BustCall(std::string_view call, std::uint64_t r);
 // swapped. Never the token itself.
 std::string MiscopyExchange(std::string_view token, std::uint64_t r);
 
-}  // namespace yol::contestlog
+}  // namespace yol::contestsim

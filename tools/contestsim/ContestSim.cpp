@@ -1,4 +1,4 @@
-#include "contestlog/ContestSim.h"
+#include "contestsim/ContestSim.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,8 @@
 #include <stdexcept>
 #include <unordered_set>
 
-namespace yol::contestlog {
+namespace yol::contestsim {
+using namespace contestlog;
 namespace {
 
 constexpr std::array<std::string_view, 6> kBands{"1.8", "3.5", "7", "14", "21", "28"};
@@ -401,4 +402,4 @@ std::size_t ContestSim::Find(std::string_view call) const {
     return it != calls_.end() && it->first == call ? it->second : stations_.size();
 }
 
-}  // namespace yol::contestlog
+}  // namespace yol::contestsim
