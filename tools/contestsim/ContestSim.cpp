@@ -212,7 +212,7 @@ void ContestSim::MakeStations() {
                                                          : SimLogKind::Log;
         // ADIF has no category: checklogs come as Cabrillo.
         st.adif = rng.Uniform() < options_.adif && st.log != SimLogKind::CheckLog;
-        if (rng.Uniform() < options_.clock) st.clockOffset = (1 + rng.Below(10)) * (rng.Below(2) ? 1 : -1);
+        if (rng.Uniform() < options_.clock) st.clockOffset = (1 + rng.Below(options_.clockMinutes)) * (rng.Below(2) ? 1 : -1);
         // Two stations in five stay the whole contest; the rest operate 3 to 18 hours.
         if (rng.Below(5) >= 2) {
             const int hours = 3 + rng.Below(16);

@@ -36,7 +36,8 @@ struct SimOptions {
     double outside = 0.002;       // made just before the start or after the end
     double jitter = 0.1;          // share of lines logged a minute early or late
     // Shares of stations.
-    double clock = 0.05;          // clock off by 1 to 10 minutes either way
+    double clock = 0.05;          // clock off by 1 to clockMinutes minutes either way
+    int clockMinutes = 10;
     double noLog = 0.05;          // worked, but sent no log
     double checkLog = 0.02;       // sent a checklog
     double adif = 0.15;           // sent ADIF (.adi) rather than Cabrillo

@@ -103,27 +103,68 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
         ++logsWith[w.call[g]];
     }
     std::unordered_map<std::string, std::vector<std::uint32_t>> nearIndex;
-    auto forms = [](const std::string& call, auto&& fn) {
-        fn(call);
-        for (std::size_t i = 0; i < call.size(); ++i) fn(call.substr(0, i) + call.substr(i + 1));
-        const std::string_view b = BaseCall(call);
-        if (b.size() != call.size()) fn("/" + std::string(b));
-    };
     for (std::size_t L = 0; L < nLogs; ++L) {
         if (static_cast<std::int64_t>(logs[L].contacts.size()) < rules.busyCallCount || w.logOfCall[w.logCall[L]] != L) continue;
-        forms(w.calls.Text(w.logCall[L]), [&](const std::string& f) { nearIndex[f].push_back(static_cast<std::uint32_t>(L)); });
+        NearForms(w.calls.Text(w.logCall[L]), [&](const std::string& f) { nearIndex[f].push_back(static_cast<std::uint32_t>(L)); });
     }
     auto likelyCall = [&](const std::string& unique) -> std::uint32_t {
         std::uint32_t best = kNo;
         double bestD = 1.01;
         std::size_t bestN = 0;
-        forms(unique, [&](const std::string& f) {
+        NearForms(unique, [&](const std::string& f) {
             auto it = nearIndex.find(f);
             if (it == nearIndex.end()) return;
             for (std::uint32_t L : it->second) {
                 const double d = CallDistance(unique, w.calls.Text(w.logCall[L]));
                 const std::size_t n = logs[L].contacts.size();
                 if (d < bestD || (d == bestD && n > bestN)) best = L, bestD = d, bestN = n;
+            }
+        });
+        return best;
+    };
+
+    // A call the policy alone would credit is first taken as a probable busted
+    // call of a busier one when it is in at most kFewLogs logs: a call one
+    // edit away (CallDistance at most 1) in at least kBusierBy times as many
+    // logs, logged on the same band and mode within the wider offset window of the contact,
+    // with or without a log of its own.
+    constexpr std::uint32_t kBusierBy = 5, kFewLogs = 2;
+    auto creditedByPolicy = [&](std::uint32_t call) {
+        return rules.creditNoLog && w.logOfCall[call] == kNo && logsWith[call] >= static_cast<std::uint64_t>(rules.uniqueMinLogs);
+    };
+    auto mayBeBust = [&](std::uint32_t call) { return creditedByPolicy(call) && logsWith[call] <= kFewLogs; };
+    std::unordered_map<std::string, std::vector<std::uint32_t>> busyByForm;
+    FlatIndex busyContacts;
+    {
+        std::uint32_t fewest = kNo;
+        for (std::uint32_t c = 0; c < w.calls.Size(); ++c)
+            if (logsWith[c] > 0 && mayBeBust(c)) fewest = std::min(fewest, logsWith[c]);
+        std::vector<bool> busy(w.calls.Size(), false);
+        if (fewest != kNo)
+            for (std::uint32_t c = 0; c < w.calls.Size(); ++c)
+                if (logsWith[c] >= kBusierBy * fewest) {
+                    busy[c] = true;
+                    NearForms(w.calls.Text(c), [&](const std::string& f) { busyByForm[f].push_back(c); });
+                }
+        std::vector<FlatIndex::Entry> entries;
+        if (!busyByForm.empty())
+            for (std::size_t g = 0; g < total; ++g)
+                if (w.eligible[g] && busy[w.call[g]])
+                    entries.push_back({Key(0, w.call[g], w.band[g], w.mode[g]), w.time[g], static_cast<std::uint32_t>(g)});
+        busyContacts = FlatIndex(std::move(entries));
+    }
+    auto busierCall = [&](std::size_t g) -> std::uint32_t {
+        std::uint32_t best = kNo;
+        const std::string& mine = w.calls.Text(w.call[g]);
+        NearForms(mine, [&](const std::string& f) {
+            const auto it = busyByForm.find(f);
+            if (it == busyByForm.end()) return;
+            for (std::uint32_t c : it->second) {
+                if (c == w.call[g] || logsWith[c] < kBusierBy * logsWith[w.call[g]] ||
+                    (best != kNo && logsWith[c] <= logsWith[best]) || CallDistance(mine, w.calls.Text(c)) > 1.0)
+                    continue;
+                auto [lo, hi] = w.Around(busyContacts.Find(Key(0, c, w.band[g], w.mode[g])), w.time[g], rules.offsetWindow);
+                if (lo != hi) best = c;
             }
         });
         return best;
@@ -172,12 +213,22 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
         if (P != kNo) {
             v.verdict = Verdict::Nil;
             v.blamed = Blame::Self;
+            // The nearest of P's unpaired contacts with this station, among
+            // at most kNilLook either side of this contact's time.
+            constexpr std::ptrdiff_t kNilLook = 64;
+            const auto list = w.index.Find(Key(P, w.logCall[L], w.band[g], w.mode[g]));
+            const auto mid = std::lower_bound(list.begin(), list.end(), w.time[g],
+                                              [&](std::uint32_t x, std::int64_t t) { return w.time[x] < t; });
+            const auto from = mid - std::min(kNilLook, mid - list.begin());
+            const auto to = mid + std::min(kNilLook, list.end() - mid);
             std::int64_t best = 0;
             std::uint32_t at = kNo;
-            for (std::uint32_t b : w.index.Find(Key(P, w.logCall[L], w.band[g], w.mode[g])))
+            for (auto p = from; p != to; ++p) {
+                const std::uint32_t b = *p;
                 if (w.eligible[b] && w.match[b] == kNo && w.bustPartner[b] == kNo &&
                     (at == kNo || std::llabs(w.time[b] - w.time[g]) < std::llabs(best)))
                     best = w.time[b] - w.time[g], at = b;
+            }
             if (at != kNo) {
                 v.minutesOff = static_cast<std::int32_t>(std::llabs(best));
                 v.otherLog = P;
@@ -185,9 +236,13 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
             }
             continue;
         }
-        const std::uint32_t n = logsWith[w.call[g]];
-        v.count = n;
-        if (rules.creditNoLog && n >= static_cast<std::uint64_t>(rules.uniqueMinLogs)) {
+        v.count = logsWith[w.call[g]];
+        const std::uint32_t busier = mayBeBust(w.call[g]) ? busierCall(g) : kNo;
+        if (busier != kNo) {
+            v.verdict = Verdict::Unique;
+            v.blamed = Blame::Self;
+            v.otherCall = busier;
+        } else if (creditedByPolicy(w.call[g])) {
             v.verdict = Verdict::NoLog;
         } else {
             v.verdict = Verdict::Unique;
