@@ -53,7 +53,7 @@ public:
         t.mode = mode;
         t.call = call;
         t.sent = sentText;
-        t.received = receivedText;
+        t.report = receivedText;
         t.dxcc = "UA3";
         t.mainPrefix = "UA";
         t.continent = "EU";

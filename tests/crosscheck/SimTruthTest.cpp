@@ -59,7 +59,7 @@ Simulated Build(const ContestSim& sim) {
             c.call = line.call;
             const std::string sent = Joined(line.sent), received = Joined(line.received);
             c.sent = sent;
-            c.received = received;
+            c.report = received;
             log.Add(line.loggedTime, written.size() + 1, c);
             written.push_back(std::move(line));
         }

@@ -192,7 +192,7 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
         }
         if (other != kNo) {
             v.otherCall = w.logCall[w.logOf[other]];
-            const ExchangeCheck ex = CompareExchange(rules, w.T(g).received, w.T(other).sent);
+            const ExchangeCheck ex = CompareExchange(rules, w.T(g).report, w.T(other).sent);
             if (ex.bad) {
                 v.verdict = Verdict::Exchange;
                 v.blamed = Blame::Self;

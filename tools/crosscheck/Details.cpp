@@ -39,7 +39,7 @@ std::string Reason(const std::vector<SubmittedLog>& logs, const CheckResult& res
             if (v.callMiscopied) return otherCall + " logged your call as " + engine::Upper(theirs().call);
             return "";
         case Verdict::Exchange: {
-            const engine::ExchangeCheck ex = engine::CompareExchange(rules, mine.received, theirs().sent);
+            const engine::ExchangeCheck ex = engine::CompareExchange(rules, mine.report, theirs().sent);
             return "you copied " + ex.sent + " as " + ex.copied;
         }
         case Verdict::Busted:

@@ -148,7 +148,7 @@ void ExactPairs(Work& w) {
             std::uint64_t misfits = 0;
             if (choose) {
                 const ContactTexts a = w.T(g), b = w.T(*p);
-                misfits = CompareExchange(w.rules, a.received, b.sent).bad + CompareExchange(w.rules, b.received, a.sent).bad;
+                misfits = CompareExchange(w.rules, a.report, b.sent).bad + CompareExchange(w.rules, b.report, a.sent).bad;
             }
             pairs.push_back({(misfits << 32) | static_cast<std::uint64_t>(std::llabs(w.time[*p] - w.time[g])),
                              static_cast<std::uint32_t>(g), *p});
@@ -228,7 +228,7 @@ void BustedCalls(Work& w) {
         int fits = 2;
         if (checkedExchange) {
             const ContactTexts a = w.T(g), c = w.T(p);
-            fits = !CompareExchange(rules, a.received, c.sent).bad + !CompareExchange(rules, c.received, a.sent).bad;
+            fits = !CompareExchange(rules, a.report, c.sent).bad + !CompareExchange(rules, c.report, a.sent).bad;
             if (fits == 0) return;
         }
         if (far && (!checkedExchange || fits < 2 || w.time[p] != w.time[g])) return;

@@ -19,7 +19,7 @@ void Feed(contestlog::ContactStore& store, const SubmittedLog& log, std::size_t 
     e.call = c.call;
     e.band = c.band;
     e.mode = c.mode;
-    e.report = c.received;
+    e.report = c.report;
     e.dxcc = c.dxcc;
     e.mainPrefix = c.mainPrefix;
     e.continent = c.continent;
@@ -67,7 +67,7 @@ Tally ScorePerContact(const SubmittedLog& log, const Rules& rules,
         t.points += points[i];
         if (points[i] <= 0 || !countMultiplier[i] || token == kNone) continue;
         const ContactTexts c = log.Texts(i);
-        const std::vector<std::string_view> received = contestlog::ExchangeTokens(c.received);
+        const std::vector<std::string_view> received = contestlog::ExchangeTokens(c.report);
         if (token >= received.size()) continue;
         std::string value(received[token]);
         for (char& ch : value) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));

@@ -87,7 +87,7 @@ public:
         t.ownCall = v.ownCall;
         t.call = v.call;
         t.sent = Normalised(v.sent, sent_);
-        t.received = Normalised(v.report, received_);
+        t.report = Normalised(v.report, received_);
         t.dxcc = v.dxcc;
         t.mainPrefix = v.mainPrefix;
         t.continent = v.continent;
