@@ -8,7 +8,6 @@
 #include <memory>
 #include <optional>
 #include <sstream>
-#include <thread>
 
 #include "cli/CommandLine.h"
 
@@ -153,12 +152,13 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     cli::Configure(app);
     std::string rulesPath, outDir, ctyPath, htmlDir;
     std::vector<std::string> inputs;
-    bool parseOnly = false;
+    bool parseOnly = false, noOutputs = false;
     app.add_option("--rules", rulesPath, "contest rules (TOML); the YOL rules when not given");
     app.add_option("--out", outDir, "folder for reports/<CALL>.txt, results.csv, results.json, summary.txt, verdicts.csv");
     app.add_option("--cty", ctyPath, "country file for the YOL scoring (default: Debian's hamradio-files cty.dat)");
     app.add_option("--html", htmlDir, "also the results site: index.html, summary.html, log/<CALL>.html into DIR");
     app.add_flag("--parse-only", parseOnly, "read and parse every log, check nothing");
+    app.add_flag("--no-outputs", noOutputs, "check every log but write nothing (for timing the check alone)");
     app.set_version_flag("--version", std::string("yolcheck ") + YOL_VERSION);
     app.add_option("logs", inputs, "log files, or a folder holding them")->required();
     app.footer(
@@ -172,7 +172,7 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     for (const auto& a : argv) cargv.push_back(a.c_str());
     try {
         app.parse(static_cast<int>(cargv.size()), cargv.data());
-        if (!parseOnly && outDir.empty()) throw CLI::RequiredError("--out");
+        if (!parseOnly && !noOutputs && outDir.empty()) throw CLI::RequiredError("--out");
     } catch (const CLI::ParseError& e) {
         std::ostringstream o, er;
         const int code = app.exit(e, o, er);
@@ -182,6 +182,7 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     }
 
     const auto started = std::chrono::steady_clock::now();
+    SetWorkerThreads(2);  // reading, the check and the outputs on two threads where the machine has two cores
     Rules rules = YolRules();
     if (!rulesPath.empty()) {
         std::ifstream in(rulesPath, std::ios::binary);
@@ -327,6 +328,11 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
         }
     result.summary.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (noOutputs) {
+        std::fprintf(out, "%zu logs, %zu contacts checked in %.2f s; nothing written\n", logs.size(), contacts,
+                     result.summary.seconds);
+        return rejected > 0 ? kCheckRejected : kCheckClean;
+    }
 
     std::error_code ec;
     const fs::path dir(outDir);
@@ -335,29 +341,26 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
         std::fprintf(err, "yolcheck: cannot make %s: %s\n", (dir / "reports").string().c_str(), ec.message().c_str());
         return kCheckUnreadable;
     }
-    // verdicts.csv on a second thread while the reports and results are written.
-    bool verdictsWritten = true;
-    std::thread verdicts([&] {
-        try {
-            std::ofstream v(dir / "verdicts.csv", std::ios::binary);
-            WriteVerdictsCsv(v, logs, result, rules);
-            v.close();
-            verdictsWritten = static_cast<bool>(v);
-        } catch (const std::exception&) {
-            verdictsWritten = false;
+    // verdicts.csv beside the reports and results (on a second thread where
+    // there is one).
+    bool verdictsWritten = true, written = true;
+    ForEachParallel(2, [&](std::size_t part) {
+        if (part == 0) {
+            try {
+                std::ofstream v(dir / "verdicts.csv", std::ios::binary);
+                WriteVerdictsCsv(v, logs, result, rules);
+                v.close();
+                verdictsWritten = static_cast<bool>(v);
+            } catch (const std::exception&) {
+                verdictsWritten = false;
+            }
+            return;
         }
-    });
-    bool written = true;
-    try {
         for (std::size_t L = 0; L < logs.size(); ++L)
             written &= WriteFile(dir / "reports" / (FileName(logs[L].call) + ".txt"), LogReport(logs, result, L, rules), err);
         written &= WriteFile(dir / "results.csv", ResultsCsv(result), err);
         written &= WriteFile(dir / "results.json", ResultsJson(result, rules), err);
-    } catch (...) {
-        verdicts.join();
-        throw;
-    }
-    verdicts.join();
+    });
     if (!verdictsWritten) {
         std::fprintf(err, "yolcheck: cannot write %s\n", (dir / "verdicts.csv").string().c_str());
         written = false;
