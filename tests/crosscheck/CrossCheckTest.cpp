@@ -8,13 +8,10 @@
 namespace yol::check {
 namespace {
 
+using test::Call;
 using test::LogBuilder;
 using test::PerContactRules;
-
-const ContactVerdict& V(const CheckResult& r, std::size_t log, std::size_t contact) {
-    return r.logs.at(log).verdicts.at(contact);
-}
-std::string Call(const CheckResult& r, std::uint32_t id) { return id == kNoIndex ? std::string() : r.Call(id); }
+using test::V;
 
 TEST(CrossCheckMatching, ConfirmedPairAndMiscopiedExchangeBlameOnlyTheCopier) {
     std::vector<SubmittedLog> logs = {

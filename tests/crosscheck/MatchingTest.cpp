@@ -14,13 +14,10 @@
 namespace yol::check {
 namespace {
 
+using test::Call;
 using test::LogBuilder;
 using test::PerContactRules;
-
-const ContactVerdict& V(const CheckResult& r, std::size_t log, std::size_t contact) {
-    return r.logs.at(log).verdicts.at(contact);
-}
-std::string Call(const CheckResult& r, std::uint32_t id) { return id == kNoIndex ? std::string() : r.Call(id); }
+using test::V;
 
 // "UA3" and three letters from n: distinct calls for generated logs.
 std::string CallOf(std::size_t n, const char* prefix = "UA3") {
@@ -124,6 +121,33 @@ TEST(MatchingBlame, AContactTakenOffForThePartnersFaultStillStartsTheDupeInterva
     EXPECT_EQ(V(r, 1, 0).verdict, Verdict::Exchange);
     EXPECT_EQ(V(r, 0, 0).verdict, Verdict::Partner);
     EXPECT_EQ(V(r, 0, 1).verdict, Verdict::Dupe);
+}
+
+TEST(MatchingDates, ABlockOfALogDatedADayOffIsRecognisedAndCorrected) {
+    Rules rules = PerContactRules();
+    rules.start = test::At(9, 0);
+    rules.end = test::At(12, 0);
+    // UA3AAA's contacts 1 to 4 are dated the next day; the first and the last
+    // are right.
+    LogBuilder a("UA3AAA");
+    std::vector<SubmittedLog> logs;
+    a.Q(9, 30, "UA3ZZZ", "599 1", "599 2");
+    for (int i = 0; i < 4; ++i) {
+        const std::string call = CallOf(static_cast<std::size_t>(i));
+        a.Q(24 + 10, 10 * i, call, "599 1", "599 2");
+        logs.push_back(LogBuilder(call).Q(10, 10 * i, "UA3AAA", "599 2", "599 1"));
+    }
+    a.Q(11, 0, "UA3ZZZ", "599 1", "599 2", "7");
+    logs.push_back(LogBuilder("UA3ZZZ").Q(9, 30, "UA3AAA", "599 2", "599 1").Q(11, 0, "UA3AAA", "599 2", "599 1", "7"));
+    logs.insert(logs.begin(), a.Build());
+    const CheckResult r = CrossCheck(logs, rules);
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(V(r, 0, i).verdict, Verdict::Ok) << i;
+    ASSERT_EQ(r.logs[0].dateShifts.size(), 1u);
+    EXPECT_EQ(r.logs[0].dateShifts[0].first, 1u);
+    EXPECT_EQ(r.logs[0].dateShifts[0].last, 4u);
+    EXPECT_EQ(r.logs[0].dateShifts[0].minutes, 24 * 60);
+    EXPECT_EQ(r.logs[0].clockOffset, 0);
+    for (std::size_t L = 1; L < logs.size(); ++L) EXPECT_TRUE(r.logs[L].dateShifts.empty());
 }
 
 // Two logs holding each other n times in one minute, every line's exchange

@@ -130,6 +130,14 @@ struct ContactScore {
     std::int32_t multipliers = 0;  // multipliers it first brought into the final score
 };
 
+// Contacts of a log dated a whole day off (the date typed wrong, or a
+// program's date rolled over at the wrong time), recognised by the other logs
+// and corrected before matching.
+struct DateShift {
+    std::uint32_t first = 0, last = 0;  // the block: contacts first..last of the log
+    std::int32_t minutes = 0;           // how far the log's dates were off: +1440 a day late
+};
+
 struct LogResult {
     std::string call, category;
     bool checklog = false;
@@ -139,6 +147,7 @@ struct LogResult {
     double reductionPercent = 0;  // (raw - final) / raw score
     double errorRate = 0;         // contacts this station erred on / contacts checked
     std::int64_t clockOffset = 0; // minutes the log's clock ran ahead of the others'
+    std::vector<DateShift> dateShifts;  // blocks dated a day off, corrected
     std::array<std::int64_t, kVerdictCount> counts{};
     std::vector<ContactVerdict> verdicts;  // one per contact, in the log's order
     std::vector<MiscopiedBy> miscopiedBy;

@@ -78,14 +78,7 @@ void Prepare(Work& w, CheckResult& result) {
     for (std::size_t L = 0; L < nLogs; ++L)
         if (w.logOfCall[w.logCall[L]] == kNo) w.logOfCall[w.logCall[L]] = static_cast<std::uint32_t>(L);
 
-    // Built once: a log's times all shift by its one offset, so the order
-    // within a group stays; contacts set aside later are skipped by the users.
-    std::vector<FlatIndex::Entry> entries;
-    entries.reserve(total);
-    for (std::size_t g = 0; g < total; ++g)
-        if (w.eligible[g])
-            entries.push_back({Key(w.logOf[g], w.call[g], w.band[g], w.mode[g]), w.time[g], static_cast<std::uint32_t>(g)});
-    w.index = FlatIndex(std::move(entries));
+    BuildIndex(w);
 }
 
 // What is left after the matching: X sent a log -> NIL; X sent none -> NOLOG
@@ -133,40 +126,50 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
         return rules.creditNoLog && w.logOfCall[call] == kNo && logsWith[call] >= static_cast<std::uint64_t>(rules.uniqueMinLogs);
     };
     auto mayBeBust = [&](std::uint32_t call) { return creditedByPolicy(call) && logsWith[call] <= kFewLogs; };
+    // The busier calls near each call that may be a bust, then the contacts
+    // of just those calls, by band, mode and time.
     std::unordered_map<std::string, std::vector<std::uint32_t>> busyByForm;
+    std::vector<std::vector<std::uint32_t>> busierOf(w.calls.Size());
     FlatIndex busyContacts;
     {
         std::uint32_t fewest = kNo;
         for (std::uint32_t c = 0; c < w.calls.Size(); ++c)
             if (logsWith[c] > 0 && mayBeBust(c)) fewest = std::min(fewest, logsWith[c]);
-        std::vector<bool> busy(w.calls.Size(), false);
         if (fewest != kNo)
             for (std::uint32_t c = 0; c < w.calls.Size(); ++c)
-                if (logsWith[c] >= kBusierBy * fewest) {
-                    busy[c] = true;
+                if (logsWith[c] >= kBusierBy * fewest)
                     NearForms(w.calls.Text(c), [&](const std::string& f) { busyByForm[f].push_back(c); });
-                }
+        std::vector<bool> wanted(w.calls.Size(), false);
+        for (std::uint32_t x = 0; x < w.calls.Size() && !busyByForm.empty(); ++x) {
+            if (logsWith[x] == 0 || !mayBeBust(x)) continue;
+            const std::string& mine = w.calls.Text(x);
+            NearForms(mine, [&](const std::string& f) {
+                const auto it = busyByForm.find(f);
+                if (it == busyByForm.end()) return;
+                for (std::uint32_t c : it->second)
+                    if (c != x && logsWith[c] >= kBusierBy * logsWith[x] &&
+                        std::find(busierOf[x].begin(), busierOf[x].end(), c) == busierOf[x].end() &&
+                        CallDistance(mine, w.calls.Text(c)) <= 1.0) {
+                        busierOf[x].push_back(c);
+                        wanted[c] = true;
+                    }
+            });
+        }
+        busyByForm.clear();
         std::vector<FlatIndex::Entry> entries;
-        if (!busyByForm.empty())
-            for (std::size_t g = 0; g < total; ++g)
-                if (w.eligible[g] && busy[w.call[g]])
-                    entries.push_back({Key(0, w.call[g], w.band[g], w.mode[g]), w.time[g], static_cast<std::uint32_t>(g)});
+        for (std::size_t g = 0; g < total; ++g)
+            if (w.eligible[g] && wanted[w.call[g]])
+                entries.push_back({Key(0, w.call[g], w.band[g], w.mode[g]), w.time[g], static_cast<std::uint32_t>(g)});
         busyContacts = FlatIndex(std::move(entries));
     }
+    // The busiest of them logged on this contact's band and mode near its time.
     auto busierCall = [&](std::size_t g) -> std::uint32_t {
         std::uint32_t best = kNo;
-        const std::string& mine = w.calls.Text(w.call[g]);
-        NearForms(mine, [&](const std::string& f) {
-            const auto it = busyByForm.find(f);
-            if (it == busyByForm.end()) return;
-            for (std::uint32_t c : it->second) {
-                if (c == w.call[g] || logsWith[c] < kBusierBy * logsWith[w.call[g]] ||
-                    (best != kNo && logsWith[c] <= logsWith[best]) || CallDistance(mine, w.calls.Text(c)) > 1.0)
-                    continue;
-                auto [lo, hi] = w.Around(busyContacts.Find(Key(0, c, w.band[g], w.mode[g])), w.time[g], rules.offsetWindow);
-                if (lo != hi) best = c;
-            }
-        });
+        for (std::uint32_t c : busierOf[w.call[g]]) {
+            if (best != kNo && logsWith[c] <= logsWith[best]) continue;
+            auto [lo, hi] = w.Around(busyContacts.Find(Key(0, c, w.band[g], w.mode[g])), w.time[g], rules.offsetWindow);
+            if (lo != hi) best = c;
+        }
         return best;
     };
 
@@ -383,11 +386,24 @@ void Summarise(const Work& w, CheckResult& result) {
 
 }  // namespace
 
+// Built once (again only after a date shift): a log's times all shift by its
+// one clock offset, so the order within a group stays; contacts set aside
+// later are skipped by the users.
+void engine::BuildIndex(Work& w) {
+    std::vector<FlatIndex::Entry> entries;
+    entries.reserve(w.Total());
+    for (std::size_t g = 0; g < w.Total(); ++g)
+        if (w.eligible[g])
+            entries.push_back({Key(w.logOf[g], w.call[g], w.band[g], w.mode[g]), w.time[g], static_cast<std::uint32_t>(g)});
+    w.index = FlatIndex(std::move(entries));
+}
+
 CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules, bool contactScores) {
     Work w(logs, rules);
     CheckResult result;
     result.logs.resize(logs.size());
     Prepare(w, result);
+    if (DateShifts(w, result)) BuildIndex(w);
     EstimateOffsets(w, result);
     PeriodAndRepeats(w, result);
     ExactPairs(w);

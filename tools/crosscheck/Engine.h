@@ -167,7 +167,11 @@ void NearForms(const std::string& call, Fn&& fn) {
     if (b.size() != call.size()) fn("/" + std::string(b));
 }
 
+// The index of every eligible contact (Work::index), built from Work::time.
+void BuildIndex(Work& w);
+
 // The phases of Matching.cpp, in order.
+bool DateShifts(Work& w, CheckResult& result);  // true where a block was moved: the index is rebuilt
 void EstimateOffsets(Work& w, CheckResult& result);
 void PeriodAndRepeats(Work& w, CheckResult& result);
 void ExactPairs(Work& w);

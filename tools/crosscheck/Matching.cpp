@@ -1,5 +1,6 @@
 // The matching phases of the check: clock offsets, the period and the log's
 // own repeats, exact pairs, busted calls. CrossCheck.cpp runs them in order.
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <tuple>
@@ -24,6 +25,59 @@ std::int64_t MinutesOutside(const Rules& rules, std::int64_t t) {
 }
 
 }  // namespace
+
+// A block of a log dated a whole day off: contacts whose partners' logs hold
+// them a day (within the offset window) from where this log dates them, and
+// not near their own date. At least kMinBlock such contacts, one after another
+// in the log with no contact the other logs place at its own date between them,
+// make a block; it is moved by the day and recorded on the log's result.
+bool DateShifts(Work& w, CheckResult& result) {
+    constexpr std::int64_t kDay = 24 * 60;
+    constexpr std::uint32_t kMinBlock = 3;
+    enum : std::int8_t { kUnknown = 0, kLate = 1, kEarly = -1, kOwnDate = 2 };
+    std::vector<std::int8_t> found(w.Total(), kUnknown);
+    ForEachParallel(w.logs.size(), [&](std::size_t L) {
+        for (std::size_t g = w.base[L]; g < w.base[L] + w.logs[L].contacts.size(); ++g) {
+            if (!w.eligible[g]) continue;
+            const std::uint32_t P = w.PartnerOf(g);
+            if (P == kNo || P == L) continue;
+            const auto list = w.index.Find(Key(P, w.logCall[L], w.band[g], w.mode[g]));
+            auto near = [&](std::int64_t t) {
+                const auto [lo, hi] = w.Around(list, t, w.rules.offsetWindow);
+                return lo != hi;
+            };
+            if (list.empty()) continue;
+            found[g] = near(w.time[g]) ? kOwnDate : near(w.time[g] - kDay) ? kLate : near(w.time[g] + kDay) ? kEarly : kUnknown;
+        }
+    });
+    std::atomic<bool> any{false};
+    ForEachParallel(w.logs.size(), [&](std::size_t L) {
+        const std::size_t b = w.base[L], n = w.logs[L].contacts.size();
+        std::int8_t sign = kUnknown;
+        std::uint32_t first = 0, last = 0, count = 0;
+        auto close = [&] {
+            if (sign != kUnknown && count >= kMinBlock) {
+                for (std::size_t i = first; i <= last; ++i)
+                    if (w.time[b + i] != kNoMinute) w.time[b + i] -= sign * kDay;
+                result.logs[L].dateShifts.push_back({first, last, static_cast<std::int32_t>(sign * kDay)});
+                any = true;
+            }
+            sign = kUnknown;
+            count = 0;
+        };
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const std::int8_t f = found[b + i];
+            if (f == kUnknown) continue;
+            if (f != sign) close();
+            if (f == kOwnDate) continue;
+            if (sign == kUnknown) sign = f, first = i;
+            last = i;
+            ++count;
+        }
+        close();
+    });
+    return any;
+}
 
 void EstimateOffsets(Work& w, CheckResult& result) {
     const std::size_t nLogs = w.logs.size();
@@ -76,7 +130,7 @@ void PeriodAndRepeats(Work& w, CheckResult&) {
         for (std::size_t i = 0; i < n; ++i) {
             const std::size_t g = w.base[L] + i;
             if (!w.eligible[g]) continue;
-            const std::int64_t t = correct ? w.time[g] : w.logs[L].contacts[i].time;
+            const std::int64_t t = correct ? w.time[g] : w.time[g] + w.offset[L];  // as logged, a date shift undone
             if ((w.rules.start != kNoMinute && t < w.rules.start) || (w.rules.end != kNoMinute && t >= w.rules.end)) {
                 w.outside[g] = true;
                 continue;
@@ -172,7 +226,7 @@ void SetAsideOutside(Work& w, CheckResult& result) {
     for (std::size_t g = 0; g < w.Total(); ++g) {
         if (!judged[g]) continue;
         const std::uint32_t m = w.match[g];
-        const std::int64_t logged = w.logs[w.logOf[g]].contacts[g - w.base[w.logOf[g]]].time;
+        const std::int64_t logged = w.time[g] + w.offset[w.logOf[g]];  // as logged, a date shift undone
         if (MinutesOutside(w.rules, logged) == 0 &&
             (m != kNo ? !judged[m] : MinutesOutside(w.rules, w.time[g]) <= 1)) {
             w.outside[g] = false;
