@@ -54,21 +54,6 @@ TEST(MatchingPeriod, AClockEstimateNeverPutsOutsideWhatBothLogsPlaceInside) {
     EXPECT_EQ(V(r, 5, 0).verdict, Verdict::Period);
 }
 
-TEST(MatchingPairs, ExchangesThatFitBothWaysPairBeforeTheClosestTime) {
-    Rules rules = PerContactRules();
-    rules.dupeAfter = 1;
-    // UA3BBB's one line fits UA3AAA's second contact both ways, two minutes off.
-    std::vector<SubmittedLog> logs = {
-        LogBuilder("UA3AAA").Q(10, 0, "UA3BBB", "599 1", "599 7").Q(10, 2, "UA3BBB", "599 2", "599 8"),
-        LogBuilder("UA3BBB").Q(10, 0, "UA3AAA", "599 8", "599 2"),
-    };
-    const CheckResult r = CrossCheck(logs, rules);
-    EXPECT_EQ(V(r, 0, 1).verdict, Verdict::Ok);
-    EXPECT_EQ(V(r, 1, 0).verdict, Verdict::Ok);
-    EXPECT_EQ(V(r, 1, 0).otherContact, 1u);
-    EXPECT_EQ(V(r, 0, 0).verdict, Verdict::Nil);
-}
-
 TEST(MatchingBusted, ACallBeyondTheDistanceLimitFittingBothWaysInTheSameMinuteIsBusted) {
     std::vector<SubmittedLog> logs = {
         LogBuilder("UA9XX").Q(12, 0, "UA3SBC", "599 MO05", "599 123"),  // 2.5 from UA3AAA

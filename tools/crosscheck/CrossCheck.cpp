@@ -390,6 +390,7 @@ void Summarise(const Work& w, CheckResult& result) {
 // one clock offset, so the order within a group stays; contacts set aside
 // later are skipped by the users.
 void engine::BuildIndex(Work& w) {
+    w.index = FlatIndex();  // a rebuild frees the old table first
     std::vector<FlatIndex::Entry> entries;
     entries.reserve(w.Total());
     for (std::size_t g = 0; g < w.Total(); ++g)
