@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "contestlog/Contact.h"
-#include "contestlog/Generator.h"
+#include "contestsim/Generator.h"
 #include "host/Plugin.h"
 
 namespace yol::bench {
@@ -24,7 +24,7 @@ inline std::unique_ptr<ContactRecord> OperatorRecord() {
 // a contact: `count` of them, from `seed`.
 inline std::vector<std::unique_ptr<ContactRecord>> GeneratedRecords(std::size_t count,
                                                                     std::uint32_t seed) {
-    contestlog::LogGenerator generator(seed);
+    contestsim::LogGenerator generator(seed);
     std::vector<std::unique_ptr<ContactRecord>> records;
     records.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {

@@ -54,7 +54,7 @@ void MakeLog(sqlite3* db, std::uint32_t rows) {
     contestlog::DropLogTable(db, "Log");
     contestlog::CreateLogTable(db, "Log");
     contestlog::SqliteLogWriter log(db, "Log");
-    contestlog::LogGenerator generator(11);
+    contestsim::LogGenerator generator(11);
     for (std::uint32_t i = 0; i < rows; ++i) log.Write(generator.Next());
     log.Finish();
     contestlog::CreateCallSignIndex(db, "Log");
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     // Memory and Evaluate latency with a million contacts.
     if (bookPart) {
         auto r = OperatorRecord();
-        contestlog::LogGenerator generator(5);
+        contestsim::LogGenerator generator(5);
         const long before = ResidentKiB();
         auto book = std::make_unique<TScoreBook>();
         for (std::uint32_t i = 0; i < 1'000'000; ++i) {
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
 
         // Evaluate-only on contacts of the same log and of another one, half
         // and half; record on contacts of a third.
-        contestlog::LogGenerator same(5), other(6), fresh(7);
+        contestsim::LogGenerator same(5), other(6), fresh(7);
         std::mt19937 rng(5);
         for (bool record : {false, true}) {
             std::vector<double> ns;

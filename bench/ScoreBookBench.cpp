@@ -18,7 +18,7 @@ constexpr std::size_t kBookSize = 1'000'000;
 TScoreBook& FullBook() {
     static TScoreBook* book = [] {
         auto* b = new TScoreBook;
-        contestlog::LogGenerator generator(1);
+        contestsim::LogGenerator generator(1);
         auto r = OperatorRecord();
         for (std::size_t i = 0; i < kBookSize; ++i) {
             contestlog::StoreContact(*r, generator.Next());
@@ -47,7 +47,7 @@ void BM_Record(benchmark::State& state) {
     TScoreBook& book = FullBook();
     // Contacts of other logs, recorded as they come; storing them into the
     // record is part of the measured loop (a few nanoseconds).
-    static contestlog::LogGenerator generator(3);
+    static contestsim::LogGenerator generator(3);
     std::vector<contestlog::Contact> contacts;
     for (std::int64_t i = 0; i < state.max_iterations; ++i) contacts.push_back(generator.Next());
     auto r = OperatorRecord();

@@ -15,7 +15,7 @@
 
 #include "contestlog/Contact.h"
 #include "contestlog/CountryFile.h"
-#include "contestlog/Generator.h"
+#include "contestsim/Generator.h"
 #include "contestlog/LogReader.h"
 #include "contestlog/LogWriter.h"
 #include "contestlog/Sqlite.h"
@@ -24,6 +24,10 @@
 
 namespace yol::contestlog {
 namespace {
+
+using contestsim::GenerateContacts;
+using contestsim::GeneratorCountries;
+using contestsim::GeneratorCountry;
 
 std::string Upper(std::string text) {
     for (char& c : text)

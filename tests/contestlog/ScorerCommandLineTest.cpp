@@ -16,7 +16,7 @@
 
 #include "contestlog/ContactStore.h"
 #include "RunScorer.h"
-#include "contestlog/Generator.h"
+#include "contestsim/Generator.h"
 #include "contestlog/LogWriter.h"
 #include "scoring/Report.h"
 
@@ -64,7 +64,7 @@ constexpr std::string_view kSmallCty =
 
 TEST(CommandLine, UsageErrorsExitTwo) {
     TempDir dir;
-    WriteLog(LogFormat::Adi, dir / "log.adi", contestlog::GenerateContacts(50, 1));
+    WriteLog(LogFormat::Adi, dir / "log.adi", contestsim::GenerateContacts(50, 1));
     const std::string log = dir / "log.adi";
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--prefix", "UA9", log},
@@ -101,7 +101,7 @@ TEST(CommandLine, UsageErrorsExitTwo) {
 
 TEST(CommandLine, OperatorOptionsChangeTheScore) {
     TempDir dir;
-    WriteLog(LogFormat::Sqlite, dir / "log.sqlite", contestlog::GenerateContacts(300, 2));
+    WriteLog(LogFormat::Sqlite, dir / "log.sqlite", contestsim::GenerateContacts(300, 2));
     const std::string ua1 = Score({"--db", dir / "log.sqlite"}).out;
     const Ran ua9 = Score({"--db", dir / "log.sqlite", "--my-prefix", "UA9", "--my-continent", "AS"});
     EXPECT_EQ(ua9.status, kClean);
@@ -274,7 +274,7 @@ TEST(HostDatabase, TableNamedAsTheHostHoldsIt) {
         ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
         contestlog::CreateLogTable(db, "My Log");
         contestlog::SqliteLogWriter writer(db, "My Log");
-        for (const contestlog::Contact& c : contestlog::GenerateContacts(30, 4)) writer.Write(c);
+        for (const contestlog::Contact& c : contestsim::GenerateContacts(30, 4)) writer.Write(c);
         writer.Finish();
         sqlite3_close(db);
     }
@@ -317,7 +317,7 @@ TEST(HostDatabase, AnEmptyTableLackingAColumnScoresAsTheWindowDoes) {
 
 TEST(InputOutput, PipesAndStandardInput) {
     TempDir dir;
-    WriteLog(LogFormat::Adi, dir / "log.adi", contestlog::GenerateContacts(2000, 5));
+    WriteLog(LogFormat::Adi, dir / "log.adi", contestsim::GenerateContacts(2000, 5));
     const Ran fromFile = ScoreWithoutCountries(AsUa1({dir / "log.adi"}));
     ASSERT_EQ(fromFile.status, kClean) << fromFile.err;
     std::string text;
@@ -365,7 +365,7 @@ Ran ScoreInto(std::FILE* out, const std::vector<std::string>& args) {
 
 TEST(InputOutput, AFailedWriteIsAnErrorWithAMessage) {
     TempDir dir;
-    WriteLog(LogFormat::Adi, dir / "log.adi", contestlog::GenerateContacts(3000, 6));
+    WriteLog(LogFormat::Adi, dir / "log.adi", contestsim::GenerateContacts(3000, 6));
     const std::string log = dir / "log.adi";
     if (std::FILE* full = std::fopen("/dev/full", "w")) {
         for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
@@ -486,7 +486,7 @@ TEST(LogFacts, ADamagedCountryFileLineIsSaidAndCounted) {
 
 TEST(LogFacts, MessagesNameThingsOnce) {
     TempDir dir;
-    WriteLog(LogFormat::Adi, dir / "log.adi", contestlog::GenerateContacts(20, 1));
+    WriteLog(LogFormat::Adi, dir / "log.adi", contestsim::GenerateContacts(20, 1));
     const Ran db = Score({"--db", dir / "log.adi"});
     EXPECT_EQ(db.status, kUsageError);
     EXPECT_NE(db.err.find(" is an ADIF (.adi) log, not a SQLite database"), std::string::npos) << db.err;
@@ -495,7 +495,7 @@ TEST(LogFacts, MessagesNameThingsOnce) {
     EXPECT_EQ(ctyDir.status, kUnreadable);
     EXPECT_NE(ctyDir.err.find("is a directory"), std::string::npos) << ctyDir.err;
 
-    WriteLog(LogFormat::Sqlite, dir / "log.sqlite", contestlog::GenerateContacts(20, 1));
+    WriteLog(LogFormat::Sqlite, dir / "log.sqlite", contestsim::GenerateContacts(20, 1));
     const Ran table = Score({"--db", dir / "log.sqlite", "--table", "Nope"});
     EXPECT_EQ(table.status, kUnreadable);
     const std::string path = dir / "log.sqlite";

@@ -18,7 +18,7 @@
 #include "Outputs.h"
 #include "RunScorer.h"
 #include "contestlog/CountryFile.h"
-#include "contestlog/Generator.h"
+#include "contestsim/Generator.h"
 #include "scoring/Report.h"
 
 namespace yol::score {
@@ -46,7 +46,7 @@ Ran Score(const std::vector<std::string>& args) { return RunYolscore(args); }
 TEST(ScoreFormats, EveryFormatGivesTheWindowsReportByteForByte) {
     if (!HaveDebianCountries()) GTEST_SKIP() << "Debian's cty.dat missing (package hamradio-files)";
     TempDir dir;
-    const auto log = contestlog::GenerateContacts(8000, 21);
+    const auto log = contestsim::GenerateContacts(8000, 21);
     WriteLog(LogFormat::Sqlite, dir / "log.sqlite", log);
     WriteLog(LogFormat::Cabrillo, dir / "log.cbr", log);
     WriteLog(LogFormat::Adi, dir / "log.adi", log);
@@ -75,7 +75,7 @@ TEST(ScoreFormats, LogOrderAgreesWithCallSignOrderWithoutOrderDependentDuplicate
     // The generator's duplicates repeat a contact whole, so which of the two
     // counts does not matter; only the order of the band lines may differ.
     TempDir dir;
-    WriteLog(LogFormat::Adi, dir / "log.adi", contestlog::GenerateContacts(6000, 4));
+    WriteLog(LogFormat::Adi, dir / "log.adi", contestsim::GenerateContacts(6000, 4));
     const Ran byCall = Score({dir / "log.adi"});
     const Ran byLog = Score({"--log-order", dir / "log.adi"});
     EXPECT_EQ(byCall.status, kClean);
@@ -252,7 +252,7 @@ std::vector<Contact> HostileLog(std::uint32_t seed, std::size_t count) {
 
 TEST(CallSignOrder, StoredContactsScoreAsThePlainSortedLog) {
     for (const std::uint32_t seed : {1u, 7u}) {
-        const auto log = contestlog::GenerateContacts(20000, seed);
+        const auto log = contestsim::GenerateContacts(20000, seed);
         EXPECT_EQ(Stored(log, "UA1", "EU"), Plain(log, "UA1", "EU")) << seed;
         EXPECT_EQ(Stored(log, "DL", "EU"), Plain(log, "DL", "EU")) << seed;
         EXPECT_EQ(Stored(log, "UA9", "AS"), Plain(log, "UA9", "AS")) << seed;

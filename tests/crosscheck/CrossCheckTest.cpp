@@ -8,13 +8,10 @@
 namespace yol::check {
 namespace {
 
+using test::Call;
 using test::LogBuilder;
 using test::PerContactRules;
-
-const ContactVerdict& V(const CheckResult& r, std::size_t log, std::size_t contact) {
-    return r.logs.at(log).verdicts.at(contact);
-}
-std::string Call(const CheckResult& r, std::uint32_t id) { return id == kNoIndex ? std::string() : r.Call(id); }
+using test::V;
 
 TEST(CrossCheckMatching, ConfirmedPairAndMiscopiedExchangeBlameOnlyTheCopier) {
     std::vector<SubmittedLog> logs = {
@@ -51,7 +48,7 @@ TEST(CrossCheckMatching, NumbersCompareAsNumbersWhereTheRulesSaySo) {
     EXPECT_TRUE(TokenAgrees("anything", "599", TokenCheck::None));
 }
 
-TEST(CrossCheckMatching, PairsOneToOnePreferringTheClosestTime) {
+TEST(CrossCheckMatching, PairsOneToOneByExchangesThenTheClosestTime) {
     Rules rules = PerContactRules();
     rules.dupeAfter = 1;  // the same station again after a minute
     rules.window = 5;
@@ -63,6 +60,15 @@ TEST(CrossCheckMatching, PairsOneToOnePreferringTheClosestTime) {
     EXPECT_EQ(V(r, 0, 1).verdict, Verdict::Ok);
     EXPECT_EQ(V(r, 1, 0).otherContact, 1u);
     EXPECT_EQ(V(r, 0, 0).verdict, Verdict::Nil);
+    // Exchanges that fit both ways win over the closer time: UA3BBB's one line
+    // fits UA3AAA's second contact, three minutes off.
+    logs[1] = LogBuilder("UA3BBB").Q(10, 0, "UA3AAA", "599 1", "599 2");
+    logs[0] = LogBuilder("UA3AAA").Q(10, 0, "UA3BBB", "599 1", "599 7").Q(10, 3, "UA3BBB", "599 2", "599 1");
+    const CheckResult f = CrossCheck(logs, rules);
+    EXPECT_EQ(V(f, 0, 1).verdict, Verdict::Ok);
+    EXPECT_EQ(V(f, 1, 0).verdict, Verdict::Ok);
+    EXPECT_EQ(V(f, 1, 0).otherContact, 1u);
+    EXPECT_EQ(V(f, 0, 0).verdict, Verdict::Nil);
 }
 
 TEST(CrossCheckMatching, NotInLogSaysHowFarOutsideTheWindowTheOtherLogHasIt) {

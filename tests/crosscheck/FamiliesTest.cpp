@@ -76,7 +76,7 @@ protected:
             c.mode = mode;
             c.call = worked;
             c.sent = sent;
-            c.received = received;
+            c.report = received;
             log.Add(t++, log.contacts.size() + 1, c);
         }
         return log;

@@ -54,7 +54,7 @@ public:
         t.mode = mode;
         t.call = call;
         t.sent = sentText;
-        t.received = receivedText;
+        t.report = receivedText;
         t.dxcc = "UA3";
         t.mainPrefix = "UA";
         t.continent = "EU";
@@ -77,6 +77,14 @@ public:
 private:
     SubmittedLog log_;
 };
+
+// Verdict of logs[log].contacts[contact], and a call by its id ("" for none).
+inline const ContactVerdict& V(const CheckResult& r, std::size_t log, std::size_t contact) {
+    return r.logs.at(log).verdicts.at(contact);
+}
+inline std::string Call(const CheckResult& r, std::uint32_t id) {
+    return id == kNoIndex ? std::string() : r.Call(id);
+}
 
 // Per-contact rules: 2 points confirmed, 1 miscopied, multipliers of "exch"
 // per band, every miss penalised once more.

@@ -28,7 +28,7 @@ SubmittedLog WithFrequencies(const std::string& call, const std::vector<std::arr
         c.frequency = khz;
         c.call = worked;
         c.sent = sent;
-        c.received = received;
+        c.report = received;
         log.Add(test::At(10, minute++), log.contacts.size() + 1, c);
     }
     return log;

@@ -147,7 +147,7 @@ TEST(VerdictWords, OtherLinesQuotedOnceAndAlike) {
     t.frequency = "14012";
     t.call = "UA3AAA";
     t.sent = "599 MO08";
-    t.received = "599 MO01";
+    t.report = "599 MO01";
     t.line = "<CALL:6>UA3AAA<QSO_DATE:8>20261205<TIME_ON:4>1010<BAND:3>20m<MODE:2>CW<EOR>";
     adif.Add(test::At(10, 10), 4, t);
     c.logs[3] = adif;

@@ -19,27 +19,18 @@ namespace yol::check {
 inline constexpr std::int64_t kNoMinute = contestlog::kNoTime;
 inline constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-// A contact's texts as views: what a reader hands over and what Texts() gives
-// back. The sent and received exchanges are their tokens joined by single
-// spaces.
-struct ContactTexts {
-    std::string_view band;       // as the model gives it: "1.8", "3.5", "7", "14", ...
-    std::string_view mode;       // "CW", "SSB", ...
-    std::string_view frequency;  // kHz as logged, may be empty
-    std::string_view ownCall;    // the call sent on this contact (empty: the log's call)
-    std::string_view call;       // the call worked, as logged
-    std::string_view sent;       // sent exchange ("599 001")
-    std::string_view received;   // received exchange ("599 MO05")
-    // For the YOL scoring only: the worked station's country as the host keeps it.
-    std::string_view dxcc, mainPrefix, continent;
-    std::string_view line;       // the original line, for quoting
-};
+// A contact as the model's view (contestlog::ContactView): what a reader
+// hands over, and what SubmittedLog::Texts() gives back over the log's pool.
+// The sent exchange and the received one (`report`) are their tokens joined by
+// single spaces; dxcc, mainPrefix and continent are the worked station's
+// country as the host keeps it (YOL scoring only).
+using ContactTexts = contestlog::ContactView;
 
 // One contact as the entrant logged it: its time and place, and where its
 // texts stand in the log's text pool (one after another, in ContactTexts'
 // order, the line apart). The line may instead stay in the file (lineInFile:
-// lineAt is its offset there) until the outputs need it (KeepLine). 40 bytes;
-// the texts cost their length.
+// lineAt is its offset there) until the outputs need it (KeepLine). The
+// texts cost their length.
 struct CheckContact {
     std::int64_t time = kNoMinute;  // UTC, whole minutes since 1970-01-01
     std::uint32_t place = 0;        // line in the file (record number where the format has no lines)
@@ -50,6 +41,7 @@ struct CheckContact {
                  mainPrefixSize = 0, continentSize = 0;
     bool lineInFile = false;
 };
+static_assert(sizeof(CheckContact) <= 40, "a checked contact is 40 bytes beside its texts");
 
 inline constexpr std::size_t kLineInPool = static_cast<std::size_t>(-1);
 
@@ -132,6 +124,7 @@ struct ContactVerdict {
     std::int32_t points = 0;   // points this contact finally earns
     std::int32_t penalty = 0;  // points taken off beyond the contact's own
 };
+static_assert(sizeof(ContactVerdict) <= 36, "a verdict is 36 bytes");
 
 // Why a contact was set aside (INVALID, PERIOD): what the words name.
 enum class SetAsideCause : std::uint8_t { None, NoTime, OutsidePeriod, Band, Mode, Segment, NoCall, OwnCall };
@@ -182,6 +175,14 @@ struct ContactScore {
     std::int32_t multipliers = 0;  // multipliers it first brought into the final score
 };
 
+// Contacts of a log dated a whole day off (the date typed wrong, or a
+// program's date rolled over at the wrong time), recognised by the other logs
+// and corrected before matching.
+struct DateShift {
+    std::uint32_t first = 0, last = 0;  // the block: contacts first..last of the log
+    std::int32_t minutes = 0;           // how far the log's dates were off: +1440 a day late
+};
+
 struct LogResult {
     std::string call, category;  // category: the contest's class (className), or the text declared when none
     // The contest's class (AssignClasses): its index in the rules' classes
@@ -199,6 +200,7 @@ struct LogResult {
     double reductionPercent = 0;  // (raw - final) / raw score
     double errorRate = 0;         // contacts this station erred on / contacts checked
     std::int64_t clockOffset = 0; // minutes the log's clock ran ahead of the others'
+    std::vector<DateShift> dateShifts;  // blocks dated a day off, corrected
     std::array<std::int64_t, kVerdictCount> counts{};
     std::vector<ContactVerdict> verdicts;  // one per contact, in the log's order
     std::vector<MiscopiedBy> miscopiedBy;

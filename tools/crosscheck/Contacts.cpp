@@ -22,7 +22,7 @@ void Store(CheckContact& c, const ContactTexts& t, std::string& out) {
     c.ownCallSize = static_cast<std::uint8_t>(Put(out, t.ownCall, 255));
     c.callSize = static_cast<std::uint8_t>(Put(out, t.call, 255));
     c.sentSize = static_cast<std::uint16_t>(Put(out, t.sent, 0xFFFF));
-    c.receivedSize = static_cast<std::uint16_t>(Put(out, t.received, 0xFFFF));
+    c.receivedSize = static_cast<std::uint16_t>(Put(out, t.report, 0xFFFF));
     c.dxccSize = static_cast<std::uint8_t>(Put(out, t.dxcc, 255));
     c.mainPrefixSize = static_cast<std::uint8_t>(Put(out, t.mainPrefix, 255));
     c.continentSize = static_cast<std::uint8_t>(Put(out, t.continent, 255));
@@ -89,11 +89,13 @@ ContactTexts SubmittedLog::Texts(std::size_t i) const noexcept {
     t.ownCall = next(c.ownCallSize);
     t.call = next(c.callSize);
     t.sent = next(c.sentSize);
-    t.received = next(c.receivedSize);
+    t.report = next(c.receivedSize);
     t.dxcc = next(c.dxccSize);
     t.mainPrefix = next(c.mainPrefixSize);
     t.continent = next(c.continentSize);
     if (!c.lineInFile) t.line = std::string_view(pool.data() + c.lineAt, c.lineSize);
+    t.time = c.time;
+    t.place = c.place;
     return t;
 }
 

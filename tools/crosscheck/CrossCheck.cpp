@@ -79,14 +79,7 @@ void Prepare(Work& w, CheckResult& result) {
     for (std::size_t L = 0; L < nLogs; ++L)
         if (w.logOfCall[w.logCall[L]] == kNo) w.logOfCall[w.logCall[L]] = static_cast<std::uint32_t>(L);
 
-    // Built once: a log's times all shift by its one offset, so the order
-    // within a group stays; contacts set aside later are skipped by the users.
-    std::vector<FlatIndex::Entry> entries;
-    entries.reserve(total);
-    for (std::size_t g = 0; g < total; ++g)
-        if (w.eligible[g])
-            entries.push_back({Key(w.logOf[g], w.call[g], w.band[g], w.mode[g]), w.time[g], static_cast<std::uint32_t>(g)});
-    w.index = FlatIndex(std::move(entries));
+    BuildIndex(w);
 }
 
 // What is left after the matching: X sent a log -> NIL; X sent none -> NOLOG
@@ -106,21 +99,15 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
         ++logsWith[w.call[g]];
     }
     std::unordered_map<std::string, std::vector<std::uint32_t>> nearIndex;
-    auto forms = [](const std::string& call, auto&& fn) {
-        fn(call);
-        for (std::size_t i = 0; i < call.size(); ++i) fn(call.substr(0, i) + call.substr(i + 1));
-        const std::string_view b = BaseCall(call);
-        if (b.size() != call.size()) fn("/" + std::string(b));
-    };
     for (std::size_t L = 0; L < nLogs; ++L) {
         if (static_cast<std::int64_t>(logs[L].contacts.size()) < rules.busyCallCount || w.logOfCall[w.logCall[L]] != L) continue;
-        forms(w.calls.Text(w.logCall[L]), [&](const std::string& f) { nearIndex[f].push_back(static_cast<std::uint32_t>(L)); });
+        NearForms(w.calls.Text(w.logCall[L]), [&](const std::string& f) { nearIndex[f].push_back(static_cast<std::uint32_t>(L)); });
     }
     auto likelyCall = [&](const std::string& unique) -> std::uint32_t {
         std::uint32_t best = kNo;
         double bestD = 1.01;
         std::size_t bestN = 0;
-        forms(unique, [&](const std::string& f) {
+        NearForms(unique, [&](const std::string& f) {
             auto it = nearIndex.find(f);
             if (it == nearIndex.end()) return;
             for (std::uint32_t L : it->second) {
@@ -129,6 +116,64 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
                 if (d < bestD || (d == bestD && n > bestN)) best = L, bestD = d, bestN = n;
             }
         });
+        return best;
+    };
+
+    // A call the policy alone would credit is first taken as a probable busted
+    // call of a busier one when it is in at most kFewLogs logs: a call one
+    // edit away (CallDistance at most 1) in at least kBusierBy times as many
+    // logs, logged on the same band and mode within the wider offset window of the contact,
+    // with or without a log of its own.
+    constexpr std::uint32_t kBusierBy = 5, kFewLogs = 2;
+    auto creditedByPolicy = [&](std::uint32_t call) {
+        return rules.creditNoLog && w.logOfCall[call] == kNo && logsWith[call] >= static_cast<std::uint64_t>(rules.uniqueMinLogs) &&
+               contactsWith[call] >= static_cast<std::uint64_t>(rules.uniqueMinContacts);
+    };
+    auto mayBeBust = [&](std::uint32_t call) { return creditedByPolicy(call) && logsWith[call] <= kFewLogs; };
+    // The busier calls near each call that may be a bust, then the contacts
+    // of just those calls, by band, mode and time.
+    std::unordered_map<std::string, std::vector<std::uint32_t>> busyByForm;
+    std::vector<std::vector<std::uint32_t>> busierOf(w.calls.Size());
+    FlatIndex busyContacts;
+    {
+        std::uint32_t fewest = kNo;
+        for (std::uint32_t c = 0; c < w.calls.Size(); ++c)
+            if (logsWith[c] > 0 && mayBeBust(c)) fewest = std::min(fewest, logsWith[c]);
+        if (fewest != kNo)
+            for (std::uint32_t c = 0; c < w.calls.Size(); ++c)
+                if (logsWith[c] >= kBusierBy * fewest)
+                    NearForms(w.calls.Text(c), [&](const std::string& f) { busyByForm[f].push_back(c); });
+        std::vector<bool> wanted(w.calls.Size(), false);
+        for (std::uint32_t x = 0; x < w.calls.Size() && !busyByForm.empty(); ++x) {
+            if (logsWith[x] == 0 || !mayBeBust(x)) continue;
+            const std::string& mine = w.calls.Text(x);
+            NearForms(mine, [&](const std::string& f) {
+                const auto it = busyByForm.find(f);
+                if (it == busyByForm.end()) return;
+                for (std::uint32_t c : it->second)
+                    if (c != x && logsWith[c] >= kBusierBy * logsWith[x] &&
+                        std::find(busierOf[x].begin(), busierOf[x].end(), c) == busierOf[x].end() &&
+                        CallDistance(mine, w.calls.Text(c)) <= 1.0) {
+                        busierOf[x].push_back(c);
+                        wanted[c] = true;
+                    }
+            });
+        }
+        busyByForm.clear();
+        std::vector<FlatIndex::Entry> entries;
+        for (std::size_t g = 0; g < total; ++g)
+            if (w.eligible[g] && wanted[w.call[g]])
+                entries.push_back({Key(0, w.call[g], w.band[g], w.mode[g]), w.time[g], static_cast<std::uint32_t>(g)});
+        busyContacts = FlatIndex(std::move(entries));
+    }
+    // The busiest of them logged on this contact's band and mode near its time.
+    auto busierCall = [&](std::size_t g) -> std::uint32_t {
+        std::uint32_t best = kNo;
+        for (std::uint32_t c : busierOf[w.call[g]]) {
+            if (best != kNo && logsWith[c] <= logsWith[best]) continue;
+            auto [lo, hi] = w.Around(busyContacts.Find(Key(0, c, w.band[g], w.mode[g])), w.time[g], rules.offsetWindow);
+            if (lo != hi) best = c;
+        }
         return best;
     };
 
@@ -159,7 +204,7 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
         }
         if (other != kNo) {
             v.otherCall = w.logCall[w.logOf[other]];
-            const ExchangeCheck ex = CompareExchange(rules, w.T(g).received, w.T(other).sent);
+            const ExchangeCheck ex = CompareExchange(rules, w.T(g).report, w.T(other).sent);
             // A value not on the rules' list is miscopied whatever the other side sent.
             if (ex.bad || (scoring && scoring->InvalidValue(g - w.base[L], w.T(other).sent))) {
                 v.verdict = Verdict::Exchange;
@@ -181,12 +226,22 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
         if (P != kNo) {
             v.verdict = Verdict::Nil;
             v.blamed = Blame::Self;
+            // The nearest of P's unpaired contacts with this station, among
+            // at most kNilLook either side of this contact's time.
+            constexpr std::ptrdiff_t kNilLook = 64;
+            const auto list = w.index.Find(Key(P, w.logCall[L], w.band[g], w.mode[g]));
+            const auto mid = std::lower_bound(list.begin(), list.end(), w.time[g],
+                                              [&](std::uint32_t x, std::int64_t t) { return w.time[x] < t; });
+            const auto from = mid - std::min(kNilLook, mid - list.begin());
+            const auto to = mid + std::min(kNilLook, list.end() - mid);
             std::int64_t best = 0;
             std::uint32_t at = kNo;
-            for (std::uint32_t b : w.index.Find(Key(P, w.logCall[L], w.band[g], w.mode[g])))
+            for (auto p = from; p != to; ++p) {
+                const std::uint32_t b = *p;
                 if (w.eligible[b] && w.match[b] == kNo && w.bustPartner[b] == kNo &&
                     (at == kNo || std::llabs(w.time[b] - w.time[g]) < std::llabs(best)))
                     best = w.time[b] - w.time[g], at = b;
+            }
             if (at != kNo) {
                 v.minutesOff = static_cast<std::int32_t>(std::llabs(best));
                 v.otherLog = P;
@@ -194,10 +249,13 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
             }
             continue;
         }
-        const std::uint32_t n = logsWith[w.call[g]];
-        v.count = n;
-        if (rules.creditNoLog && n >= static_cast<std::uint64_t>(rules.uniqueMinLogs) &&
-            contactsWith[w.call[g]] >= static_cast<std::uint64_t>(rules.uniqueMinContacts)) {
+        v.count = logsWith[w.call[g]];
+        const std::uint32_t busier = mayBeBust(w.call[g]) ? busierCall(g) : kNo;
+        if (busier != kNo) {
+            v.verdict = Verdict::Unique;
+            v.blamed = Blame::Self;
+            v.otherCall = busier;
+        } else if (creditedByPolicy(w.call[g])) {
             v.verdict = Verdict::NoLog;
         } else {
             v.verdict = Verdict::Unique;
@@ -365,11 +423,25 @@ void Summarise(const Work& w, CheckResult& result) {
 
 }  // namespace
 
+// Built once (again only after a date shift): a log's times all shift by its
+// one clock offset, so the order within a group stays; contacts set aside
+// later are skipped by the users.
+void engine::BuildIndex(Work& w) {
+    w.index = FlatIndex();  // a rebuild frees the old table first
+    std::vector<FlatIndex::Entry> entries;
+    entries.reserve(w.Total());
+    for (std::size_t g = 0; g < w.Total(); ++g)
+        if (w.eligible[g])
+            entries.push_back({Key(w.logOf[g], w.call[g], w.band[g], w.mode[g]), w.time[g], static_cast<std::uint32_t>(g)});
+    w.index = FlatIndex(std::move(entries));
+}
+
 CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules, bool contactScores) {
     Work w(logs, rules);
     CheckResult result;
     result.logs.resize(logs.size());
     Prepare(w, result);
+    if (DateShifts(w, result)) BuildIndex(w);
     EstimateOffsets(w, result);
     PeriodAndRepeats(w, result);
     ExactPairs(w);

@@ -105,7 +105,7 @@ VerdictFacts VerdictFactsOf(const std::vector<SubmittedLog>& logs, const CheckRe
             break;
         case Verdict::Exchange:
             if (hasOther) {
-                engine::ExchangeCheck ex = engine::CompareExchange(rules, mine.received, theirs().sent);
+                engine::ExchangeCheck ex = engine::CompareExchange(rules, mine.report, theirs().sent);
                 if (!ex.bad && rules.scoring == Scoring::PerContact) {
                     if (auto off = PerContactScoring(log, rules).InvalidValue(i, theirs().sent)) {
                         f.offListToken = std::move(off->token);
@@ -159,7 +159,7 @@ VerdictFacts VerdictFactsOf(const std::vector<SubmittedLog>& logs, const CheckRe
                     f.loggedAs = engine::Upper(theirs().call);
                 } else {
                     // What this side sent, as the other side copied it.
-                    engine::ExchangeCheck ex = engine::CompareExchange(rules, theirs().received, mine.sent);
+                    engine::ExchangeCheck ex = engine::CompareExchange(rules, theirs().report, mine.sent);
                     f.sent = std::move(ex.sent);
                     f.copied = std::move(ex.copied);
                 }
@@ -249,7 +249,7 @@ std::string ShownLine(const SubmittedLog& log, std::size_t i) {
     out += time == kNoMinute ? std::string("(no time)") : contestlog::UtcText(time);
     out += ' ';
     out += t.ownCall.empty() ? std::string_view(log.call) : t.ownCall;
-    for (std::string_view part : {t.sent, t.call, t.received}) {
+    for (std::string_view part : {t.sent, t.call, t.report}) {
         if (part.empty()) continue;
         out += ' ';
         out += part;

@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "CallDistance.h"
 #include "CheckTypes.h"
 #include "Parallel.h"
 #include "Rules.h"
@@ -154,7 +155,23 @@ struct Work {
     }
 };
 
+// fn(form) for a call and each form one edit makes of it: the call itself,
+// each one-character deletion, and "/" + the call without portable
+// designators where it has some. Two calls one substitution, insertion,
+// deletion or swap apart share a form.
+template <class Fn>
+void NearForms(const std::string& call, Fn&& fn) {
+    fn(call);
+    for (std::size_t i = 0; i < call.size(); ++i) fn(call.substr(0, i) + call.substr(i + 1));
+    const std::string_view b = BaseCall(call);
+    if (b.size() != call.size()) fn("/" + std::string(b));
+}
+
+// The index of every eligible contact (Work::index), built from Work::time.
+void BuildIndex(Work& w);
+
 // The phases of Matching.cpp, in order.
+bool DateShifts(Work& w, CheckResult& result);  // true where a block was moved: the index is rebuilt
 void EstimateOffsets(Work& w, CheckResult& result);
 void PeriodAndRepeats(Work& w, CheckResult& result);
 void ExactPairs(Work& w);

@@ -21,7 +21,7 @@ void Feed(contestlog::ContactStore& store, const SubmittedLog& log, std::size_t 
     e.call = c.call;
     e.band = c.band;
     e.mode = c.mode;
-    e.report = c.received;
+    e.report = c.report;
     e.dxcc = c.dxcc;
     e.mainPrefix = c.mainPrefix;
     e.continent = c.continent;
@@ -118,12 +118,12 @@ bool PerContactScoring::RowHolds(const PointsRow& row, std::size_t i, const Stat
     if (!In(row.fromContinents, me_.continent) || !In(row.toContinents, them.continent)) return false;
     if (!In(row.fromCountries, me_.country) || !In(row.toCountries, them.country)) return false;
     if (!row.tokenLetters.empty()) {
-        const std::string_view t = TokenAt(c.received, rules_.ReceivedIndex(row.tokenLetters));
+        const std::string_view t = TokenAt(c.report, rules_.ReceivedIndex(row.tokenLetters));
         if (t.empty() || ZoneNumber(t) != 0 || t == "0" || t == "00") return false;
     }
     auto zone = [&](std::size_t token, int mine, int theirs) {
         // The zones as the exchange gives them, else the country file's.
-        const int sent = ZoneNumber(TokenAt(c.sent, token)), got = ZoneNumber(TokenAt(c.received, token));
+        const int sent = ZoneNumber(TokenAt(c.sent, token)), got = ZoneNumber(TokenAt(c.report, token));
         const int a = sent ? sent : mine, b = got ? got : theirs;
         return a != 0 && a == b;
     };
@@ -151,11 +151,11 @@ std::int64_t PerContactScoring::FullPoints(std::size_t i) const {
 std::string PerContactScoring::ValueOf(const Counted& m, std::size_t i, const StationPlace& them) const {
     const ContactTexts c = log_.Texts(i);
     switch (m.rule.kind) {
-        case MultiplierKind::Token: return UpperText(TokenAt(c.received, m.token));
+        case MultiplierKind::Token: return UpperText(TokenAt(c.report, m.token));
         case MultiplierKind::Country: return std::string(them.country);
         case MultiplierKind::CqZone:
         case MultiplierKind::ItuZone: {
-            const std::string_view t = TokenAt(c.received, m.token);
+            const std::string_view t = TokenAt(c.report, m.token);
             // A zone token that is no number (a society station's) counts as itself.
             if (!t.empty()) return ZoneNumber(t) ? std::to_string(ZoneNumber(t)) : UpperText(t);
             const int z = m.rule.kind == MultiplierKind::CqZone ? them.cqZone : them.ituZone;
@@ -169,7 +169,7 @@ std::string PerContactScoring::ValueOf(const Counted& m, std::size_t i, const St
 std::optional<PerContactScoring::OffList> PerContactScoring::InvalidValue(std::size_t i, std::string_view sent) const {
     for (const Counted& m : multipliers_) {
         if (m.rule.valid.empty() || m.token == kNone) continue;
-        const std::string v = UpperText(TokenAt(log_.Texts(i).received, m.token));
+        const std::string v = UpperText(TokenAt(log_.Texts(i).report, m.token));
         if (!v.empty() && !Rules::ValidValue(m.rule, v) && v != UpperText(TokenAt(sent, m.token)))
             return OffList{m.rule.token, v};
     }

@@ -17,9 +17,9 @@
 #include <string>
 #include <string_view>
 
-#include "contestlog/ContestSim.h"
-#include "contestlog/ContestSimWrite.h"
-#include "contestlog/Generator.h"
+#include "contestsim/ContestSim.h"
+#include "contestsim/ContestSimWrite.h"
+#include "contestsim/Generator.h"
 #include "contestlog/LogWriter.h"
 
 #ifndef YOL_VERSION
@@ -65,6 +65,7 @@ int WriteSingleLog(const std::string& path, const std::string& table, const std:
                    long long rows, std::uint32_t seed, bool withMain, bool append,
                    const yol::contestlog::Station& station) {
     using namespace yol::contestlog;
+    using namespace yol::contestsim;
     LogFormat kind = LogFormat::Sqlite;
     if (format == "cabrillo") kind = LogFormat::Cabrillo;
     else if (format == "adi") kind = LogFormat::Adi;
@@ -112,11 +113,12 @@ int WriteSingleLog(const std::string& path, const std::string& table, const std:
     return 0;
 }
 
-int WriteContest(const std::string& dir, const yol::contestlog::SimOptions& options) {
+int WriteContest(const std::string& dir, const yol::contestsim::SimOptions& options) {
     using namespace yol::contestlog;
+    using namespace yol::contestsim;
     const auto start = std::chrono::steady_clock::now();
     const ContestSim sim(options);
-    const SimWritten written = yol::contestlog::WriteContest(sim, dir);
+    const SimWritten written = yol::contestsim::WriteContest(sim, dir);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!quiet)
         std::printf("%s: %zu stations, %zu true contacts, %zu logs with %zu contact lines, truth.csv %zu rows "
@@ -134,7 +136,7 @@ int main(int argc, char** argv) {
     std::uint64_t seed = 1;
     bool withMain = true, append = false, version = false;
     yol::contestlog::Station station;
-    yol::contestlog::SimOptions sim;
+    yol::contestsim::SimOptions sim;
 
     CLI::App app(kAbout, "yolloggen");
     yol::cli::Configure(app);

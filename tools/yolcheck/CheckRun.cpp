@@ -10,7 +10,6 @@
 #include <mutex>
 #include <optional>
 #include <sstream>
-#include <thread>
 
 #include "cli/CommandLine.h"
 
@@ -85,7 +84,7 @@ public:
         t.ownCall = v.ownCall;
         t.call = v.call;
         t.sent = Normalised(v.sent, sent_);
-        t.received = Normalised(v.report, received_);
+        t.report = Normalised(v.report, received_);
         t.dxcc = v.dxcc;
         t.mainPrefix = v.mainPrefix;
         t.continent = v.continent;
@@ -208,7 +207,7 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     cli::Configure(app);
     std::string rulesPath, outDir, ctyPath, htmlDir;
     std::vector<std::string> inputs, strict;
-    bool parseOnly = false, replace = false, quiet = false;
+    bool parseOnly = false, replace = false, quiet = false, noOutputs = false;
     app.add_option("--rules", rulesPath, "contest rules (TOML); the YOL rules when not given");
     app.add_option("--out", outDir,
                    "folder for reports/<CALL>.txt, results.csv, results.json, summary.txt, verdicts.csv");
@@ -220,6 +219,7 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     app.add_option("--cty", ctyPath, "country file for the YOL scoring (default: Debian's hamradio-files cty.dat)");
     app.add_flag("--parse-only", parseOnly, "read and parse every log, check nothing");
     app.add_flag("-q,--quiet", quiet, "print errors only");
+    app.add_flag("--no-outputs", noOutputs, "check every log but write nothing (for timing the check alone)");
     app.set_version_flag("--version", std::string("yolcheck ") + YOL_VERSION);
     app.add_option("logs", inputs, "log files, or a folder holding them")->required();
     app.footer(cli::ExitStatuses({
@@ -238,7 +238,7 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     std::vector<bool> strictKinds(kVerdictCount, false);
     try {
         app.parse(static_cast<int>(cargv.size()), cargv.data());
-        if (!parseOnly && outDir.empty() && htmlDir.empty())
+        if (!parseOnly && !noOutputs && outDir.empty() && htmlDir.empty())
             throw CLI::RequiredError("--out or --html (where the results go)");
         for (const std::string& kind : strict) {
             bool known = false;
@@ -263,6 +263,7 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     };
 
     const auto started = std::chrono::steady_clock::now();
+    SetWorkerThreads(2);  // reading, the check and the outputs on two threads where the machine has two cores
     Rules rules = YolRules();
     if (!rulesPath.empty()) {
         try {
@@ -469,35 +470,38 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
                            std::string(VerdictCode(static_cast<Verdict>(v)));
     }
     result.summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (noOutputs) {
+        std::fprintf(out, "%zu logs, %zu contacts checked in %.2f s; nothing written\n", logs.size(), contacts,
+                     result.summary.seconds);
+        return inputRejected || strictCount > 0 ? kCheckRejected : kCheckClean;
+    }
 
     // The data files, into the first folder; the site's folder gets its pages and a copy of them.
     constexpr const char* kDataFiles[] = {"results.csv", "results.json", "verdicts.csv"};
     try {
         ResultFolder& data = outFolder ? *outFolder : *htmlFolder;
         console.Progress("writing " + Thousands(logs.size()) + " reports");
-        // verdicts.csv on a second thread while the reports and results are written.
-        std::exception_ptr verdictsFailed;
-        std::thread verdicts([&] {
+        // verdicts.csv beside the reports and results (on a second thread where there is one).
+        std::exception_ptr failed[2];
+        ForEachParallel(2, [&](std::size_t part) {
             try {
-                data.Write("verdicts.csv", [&](std::ostream& o) { WriteVerdictsCsv(o, logs, result, rules); });
+                if (part == 0) {
+                    data.Write("verdicts.csv", [&](std::ostream& o) { WriteVerdictsCsv(o, logs, result, rules); });
+                    return;
+                }
+                for (std::size_t L = 0; L < logs.size(); ++L) {
+                    const std::string text = LogReport(logs, result, L, rules);
+                    data.Write(ReportName(logs[L].call), text);
+                    if (htmlFolder && outFolder) htmlFolder->Write(ReportName(logs[L].call), text);
+                }
+                data.Write("results.csv", ResultsCsv(result));
+                data.Write("results.json", ResultsJson(result, rules));
             } catch (...) {
-                verdictsFailed = std::current_exception();
+                failed[part] = std::current_exception();
             }
         });
-        try {
-            for (std::size_t L = 0; L < logs.size(); ++L) {
-                const std::string text = LogReport(logs, result, L, rules);
-                data.Write(ReportName(logs[L].call), text);
-                if (htmlFolder && outFolder) htmlFolder->Write(ReportName(logs[L].call), text);
-            }
-            data.Write("results.csv", ResultsCsv(result));
-            data.Write("results.json", ResultsJson(result, rules));
-        } catch (...) {
-            verdicts.join();
-            throw;
-        }
-        verdicts.join();
-        if (verdictsFailed) std::rethrow_exception(verdictsFailed);
+        for (const std::exception_ptr& f : failed)
+            if (f) std::rethrow_exception(f);
         result.summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         if (outFolder) outFolder->Write("summary.txt", SummaryText(result, rules));
         if (htmlFolder) {

@@ -42,7 +42,7 @@ wr::LineFields FieldsOf(const SubmittedLog& log, std::size_t i, std::string who)
     f.station = TextAsUtf8(c.ownCall.empty() ? std::string_view(log.call) : c.ownCall);
     f.sent = TextAsUtf8(c.sent);
     f.call = TextAsUtf8(c.call);
-    f.received = TextAsUtf8(c.received);
+    f.received = TextAsUtf8(c.report);
     return f;
 }
 

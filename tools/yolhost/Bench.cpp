@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "Host.h"
-#include "contestlog/Generator.h"
+#include "contestsim/Generator.h"
 #include "logdb/AdoLogQuery.h"
 #include "logdb/Recalc.h"
 
@@ -28,7 +28,7 @@ int RunBench(const Options& o, IDispatch* connection, sqlite3* db) {
     constexpr int kRuns = 5;
     constexpr std::size_t kAddCalls = 500;
     PrepareLogTable(db, o.table, true);
-    AppendToLog(db, o.table, contestlog::GenerateContacts(o.bench, o.seed));
+    AppendToLog(db, o.table, contestsim::GenerateContacts(o.bench, o.seed));
     std::printf("bench rows %zu\n", o.bench);
 
     // (a) The simulator's own walk: the module's query, every column read as
@@ -97,7 +97,7 @@ int RunBench(const Options& o, IDispatch* connection, sqlite3* db) {
 
     // (c) _AddQSO with the book holding the log, report rewrite included.
     // _GetScore beside it tells the report rewrite's share apart.
-    const auto more = contestlog::GenerateContacts(kAddCalls, o.seed + 7);
+    const auto more = contestsim::GenerateContacts(kAddCalls, o.seed + 7);
     std::vector<double> add, score;
     for (const LogContact& c : more) {
         yol::ContactRecord& r = records.For(&c);

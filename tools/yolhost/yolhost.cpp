@@ -31,7 +31,7 @@
 
 #include "Host.h"
 #include "adosim/AdoSim.h"
-#include "contestlog/Generator.h"
+#include "contestsim/Generator.h"
 #include "contestlog/LogWriter.h"
 #include "win/ComPtr.h"
 #include "win/SystemError.h"
@@ -230,7 +230,7 @@ std::vector<LogContact> ContactsToLog(const Options& o) {
         if (!in) throw std::runtime_error("cannot read " + o.contactsFile);
         contacts = ParseContacts(in);
     }
-    const auto generated = contestlog::GenerateContacts(o.generate, o.seed);
+    const auto generated = contestsim::GenerateContacts(o.generate, o.seed);
     contacts.insert(contacts.end(), generated.begin(), generated.end());
     return contacts;
 }
@@ -242,7 +242,7 @@ std::vector<LogContact> ContactsToLog(const Options& o) {
 int RunSession(const Options& o, IDispatch* connection, sqlite3* db) {
     const std::vector<LogContact> contacts = ContactsToLog(o);
     if (o.preload > 0 || !contacts.empty()) PrepareLogTable(db, o.table, false);
-    if (o.preload > 0) AppendToLog(db, o.table, contestlog::GenerateContacts(o.preload, o.seed + 1000));
+    if (o.preload > 0) AppendToLog(db, o.table, contestsim::GenerateContacts(o.preload, o.seed + 1000));
 
     Module module(o.dll);
     HostRecords records(o, connection);

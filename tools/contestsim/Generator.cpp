@@ -1,10 +1,11 @@
-#include "contestlog/Generator.h"
+#include "contestsim/Generator.h"
 
 #include <array>
 #include <cstdio>
 #include <string_view>
 
-namespace yol::contestlog {
+namespace yol::contestsim {
+using namespace contestlog;
 namespace {
 
 constexpr const char* kAnyDigit = "0123456789";
@@ -148,4 +149,4 @@ std::vector<Contact> GenerateContacts(std::size_t count, std::uint32_t seed) {
     return contacts;
 }
 
-}  // namespace yol::contestlog
+}  // namespace yol::contestsim

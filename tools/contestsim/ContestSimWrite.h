@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "contestlog/ContestSim.h"
+#include "contestsim/ContestSim.h"
 
-namespace yol::contestlog {
+namespace yol::contestsim {
 
 // The station's log file name: its call with '/' as '_', then ".log"
 // (Cabrillo) or ".adi".
@@ -47,4 +47,4 @@ struct SimWritten {
 // dir/logs when it already holds files (nothing is written then).
 SimWritten WriteContest(const ContestSim& sim, const std::filesystem::path& dir);
 
-}  // namespace yol::contestlog
+}  // namespace yol::contestsim

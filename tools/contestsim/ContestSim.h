@@ -15,9 +15,9 @@
 #include <string_view>
 #include <vector>
 
-#include "contestlog/Generator.h"
+#include "contestsim/Generator.h"
 
-namespace yol::contestlog {
+namespace yol::contestsim {
 
 // UTC minutes since 1970-01-01 of 2026-12-12 12:00, and the contest's length.
 inline constexpr std::int64_t kSimStart = 29'951'280;
@@ -36,7 +36,8 @@ struct SimOptions {
     double outside = 0.002;       // made just before the start or after the end
     double jitter = 0.1;          // share of lines logged a minute early or late
     // Shares of stations.
-    double clock = 0.05;          // clock off by 1 to 10 minutes either way
+    double clock = 0.05;          // clock off by 1 to clockMinutes minutes either way
+    int clockMinutes = 10;
     double noLog = 0.05;          // worked, but sent no log
     double checkLog = 0.02;       // sent a checklog
     double adif = 0.15;           // sent ADIF (.adi) rather than Cabrillo
@@ -132,4 +133,4 @@ std::string BustCall(std::string_view call, std::uint64_t r);
 // swapped. Never the token itself.
 std::string MiscopyExchange(std::string_view token, std::uint64_t r);
 
-}  // namespace yol::contestlog
+}  // namespace yol::contestsim

@@ -1,4 +1,4 @@
-#include "contestlog/ContestSim.h"
+#include "contestsim/ContestSim.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,8 @@
 #include <stdexcept>
 #include <unordered_set>
 
-namespace yol::contestlog {
+namespace yol::contestsim {
+using namespace contestlog;
 namespace {
 
 constexpr std::array<std::string_view, 6> kBands{"1.8", "3.5", "7", "14", "21", "28"};
@@ -211,7 +212,7 @@ void ContestSim::MakeStations() {
                                                          : SimLogKind::Log;
         // ADIF has no category: checklogs come as Cabrillo.
         st.adif = rng.Uniform() < options_.adif && st.log != SimLogKind::CheckLog;
-        if (rng.Uniform() < options_.clock) st.clockOffset = (1 + rng.Below(10)) * (rng.Below(2) ? 1 : -1);
+        if (rng.Uniform() < options_.clock) st.clockOffset = (1 + rng.Below(options_.clockMinutes)) * (rng.Below(2) ? 1 : -1);
         // Two stations in five stay the whole contest; the rest operate 3 to 18 hours.
         if (rng.Below(5) >= 2) {
             const int hours = 3 + rng.Below(16);
@@ -401,4 +402,4 @@ std::size_t ContestSim::Find(std::string_view call) const {
     return it != calls_.end() && it->first == call ? it->second : stations_.size();
 }
 
-}  // namespace yol::contestlog
+}  // namespace yol::contestsim

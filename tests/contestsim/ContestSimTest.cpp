@@ -1,7 +1,7 @@
 // The simulated contest: reproducible from its seed, every true contact in
 // both logs unless the truth says otherwise, every error where the truth puts
 // it, and the logs read back through the model's readers.
-#include "contestlog/ContestSim.h"
+#include "contestsim/ContestSim.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -16,11 +16,12 @@
 #include <vector>
 
 #include "LogReaderTestSink.h"
-#include "contestlog/ContestSimWrite.h"
+#include "contestsim/ContestSimWrite.h"
 #include "contestlog/CountryFile.h"
 #include "contestlog/LogReader.h"
 
-namespace yol::contestlog {
+namespace yol::contestsim {
+using namespace contestlog;
 namespace {
 
 namespace fs = std::filesystem;
@@ -445,4 +446,4 @@ TEST(ContestSimTest, MiscopiedExchangesChangeOneThing) {
 }
 
 }  // namespace
-}  // namespace yol::contestlog
+}  // namespace yol::contestsim

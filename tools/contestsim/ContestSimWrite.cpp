@@ -1,4 +1,4 @@
-#include "contestlog/ContestSimWrite.h"
+#include "contestsim/ContestSimWrite.h"
 
 #include <fstream>
 #include <memory>
@@ -11,7 +11,8 @@
 #include "host/Plugin.h"
 #include "scoring/ScoreBook.h"
 
-namespace yol::contestlog {
+namespace yol::contestsim {
+using namespace contestlog;
 namespace {
 
 // Passes what the writer writes on to the file, counting lines.
@@ -187,4 +188,4 @@ SimWritten WriteContest(const ContestSim& sim, const std::filesystem::path& dir)
     return written;
 }
 
-}  // namespace yol::contestlog
+}  // namespace yol::contestsim

@@ -13,7 +13,7 @@
 
 #include "contestlog/Contact.h"
 
-namespace yol::contestlog {
+namespace yol::contestsim {
 
 // One country of the generated logs. Its call signs are a stem, a digit
 // where the stem has '#', and two or three letters, the first of them from
@@ -39,7 +39,7 @@ public:
     explicit LogGenerator(std::uint32_t seed);
 
     // The next contact of the log.
-    Contact Next();
+    contestlog::Contact Next();
 
     // A call sign of the country, without portable suffix.
     std::string CallOf(const GeneratorCountry& country);
@@ -50,9 +50,9 @@ private:
 
     std::mt19937 rng_;
     std::vector<int> countryWeights_;
-    std::vector<Contact> recent_;  // what a duplicate repeats
+    std::vector<contestlog::Contact> recent_;  // what a duplicate repeats
 };
 
-std::vector<Contact> GenerateContacts(std::size_t count, std::uint32_t seed);
+std::vector<contestlog::Contact> GenerateContacts(std::size_t count, std::uint32_t seed);
 
-}  // namespace yol::contestlog
+}  // namespace yol::contestsim
