@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "CrossCheck.h"
+#include "Outputs.h"
 #include "LogBuilder.h"
 
 namespace yol::check {
@@ -133,6 +134,12 @@ TEST(MatchingDates, ABlockOfALogDatedADayOffIsRecognisedAndCorrected) {
     EXPECT_EQ(r.logs[0].dateShifts[0].minutes, 24 * 60);
     EXPECT_EQ(r.logs[0].clockOffset, 0);
     for (std::size_t L = 1; L < logs.size(); ++L) EXPECT_TRUE(r.logs[L].dateShifts.empty());
+    // The entrant is told, with the lines, rather than faulted.
+    const std::string report = LogReport(logs, r, 0, rules);
+    EXPECT_NE(report.find("Dates corrected: lines " + std::to_string(logs[0].contacts[1].place) + " to " +
+                          std::to_string(logs[0].contacts[4].place) + " were dated 1 day late"),
+              std::string::npos)
+        << report;
 }
 
 // Two logs holding each other n times in one minute, every line's exchange

@@ -152,7 +152,16 @@ std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& 
     out += "Reduction:      " + Fixed(r.reductionPercent, 1) + " %\n";
     out += "Error rate:     " + Fixed(100.0 * r.errorRate, 1) + " %\n";
     out += "Clock offset:   " + Signed(r.clockOffset) + " minutes" +
-           (r.clockOffset != 0 ? " (your log's times were corrected by this before matching)" : "") + "\n\n";
+           (r.clockOffset != 0 ? " (your log's times were corrected by this before matching)" : "") + "\n";
+    for (const DateShift& d : r.dateShifts) {
+        const bool late = d.minutes > 0;
+        const std::int64_t days = (late ? d.minutes : -d.minutes) / 1440;
+        out += "Dates corrected: lines " + std::to_string(log.contacts[d.first].place) + " to " +
+               std::to_string(log.contacts[d.last].place) + " were dated " + std::to_string(days) +
+               (days == 1 ? " day " : " days ") + (late ? "late" : "early") +
+               " (the other logs agree on it): matched with the date moved, not faulted\n";
+    }
+    out += "\n";
     if (!r.scores.empty() && !r.checklog) {
         const std::vector<BandFigures> bands = ByBand(log, r, rules);
         char row[160];
