@@ -46,3 +46,18 @@ else()
   find_package(SQLite3 REQUIRED)
   find_package(EXPAT REQUIRED)
 endif()
+
+# What the Python tests share: Debian's python3 (python3-selenium and
+# python3-requests are Debian's; not whatever python3 comes first on PATH),
+# and the real logs in ../shared/testdata beside the checkout (a git worktree
+# one level further down finds them one level further up). Tests that read
+# them skip with a message when they are absent.
+find_program(YOL_DEBIAN_PYTHON NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH)
+if(NOT YOL_DEBIAN_PYTHON)
+  set(YOL_DEBIAN_PYTHON /usr/bin/python3)
+endif()
+set(_yol_shared "${PROJECT_SOURCE_DIR}/../shared/testdata")
+if(NOT IS_DIRECTORY "${_yol_shared}" AND IS_DIRECTORY "${PROJECT_SOURCE_DIR}/../../shared/testdata")
+  set(_yol_shared "${PROJECT_SOURCE_DIR}/../../shared/testdata")
+endif()
+set(YOL_MULTILOG_DATA "${_yol_shared}" CACHE PATH "Test data with multilog/ (real contest logs)")
