@@ -14,8 +14,10 @@
 #include "Scorer.h"
 #include "contestlog/CountryFile.h"
 #include "scoring/Report.h"
+#ifdef YOL_SCORER_RULES
 #include "CheckRun.h"
 #include "RulesScore.h"
+#endif
 
 #ifndef YOL_VERSION
 #define YOL_VERSION "0"
@@ -197,7 +199,9 @@ private:
     contestlog::ReadOptions ReadOptionsFor() const;
     void ReportProblem(const contestlog::LogProblem& p);
     int ParseOnly();
+#ifdef YOL_SCORER_RULES
     int ScoreByRules(check::Rules& rules);
+#endif
     void ReadStore(ContactStore& store, contestlog::LogSink* through = nullptr);
     Operator ChooseOperator(const std::string& station);
     LogFacts Facts(const ContactStore& store) const;
@@ -387,6 +391,7 @@ void Run::WriteReport(const ContactStore& store, const Operator& me, const TScor
     }
 }
 
+#ifdef YOL_SCORER_RULES
 // A log scored alone under per-contact rules, through the cross-check's scoring.
 int Run::ScoreByRules(check::Rules& rules) {
     if (o_.audit || o_.summary || !o_.html.empty() || o_.format != Format::Text || o_.dbGiven || o_.parseOnly)
@@ -407,8 +412,15 @@ int Run::ScoreByRules(check::Rules& rules) {
     out_.Write(RulesScoreText(loaded.log, rules, o_.rules, score));
     return rejected_ ? kRejected : kClean;
 }
+#endif
 
 int Run::Go() {
+#ifndef YOL_SCORER_RULES
+    // The Windows build ships without the cross-check's engine.
+    if (!o_.rules.empty())
+        throw Stop{kUsageError, "--rules needs the cross-check's rules, which this build leaves out; score the log "
+                                "under " + o_.rules + " with the native yolscore or yolcheck"};
+#else
     if (!o_.rules.empty()) {
         check::Rules rules;
         try {
@@ -418,6 +430,7 @@ int Run::Go() {
         }
         if (rules.scoring != check::Scoring::Yol) return ScoreByRules(rules);
     }
+#endif
     OpenLog();
     LoadCountries();
     if (o_.parseOnly) return ParseOnly();
