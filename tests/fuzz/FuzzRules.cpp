@@ -42,7 +42,7 @@ SubmittedLog SmallLog() {
         c.frequency = "14010";
         c.call = call;
         c.sent = "599 001 MO";
-        c.received = "599 002 SP";
+        c.report = "599 002 SP";
         log.Add(t++, log.contacts.size() + 1, c);
     }
     return log;
