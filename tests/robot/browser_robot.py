@@ -9,6 +9,8 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "browser"))
 from browser import Browser  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
+from selenium.webdriver.support import expected_conditions  # noqa: E402
+from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
 
 from robotclient import Checks, Robot  # noqa: E402
 
@@ -33,6 +35,14 @@ def main():
         with Browser() as b:
             d = b.driver
 
+            def submit(button):
+                """Clicks a form's button and waits for the answer's page: a click does not
+                always wait for the navigation it starts."""
+                old = d.find_element(By.TAG_NAME, "html")
+                button.click()
+                WebDriverWait(d, 30).until(expected_conditions.staleness_of(old))
+                WebDriverWait(d, 30).until(lambda drv: drv.execute_script("return document.readyState") == "complete")
+
             def visit_done(name):
                 """After each page: no console error, nothing fetched from elsewhere, no script."""
                 for e in b.console_errors():
@@ -46,14 +56,14 @@ def main():
             d.find_element(By.ID, "call").send_keys("ua1brw")
             d.find_element(By.ID, "text").send_keys(LOG)
             visit_done("form")
-            d.find_element(By.ID, "send").click()
+            submit(d.find_element(By.ID, "send"))
             check(d.find_element(By.ID, "verdict").text.startswith("Accepted"), "the log accepted")
             check("<B>SINGLE-OP</B>" in d.find_element(By.TAG_NAME, "main").text, "the class shown as text")
             visit_done("accepted")
 
             d.get(base + "/")
             d.find_element(By.ID, "text").send_keys("this is no log at all")
-            d.find_element(By.ID, "send").click()
+            submit(d.find_element(By.ID, "send"))
             check(d.find_element(By.ID, "verdict").text.startswith("Refused"), "junk refused")
             check("not a log" in d.find_element(By.CLASS_NAME, "reasons").text, "the reason shown")
             visit_done("refused")
@@ -64,14 +74,14 @@ def main():
 
             d.get(base + "/committee")
             d.find_element(By.ID, "token").send_keys("not the token")
-            d.find_element(By.ID, "login").click()
+            submit(d.find_element(By.ID, "login"))
             check("not the committee token" in d.find_element(By.TAG_NAME, "main").text, "a wrong token refused")
             d.find_element(By.ID, "token").send_keys(robot.token)
-            d.find_element(By.ID, "login").click()
+            submit(d.find_element(By.ID, "login"))
             check(d.find_elements(By.ID, "download"), "the committee page after the login")
             check("UA1BRW" in d.find_element(By.TAG_NAME, "table").text, "the committee list names the call")
             visit_done("committee")
-            d.find_element(By.XPATH, "//button[text()='Close the window']").click()
+            submit(d.find_element(By.XPATH, "//button[text()='Close the window']"))
             check("set closed" in d.find_element(By.ID, "summary").text, "the window closed by its form")
             d.get(base + "/")
             check("window is closed" in d.find_element(By.TAG_NAME, "main").text, "the form says it is closed")
