@@ -190,6 +190,18 @@ else
 fi
 
 echo "== processes a test run leaves"
+# The main job asks for the display again while the run's own X server is up:
+# the server's id must survive that, or nothing ends it after the tests.
+if (
+    source "$(dirname "$yol")/wine/env.sh"
+    export DISPLAY=:99
+    YOL_XVFB_PID=4242
+    yol_xvfb_start && [ "$YOL_XVFB_PID" = 4242 ]
+); then
+    ok "a second display request keeps the X server's id"
+else
+    fail "a second display request forgets the X server the run started"
+fi
 # A Wine server that ends on wineserver -k in its prefix, and a stray process.
 cp "$(command -v sleep)" "$work/bin/wineserver"
 mkdir -p "$work/prefix"

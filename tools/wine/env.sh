@@ -226,10 +226,12 @@ yol_wine_run() {
 }
 
 # Starts Xvfb on a free display and exports DISPLAY, unless one is set.
-# YOL_XVFB_PID is the server's process id (empty when none was started).
+# YOL_XVFB_PID is the server's process id (empty when none was started); a
+# second call while the display is set keeps it, so that yol_xvfb_stop still
+# ends the server the first call started.
 yol_xvfb_start() {
     local n pid tries
-    YOL_XVFB_PID=
+    YOL_XVFB_PID=${YOL_XVFB_PID:-}
     [ -n "${DISPLAY:-}" ] && return 0
     n=77
     while [ $n -lt 177 ]; do
