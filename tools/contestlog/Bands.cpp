@@ -169,4 +169,9 @@ std::string_view ModeFromAdif(std::string_view mode, std::string_view submode,
     return UpperAscii(submode.empty() ? mode : submode, buffer);
 }
 
+std::string BandName(std::string_view host) {
+    const BandInfo* band = BandFromHost(host);
+    return band ? std::string(band->adif) : std::string(host);
+}
+
 }  // namespace yol::contestlog

@@ -25,6 +25,9 @@ const BandInfo* BandFromAdif(std::string_view name) noexcept;
 const BandInfo* BandFromHz(std::uint64_t hz) noexcept;
 // The band the host names so ("14", "3.5", "144"), or null.
 const BandInfo* BandFromHost(std::string_view host) noexcept;
+// The band as people name it ("20m") from the host's name ("14"); the text
+// as it is where it names no band.
+std::string BandName(std::string_view host);
 // DigiBand of a Cabrillo frequency field: kHz ("14025", "7005.5"), a
 // designator from 50 MHz up ("144", "1.2G", "LIGHT") or the host's own band
 // name ("3.5"). Empty when it names no amateur band.

@@ -55,11 +55,6 @@ std::string_view VerdictKindWords(Verdict v) noexcept {
     return words[static_cast<std::size_t>(v)];
 }
 
-std::string BandName(std::string_view host) {
-    const contestlog::BandInfo* band = contestlog::BandFromHost(host);
-    return band ? std::string(band->adif) : std::string(host);
-}
-
 std::vector<BandFigures> ByBand(const SubmittedLog& log, const LogResult& r, const Rules& rules) {
     struct Slot {
         double mhz;
@@ -69,7 +64,7 @@ std::vector<BandFigures> ByBand(const SubmittedLog& log, const LogResult& r, con
     for (std::size_t i = 0; i < log.contacts.size() && i < r.verdicts.size(); ++i) {
         const std::string_view host = log.Texts(i).band;
         const contestlog::BandInfo* info = contestlog::BandFromHost(host);
-        const std::string name = BandName(host);
+        const std::string name = contestlog::BandName(host);
         auto it = std::find_if(slots.begin(), slots.end(), [&](const Slot& s) { return s.figures.band == name; });
         if (it == slots.end()) {
             slots.push_back({info ? static_cast<double>(info->lowHz) / 1e6 : 1e12, BandFigures{name}});

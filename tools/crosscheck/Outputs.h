@@ -53,9 +53,6 @@ struct BandFigures {
     std::string band;  // "20m", as people name it (the log's own text where it names no band)
     std::int64_t rawContacts = 0, finalContacts = 0, rawPoints = 0, finalPoints = 0, multipliers = 0;
 };
-// The band as people name it ("20m") from the model's name ("14", MHz); as
-// it is where it names no band.
-std::string BandName(std::string_view host);
 // By band, lowest frequency first.
 std::vector<BandFigures> ByBand(const SubmittedLog& log, const LogResult& result, const Rules& rules);
 

@@ -97,7 +97,7 @@ wr::LogReport ReportOf(const std::vector<SubmittedLog>& logs, const CheckResult&
     std::map<std::string, std::string, std::less<>> bands;  // a log has a handful
     auto band = [&](std::string_view host) -> const std::string& {
         auto it = bands.find(host);
-        if (it == bands.end()) it = bands.emplace(std::string(host), TextAsUtf8(BandName(host))).first;
+        if (it == bands.end()) it = bands.emplace(std::string(host), TextAsUtf8(contestlog::BandName(host))).first;
         return it->second;
     };
     page.contacts.reserve(log.contacts.size());

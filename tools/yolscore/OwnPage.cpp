@@ -17,10 +17,7 @@ using contestlog::AuditEntry;
 using contestlog::TextAsUtf8;
 using contestlog::ScoreContacts;
 
-std::string BandName(std::string_view host) {
-    const contestlog::BandInfo* band = contestlog::BandFromHost(host);
-    return band ? std::string(band->adif) : TextAsUtf8(host);
-}
+std::string BandName(std::string_view host) { return TextAsUtf8(contestlog::BandName(host)); }
 
 }  // namespace
 
