@@ -60,7 +60,7 @@ TEST(RobotEngine, AcceptsALogWithItsFactsAndWarningsByLine) {
     const Answer a = Check(kLog, "ua1abc");
     ASSERT_TRUE(a.accepted) << (a.reasons.empty() ? "" : a.reasons[0].text);
     EXPECT_EQ(a.call, "UA1ABC");
-    EXPECT_EQ(a.category, "SINGLE-OP CW");
+    EXPECT_EQ(a.category, "SO-CW");  // the contest's class, from the YOL rules' [categories]
     EXPECT_EQ(a.format, "Cabrillo");
     EXPECT_EQ(a.contacts, 4u);
     EXPECT_EQ(yol::contestlog::UtcText(a.first), "2026-12-12 12:00");
@@ -80,6 +80,25 @@ TEST(RobotEngine, AcceptsALogWithItsFactsAndWarningsByLine) {
     counted = Replace(counted, "QSO: 50012 CW 2026-12-12 1310 UA1ABC 599 003 SP1AA 599 011\n", "");
     counted = Replace(counted, "QSO: 7012 CW 2026-12-14 1300 UA1ABC 599 004 OK2AB 599 012\n", "");
     EXPECT_EQ(Check(counted).score, a.score);
+}
+
+// The class is the one the check will give: the rules' classes, the
+// committee's word, a note where the declaration fits none; rules without
+// classes show what the log declares.
+TEST(RobotEngine, TheClassIsTheContestsOwn) {
+    RobotRules rules = YolPeriod();
+    EXPECT_EQ(Check(Replace(kLog, "CATEGORY-MODE: CW\n", ""), "", rules).category, "SO-MIXED");
+    EXPECT_EQ(Check(Replace(kLog, "CATEGORY-MODE: CW\n", "CATEGORY: SINGLE-OP PH\n"), "", rules).category, "SO-SSB");
+    const Answer odd = Check(Replace(kLog, "CATEGORY-OPERATOR: SINGLE-OP\n", "CATEGORY-OPERATOR: TEAM\n"), "", rules);
+    EXPECT_EQ(odd.category, "SO-MIXED");  // the default, said
+    ASSERT_FALSE(odd.warnings.empty());
+    EXPECT_EQ(odd.warnings[0].place, 0u);
+    EXPECT_NE(odd.warnings[0].text.find("fits none of the contest's classes"), std::string::npos) << odd.warnings[0].text;
+    rules.rules.categories.calls["UA1ABC"] = rules.rules.categories.Find("MULTI-OP");
+    EXPECT_EQ(Check(kLog, "", rules).category, "MULTI-OP");
+    EXPECT_EQ(Check(Replace(kLog, "CATEGORY-MODE: CW", "CATEGORY-MODE: CHECKLOG"), "", rules).category, "CHECKLOG");
+    rules.rules.categories = {};
+    EXPECT_EQ(Check(kLog, "", rules).category, "SINGLE-OP CW");
 }
 
 TEST(RobotEngine, RefusesWithEveryReason) {
@@ -275,7 +294,9 @@ TEST_F(RobotService, PublicListShowsCallClassAndTimeOnly) {
     const Response list = Send("GET", "/received");
     EXPECT_EQ(list.status, 200);
     EXPECT_NE(list.body.find("UA1ABC"), std::string::npos);
-    EXPECT_NE(list.body.find("SINGLE-OP &lt;B&gt;CW&lt;/B&gt;"), std::string::npos);
+    // The contest's class, never the declaration as written.
+    EXPECT_NE(list.body.find("<td>SO-MIXED<td>"), std::string::npos) << list.body;
+    EXPECT_EQ(list.body.find("&lt;B&gt;"), std::string::npos);
     EXPECT_EQ(list.body.find(Sha256Hex(kLog)), std::string::npos);
     EXPECT_EQ(list.body.find("my.log"), std::string::npos);
     EXPECT_NE(HeaderOf(list, "Content-Security-Policy").find("default-src 'none'"), std::string::npos);

@@ -12,6 +12,7 @@ void LogHeader::Take(std::string_view headerName, std::string_view value) {
     if (headerName == "CALLSIGN") Station(value);
     if (headerName == "NAME" && name.empty()) name.assign(value);
     if (headerName == "CLAIMED-SCORE" && !claimedText) claimedText.emplace(value);
+    if (headerName == "CONTEST" && !contest) contest.emplace(value);
     if (headerName == "CLUB" && club.empty()) club.assign(TrimBlanks(value));
     if (headerName == "LOCATION") categories.emplace_back(std::string(headerName), std::string(value));
     if (headerName.starts_with("CATEGORY")) {

@@ -1,6 +1,6 @@
 // What a log's header says about the station, read in one place for every
 // tool: its call, the operator's name, the category it declares, whether it
-// is a checklog, the score it claims. A LogSink passes Station() and Header()
+// is a checklog, the score it claims, the contest it names. A LogSink passes Station() and Header()
 // on to Take/Station here.
 #pragma once
 
@@ -23,6 +23,7 @@ struct LogHeader {
     std::vector<std::pair<std::string, std::string>> categories;
     bool checklog = false;                 // a category says CHECKLOG
     std::optional<std::string> claimedText;  // CLAIMED-SCORE: as written
+    std::optional<std::string> contest;      // CONTEST: as written (the contest the log is for)
 
     void Station(std::string_view callSign);
     void Take(std::string_view headerName, std::string_view value);

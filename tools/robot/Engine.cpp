@@ -7,42 +7,31 @@
 #include "contestlog/ContactStore.h"
 #include "contestlog/CountryFile.h"
 #include "contestlog/LogFile.h"
+#include "contestlog/LogHeader.h"
 #include "contestlog/Text.h"
 #include "scoring/ScoreBook.h"
 
 namespace yol::robot {
 namespace {
 
-constexpr std::size_t kMaxClass = 120;  // bytes of the category declaration kept
+constexpr std::size_t kMaxClass = 120;  // bytes of a category declaration shown
 
 using contestlog::ContactView;
 using contestlog::LogProblem;
 
-// Reads the log into the contact store that scores it, keeping besides what
-// the answer says: the category declaration, the contest named, the contacts'
-// times, and which contacts the rules do not count (kept out of the store).
+// Reads the log into the contact store that scores it (which keeps the
+// header: contestlog::LogHeader), keeping besides what the answer says: the
+// contacts' times, and which contacts the rules do not count (kept out of the
+// store).
 class Reader : public contestlog::LogSink {
 public:
     Reader(const check::Rules& rules, Answer& answer) : store(false), rules_(rules), answer_(answer) {}
 
     contestlog::ContactStore store;
-    std::string contest;
-    bool contestGiven = false;
     std::size_t rejected = 0;
 
     void Station(std::string_view call) override { store.Station(call); }
-    void Header(std::string_view name, std::string_view value) override {
-        store.Header(name, value);
-        if (name == "CONTEST") {
-            contestGiven = true;
-            contest.assign(value);
-        }
-        if ((name == "CATEGORY" || name.starts_with("CATEGORY-")) && !value.empty()) {
-            std::string upper;
-            if (!answer_.category.empty()) answer_.category += ' ';
-            answer_.category += contestlog::UpperAscii(value, upper);
-        }
-    }
+    void Header(std::string_view name, std::string_view value) override { store.Header(name, value); }
     void Contact(const ContactView& c) override {
         ++answer_.contacts;
         if (c.time != contestlog::kNoTime) {
@@ -108,6 +97,21 @@ std::string TimeText(std::int64_t seconds, const char* format) {
     char buffer[64];
     const std::size_t n = std::strftime(buffer, sizeof buffer, format, &tm);
     return std::string(buffer, n);
+}
+
+// The class the check will put the log in, as the answer says it; notes on
+// the declaration into the warnings.
+std::string ClassOf(const contestlog::LogHeader& header, std::string_view call, const check::Rules& rules,
+                    std::vector<Finding>& warnings) {
+    if (header.checklog) return "CHECKLOG";
+    if (rules.categories.classes.empty()) {
+        std::string declared = header.CategoryText();
+        if (declared.size() > kMaxClass) declared.resize(kMaxClass);  // shown to everyone
+        return contestlog::TextAsUtf8(declared);
+    }
+    const check::Placement p = check::ClassOf(rules.categories, call, check::ReadDeclared(header.categories));
+    for (const std::string& note : p.notes) warnings.push_back({0, "category: " + contestlog::TextAsUtf8(note)});
+    return rules.categories.classes[p.index].name;
 }
 
 bool ContestAccepted(const RobotRules& r, std::string_view named) {
@@ -187,8 +191,9 @@ Answer CheckUpload(const Upload& upload, const RobotRules& r, const contestlog::
     if (!declared.empty() && !a.call.empty() && declared != a.call)
         a.reasons.push_back({0, "the log is for " + a.call + ", not for " + declared + " as declared"});
 
-    if (!r.anyContest && reader.contestGiven && !ContestAccepted(r, reader.contest))
-        a.reasons.push_back({0, "a log for another contest: CONTEST: " + contestlog::TextAsUtf8(reader.contest) +
+    const contestlog::LogHeader& header = reader.store.HeaderFacts();
+    if (!r.anyContest && header.contest && !ContestAccepted(r, *header.contest))
+        a.reasons.push_back({0, "a log for another contest: CONTEST: " + contestlog::TextAsUtf8(*header.contest) +
                                     " (this robot takes " + (r.contestNames.empty() ? r.rules.name : r.contestNames.front()) +
                                     ")"});
     if (a.contacts == 0) {
@@ -198,10 +203,8 @@ Answer CheckUpload(const Upload& upload, const RobotRules& r, const contestlog::
             if (w.place != 0) a.reasons.push_back(w);
         a.warnings.clear();
     }
-    a.claimed = reader.store.ClaimedScore();
-    // The class is shown to everyone: a declaration as long as a log is cut.
-    if (a.category.size() > kMaxClass) a.category.resize(kMaxClass);
-    a.category = contestlog::TextAsUtf8(a.category);
+    a.claimed = header.claimedText;
+    a.category = ClassOf(header, a.call, r.rules, a.warnings);
     if (!a.reasons.empty()) return a;
     a.accepted = true;
     if (r.rules.scoring == check::Scoring::Yol) a.score = ScoreOf(reader.store, a.call, countries);

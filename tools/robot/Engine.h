@@ -50,7 +50,10 @@ struct Answer {
     std::vector<Finding> warnings;  // what an accepted log should know
     std::string placeWord = "line"; // "line" or "record", for the places above
     std::string call;               // upper case
-    std::string category;           // the class: the log's raw category declaration
+    // The contest's class of the log (the rules' [categories], as the check
+    // will place it; "CHECKLOG"), or, where the rules define no classes, the
+    // category it declares; notes on the declaration are warnings.
+    std::string category;
     std::string format;             // "Cabrillo", "ADIF (.adi)", ...
     std::size_t contacts = 0;
     std::int64_t first = 0, last = 0;     // minutes since 1970; 0 without timed contacts
