@@ -39,6 +39,16 @@ private:
 
 void Csv(std::ostream& out, std::string_view text) { out << CsvField(text); }
 
+// A simulated line as the model's contact: what the station logged.
+ContactView ViewOf(const SimLine& line) {
+    ContactView view{};
+    view.call = line.call;
+    view.band = line.band;
+    view.mode = line.mode;
+    view.report = line.received;
+    return view;
+}
+
 }  // namespace
 
 std::string SimFileName(const SimStation& station) {
@@ -59,11 +69,7 @@ std::int64_t SimClaimedScore(const ContestSim& sim, std::size_t s, const std::ve
         // The program finds the country from the call as logged; a busted
         // call nearly always stays in the country of the true one.
         const GeneratorCountry& c = *sim.Stations()[line.other].country;
-        ContactView view{};
-        view.call = line.call;
-        view.band = line.band;
-        view.mode = line.mode;
-        view.report = line.received;
+        ContactView view = ViewOf(line);
         view.dxcc = c.dxcc;
         view.mainPrefix = c.mainPrefix;
         view.continent = c.continent;
@@ -96,11 +102,7 @@ std::vector<std::size_t> WriteSimLog(const ContestSim& sim, std::size_t s, const
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const SimLine& line = lines[i];
         if (line.error == SimError::Missing) continue;
-        ContactView view{};
-        view.call = line.call;
-        view.band = line.band;
-        view.mode = line.mode;
-        view.report = line.received;
+        ContactView view = ViewOf(line);
         view.time = line.loggedTime;
         view.frequency = line.frequency;
         view.ownCall = me.call;
