@@ -296,7 +296,8 @@ TEST(WebReportSite, ClassTablesOverallClubsAndChecklogsApart) {
     site.classes = {{"SO-HIGH", "Single operator, high power"}, {"SO-LOW", ""}, {"SO-QRP", ""}};
     struct R { const char* call; const char* cls; std::int64_t score; std::uint32_t inClass, overall; const char* club; bool checklog; };
     for (const R& r : {R{"LZ1A", "SO-LOW", 300, 1, 2, "Plovdiv", false}, R{"LZ2B", "SO-HIGH", 500, 1, 1, "Plovdiv", false},
-                       R{"LZ3C", "SO-HIGH", 200, 2, 3, "", false}, R{"LZ4D", "", 0, 0, 0, "Sofia", true}}) {
+                       R{"LZ3C", "SO-HIGH", 200, 2, 3, "", false}, R{"LZ4D", "", 0, 0, 0, "Sofia", true},
+                       R{"LZ5E", "SO-LOW", 200, 2, 3, "", false}}) {
         wr::ResultRow row;
         row.call = r.call;
         row.className = r.cls;
@@ -305,6 +306,7 @@ TEST(WebReportSite, ClassTablesOverallClubsAndChecklogsApart) {
         row.placeOverall = r.overall;
         row.club = r.club;
         row.checklog = r.checklog;
+        row.tiedOverall = r.overall == 3;  // LZ3C and LZ5E share the 3rd place overall
         row.country = "Bulgaria";
         row.continent = "EU";
         site.results.push_back(row);
@@ -320,12 +322,16 @@ TEST(WebReportSite, ClassTablesOverallClubsAndChecklogsApart) {
     EXPECT_LT(overall, clubs);
     EXPECT_LT(clubs, checklogs);
     EXPECT_EQ(index.find("<h2>SO-QRP"), std::string::npos);
-    EXPECT_EQ(Count(index, "<tr><td>"), 6);  // 2 + 1 + 3: LZ4D is in no table
-    EXPECT_NE(index.find("3 logs in 2 classes and 1 checklog"), std::string::npos);
-    // The call and the score first; the places as the check gave them.
-    EXPECT_NE(index.find("<tr><td>3<td class=\"call\"><a href=\"log/LZ3C.html\">LZ3C</a><td>200<td class=\"txt\">SO-HIGH"
+    EXPECT_EQ(Count(index, "<tr><td>"), 8);  // 2 + 2 + 4: LZ4D is in no table
+    EXPECT_NE(index.find("4 logs in 2 classes and 1 checklog"), std::string::npos);
+    // The call and the score first; the places as the check gave them, as
+    // people say them, a shared one marked.
+    EXPECT_NE(index.find("<tr><td>2nd<td class=\"call\"><a href=\"log/LZ3C.html\">LZ3C</a><td>200<td class=\"txt\">SO-HIGH"
                          "<td class=\"txt\">Bulgaria<td class=\"txt\">EU"),
               std::string::npos);
+    EXPECT_NE(index.find("<tr><td>=3rd<td class=\"call\"><a href=\"log/LZ3C.html\">LZ3C</a>"), std::string::npos);
+    EXPECT_NE(index.find("<tr><td>=3rd<td class=\"call\"><a href=\"log/LZ5E.html\">LZ5E</a>"), std::string::npos);
+    EXPECT_NE(index.find("<tr><td>1st<td class=\"call\"><a href=\"log/LZ2B.html\">LZ2B</a>"), std::string::npos);
     // The one club with two logs adds their scores (clubs without a name are left out).
     EXPECT_NE(index.find("<td>Plovdiv</td><td class=\"num\">800</td><td class=\"num\">2</td>"), std::string::npos);
     EXPECT_EQ(Count(index, "Sofia"), 0);  // a checklog brings its club nothing
@@ -339,6 +345,7 @@ TEST(WebReportPages, PlaceClassRatesAndTheDifferingTokenMarked) {
     r.classSize = 16;
     r.placeOverall = 8;
     r.overallSize = 1044;
+    r.tiedOverall = true;
     r.categoryNotes = {"CATEGORY: BANANA is no category word this check knows"};
     wr::RemovedContact c;
     c.verdict = wr::Verdict::Partner;
@@ -347,7 +354,8 @@ TEST(WebReportPages, PlaceClassRatesAndTheDifferingTokenMarked) {
     c.otherFields = wr::LineFields{"LZ0AU", kT0 + 1, "LZ0AU", "021 23", "LZ0AJ", "039 010"};
     r.removed.push_back(c);
     const std::string page = wr::LogPage(r);
-    EXPECT_NE(page.find("<strong>2</strong> of 16 in SO-LOW, <strong>8</strong> of 1\u202F044 overall"), std::string::npos);
+    EXPECT_NE(page.find("<strong>2nd</strong> of 16 in SO-LOW, <strong>8th (tie)</strong> of 1\u202F044 overall"),
+              std::string::npos);
     EXPECT_NE(page.find("SO-LOW (Single operator, low power)"), std::string::npos);
     EXPECT_NE(page.find("<li>CATEGORY: BANANA is no category word this check knows</li>"), std::string::npos);
     // Best rates over sliding spans: three contacts within 60 minutes, two within 10.

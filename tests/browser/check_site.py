@@ -18,6 +18,7 @@ import collections
 import csv
 import os
 import pathlib
+import re
 import subprocess
 import sys
 import time
@@ -59,6 +60,16 @@ class Failures:
         if not ok:
             self.items.append(message)
         return ok
+
+
+def place_number(text):
+    """A place as the index shows it: "1st", "11th", a shared one "=2nd"."""
+    m = re.fullmatch(r"(=?)([0-9]+)(st|nd|rd|th)", text.strip())
+    if not m:
+        return None
+    n = int(m.group(2))
+    suffix = "th" if n % 100 in (11, 12, 13) else {1: "st", 2: "nd", 3: "rd"}.get(n % 10, "th")
+    return n if m.group(3) == suffix else None
 
 
 def number(text):
@@ -162,7 +173,12 @@ def check_index(browser, site, results, fails):
     if overall is not None:
         fails.check(sorted(c for _, c, _ in overall) == sorted(r["call"] for r in results),
                     "index: the overall table does not hold every ranked log once")
-        places = [number(p) for p, _, _ in overall]
+        places = [place_number(p) for p, _, _ in overall]
+        fails.check(None not in places, f"index: a place that is no ordinal in {[p for p, _, _ in overall][:8]}")
+        # A shared place is marked on each log that shares it, and only there.
+        for k, (p, _, _) in enumerate(overall):
+            shared = any(0 <= j < len(overall) and place_number(overall[j][0]) == place_number(p) for j in (k - 1, k + 1))
+            fails.check(p.strip().startswith("=") == shared, f"index: place {p!r} of {overall[k][1]} (tie marked?)")
         scores = [number(v) for _, _, v in overall]
         fails.check(places == sorted(places) and places[:1] == [1], f"index: overall places {places[:8]}...")
         fails.check(scores == sorted(scores, reverse=True), "index: the overall table is not by score")
@@ -390,6 +406,7 @@ def main():
     ap.add_argument("--demo", help="yolsitedemo, to write a fresh synthetic site first")
     ap.add_argument("--work", type=pathlib.Path, help="where --demo writes the site")
     ap.add_argument("--artifacts", type=pathlib.Path, required=True)
+    ap.add_argument("--own", type=pathlib.Path, help="a folder yolscore --html wrote, checked too")
     args = ap.parse_args()
     site = args.site
     if args.demo:
@@ -416,8 +433,8 @@ def main():
                 if fails.check(page.exists(), f"no page for {call}"):
                     check_log_page(b, page, call, contacts, by_call.get(call), fails)
                     pages += 1
-            own = site / "own.html"
-            if own.exists():
+            own = args.own / "index.html" if args.own else None
+            if own and fails.check(own.exists(), f"{own}: not written"):
                 load(b, own, fails)
                 fails.check(b.driver.find_elements(By.CSS_SELECTOR, "#hourly g.bar") != [], "own.html: no hourly plot")
                 fails.check(b.driver.find_elements(By.ID, "verdicts") == [], "own.html: shows cross-check verdicts")

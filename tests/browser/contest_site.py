@@ -7,7 +7,7 @@
 Writes a simulated contest with yolloggen --out (or takes the logs of a
 real one), runs yolcheck --out DIR/out --html DIR/site over it (the site
 carries results.csv and verdicts.csv beside its pages) and yolscore
---html DIR/site/own.html over its first log, and runs check_site.py over the folder:
+--html DIR/own over its first log, and runs check_site.py over both folders:
 screenshots into the artifacts folder. With --logs naming a folder that is
 not there (the real logs live outside the repository), exits 77 (skipped)
 with a message. A browser that does not start fails the test.
@@ -62,9 +62,10 @@ def main():
     checked = run([args.yolcheck, "--rules", args.rules, "--out", out, "--html", site, logs], allowed=(0, 1))
     print(checked.stdout.strip())
     first = sorted(p for p in logs.iterdir() if p.is_file() and not p.name.startswith("."))[0]
-    run([args.yolscore, "--html", site / "own.html", first], allowed=(0, 1))
+    own = args.work / "own"
+    run([args.yolscore, "--html", own, first], allowed=(0, 1))
 
-    check = [sys.executable, HERE / "check_site.py", "--site", site, "--artifacts", args.artifacts]
+    check = [sys.executable, HERE / "check_site.py", "--site", site, "--own", own, "--artifacts", args.artifacts]
     return subprocess.run([str(a) for a in check]).returncode
 
 

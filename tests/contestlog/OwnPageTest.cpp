@@ -1,9 +1,11 @@
-// yolscore --html PAGE: the operator's own page beside an unchanged report;
+// yolscore --html DIR: the operator's own page beside an unchanged report;
 // its running score ends at the report's score, its dupes are listed with
 // their lines, a Windows-1251 name shows as UTF-8, and it cannot be asked for
-// where nothing is scored or written where it cannot be.
+// where nothing is scored. The folder is written as yolcheck writes its own:
+// refused when it holds files, replaced only with --replace, checked first.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -55,7 +57,7 @@ TEST(OwnPage, BesideAnUnchangedReport) {
         plain.insert(plain.end(), extra.begin(), extra.end());
         plain.push_back(dir / "a.log");
         std::vector<std::string> html = plain;
-        html.insert(html.begin(), {"--html", dir / "own.html"});
+        html.insert(html.begin(), {"--replace", "--html", dir / "own"});
         const Ran a = RunYolscore(plain), b = RunYolscore(html);
         EXPECT_EQ(a.status, kClean) << a.err;
         EXPECT_EQ(b.status, kClean) << b.err;
@@ -66,7 +68,7 @@ TEST(OwnPage, BesideAnUnchangedReport) {
     const Ran report = RunYolscore({"--cty", cty, dir / "a.log"});
     const std::string score = ReportScore(report.out);
     ASSERT_FALSE(score.empty()) << report.out;
-    const std::string page = Read(dir / "own.html");
+    const std::string page = Read(dir / "own/index.html");
     EXPECT_NE(page.find("data-final=\"" + score + "\""), std::string::npos) << "running score does not end at " << score;
     EXPECT_NE(page.find("\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD"), std::string::npos);  // the name in UTF-8
     EXPECT_NE(page.find("SINGLE-OP"), std::string::npos);
@@ -83,16 +85,44 @@ TEST(OwnPage, UsageAndWriteErrors) {
     TempDir dir;
     WriteFile(dir / "cty.dat", kCty);
     WriteFile(dir / "a.log", AuditLog());
-    const Ran parseOnly = RunYolscore({"--parse-only", "--html", dir / "p.html", dir / "a.log"});
+    const Ran parseOnly = RunYolscore({"--parse-only", "--html", dir / "p", dir / "a.log"});
     EXPECT_EQ(parseOnly.status, kUsageError);
     EXPECT_NE(parseOnly.err.find("--html"), std::string::npos) << parseOnly.err;
     const Ran noValue = RunYolscore({dir / "a.log", "--html"});
     EXPECT_EQ(noValue.status, kUsageError);
-    // A folder that does not exist: the report is written, the page is not, and the run says so.
-    const Ran unwritten = RunYolscore({"--cty", dir / "cty.dat", "--html", dir / "no/such/dir/p.html", dir / "a.log"});
+    EXPECT_EQ(RunYolscore({"--replace", dir / "a.log"}).status, kUsageError);
+    // A folder that cannot be made is known before anything is scored.
+    const Ran unwritten = RunYolscore({"--cty", dir / "cty.dat", "--html", dir / "a.log/p", dir / "a.log"});
     EXPECT_EQ(unwritten.status, kUnwritten);
-    EXPECT_NE(unwritten.err.find("no/such/dir/p.html"), std::string::npos) << unwritten.err;
-    EXPECT_NE(unwritten.out.find("Score:"), std::string::npos);
+    EXPECT_EQ(unwritten.err.rfind("yolscore: ", 0), 0u) << unwritten.err;
+    EXPECT_NE(unwritten.err.find("a.log"), std::string::npos) << unwritten.err;
+    EXPECT_EQ(unwritten.out, "");
+}
+
+TEST(OwnPage, TheFolderHoldsOneCompleteSet) {
+    TempDir dir;
+    WriteFile(dir / "cty.dat", kCty);
+    WriteFile(dir / "a.log", AuditLog());
+    const std::string site = dir / "site";
+    const std::vector<std::string> args{"--cty", dir / "cty.dat", "--html", site, dir / "a.log"};
+    ASSERT_EQ(RunYolscore(args).status, kClean);
+    EXPECT_EQ(Read(site + "/.yol-manifest"), "index.html\n.yol-manifest\n");
+    // A rerun is refused until --replace; the page is then the new one.
+    const Ran again = RunYolscore(args);
+    EXPECT_EQ(again.status, kUsageError);
+    EXPECT_NE(again.err.find("yolscore: " + site + ": holds 1 file already"), std::string::npos) << again.err;
+    EXPECT_EQ(again.out, "");
+    std::vector<std::string> replace = args;
+    replace.insert(replace.begin(), "--replace");
+    EXPECT_EQ(RunYolscore(replace).status, kClean);
+    EXPECT_NE(Read(site + "/index.html").find("a.log:"), std::string::npos);
+    // A file of the committee's own is never replaced.
+    WriteFile(dir / "site/notes.txt", "mine");
+    const Ran foreign = RunYolscore(replace);
+    EXPECT_EQ(foreign.status, kUsageError);
+    EXPECT_NE(foreign.err.find("notes.txt, which no earlier run wrote"), std::string::npos) << foreign.err;
+    EXPECT_EQ(Read(site + "/notes.txt"), "mine");
+    EXPECT_TRUE(std::filesystem::exists(site + "/index.html"));
 }
 
 }  // namespace

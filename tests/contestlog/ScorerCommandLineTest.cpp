@@ -91,7 +91,11 @@ TEST(CommandLine, UsageErrorsExitTwo) {
     EXPECT_NE(help.out.find("  --format F "), std::string::npos) << help.out;
     EXPECT_NE(help.out.find("  -q,--quiet "), std::string::npos) << help.out;
     EXPECT_NE(help.out.find("Exit status:\n  0  every contact scored"), std::string::npos) << help.out;
-    EXPECT_NE(help.out.find("\n  4  the report could not be written"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("\n  2  usage error, or the --html folder refused"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("\n  4  the report or the --html folder could not be written"), std::string::npos) << help.out;
+    // --html is a folder, as yolcheck's; --replace as yolcheck's.
+    EXPECT_NE(help.out.find("  --html DIR "), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("  --replace "), std::string::npos) << help.out;
     // -q: the note that the contacts were scored goes, the report stays.
     const Ran loud = Score({log}), quiet = Score({"-q", log});
     EXPECT_NE(loud.err.find("contacts scored in"), std::string::npos) << loud.err;

@@ -115,8 +115,8 @@ TEST(Categories, PlacesInClassAndOverallTiesShareCheckloglessRanks) {
     auto at = [&](std::size_t i) { return PlaceText(result.logs[i]); };
     EXPECT_EQ(at(1), "1st of 2 in LO, 1st of 5 overall");
     EXPECT_EQ(at(5), "1st of 3 in HI, 2nd of 5 overall");
-    EXPECT_EQ(at(0), "2nd of 3 in HI, 3rd of 5 overall");  // A and C share a place
-    EXPECT_EQ(at(2), "2nd of 3 in HI, 3rd of 5 overall");
+    EXPECT_EQ(at(0), "2nd (tie) of 3 in HI, 3rd (tie) of 5 overall");  // A and C share a place
+    EXPECT_EQ(at(2), "2nd (tie) of 3 in HI, 3rd (tie) of 5 overall");
     EXPECT_EQ(at(3), "2nd of 2 in LO, 5th of 5 overall");
     EXPECT_EQ(at(4), "");  // a checklog: received, never ranked
     EXPECT_EQ(result.logs[4].classIndex, kNone);
@@ -125,6 +125,32 @@ TEST(Categories, PlacesInClassAndOverallTiesShareCheckloglessRanks) {
     EXPECT_EQ(Ordinal(112), "112th");
     EXPECT_EQ(Ordinal(122), "122nd");
     EXPECT_EQ(Ordinal(101), "101st");
+}
+
+// The committee's file of classes: one reader over the rules' own table,
+// every error with file and line.
+TEST(Categories, AFileOfClassesOverTheRulesTable) {
+    CategoryRules c = ParseRules(ReadFile(YOL_RULES_DIR "/plovdiv.toml"), "plovdiv.toml").categories;
+    c.calls["LZ1A"] = c.Find("SO-LOW");
+    ReadClassOverrides("# the committee's word\n\nlz1a SO-QRP   # asked by mail\nLZ2B\tSO-HIGH\n", "classes.txt", c);
+    EXPECT_EQ(c.classes[ClassOf(c, "LZ1A", ReadDeclared({})).index].name, "SO-QRP");  // over the table
+    EXPECT_EQ(c.classes[ClassOf(c, "LZ2B", ReadDeclared({{"CATEGORY-POWER", "QRP"}})).index].name, "SO-HIGH");
+    auto error = [&](std::string_view text) {
+        CategoryRules copy = c;
+        try {
+            ReadClassOverrides(text, "classes.txt", copy);
+        } catch (const RulesError& e) {
+            return std::string(e.what());
+        }
+        return std::string("no error");
+    };
+    EXPECT_EQ(error("LZ1A SO-QRP\nLZ3C so-qrp\n"),
+              "classes.txt:2: no class 'so-qrp' in the rules (the classes: SO-HIGH, SO-LOW, SO-QRP)");
+    EXPECT_EQ(error("LZ1A\n"), "classes.txt:1: a call without a class: 'LZ1A' (a line is CALL CLASS)");
+    EXPECT_EQ(error("LZ1A SO-QRP\n# x\nlz1a SO-LOW\n"), "classes.txt:3: LZ1A is given a class twice (first on line 1)");
+    CategoryRules none;
+    EXPECT_THROW(ReadClassOverrides("LZ1A SO-QRP\n", "classes.txt", none), RulesError);
+    EXPECT_THROW(LoadClassOverrides("/nonexistent/classes.txt", c), RulesError);
 }
 
 // The 2017 contest with its shipped rules: one class per power, every log in one.

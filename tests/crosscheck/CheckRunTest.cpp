@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ResultFolder.h"
+#include "cli/ResultFolder.h"
 #include "SiteOf.h"
 
 #ifndef _WIN32
@@ -23,6 +23,7 @@ namespace yol::check {
 namespace {
 
 namespace fs = std::filesystem;
+using cli::ResultFolder;
 
 const char* const kRules = R"(name = "Test"
 modes = ["CW"]
@@ -179,6 +180,10 @@ TEST_F(CheckRunTest, ExitStatusForUsageRulesAndUnreadableLogs) {
     EXPECT_NE(out_.find("Usage: yolcheck"), std::string::npos) << out_;
     for (const char* status : {"\n  0  every log read", "\n  1  input not used", "\n  2  usage error", "\n  3  the rules"})
         EXPECT_NE(out_.find(status), std::string::npos) << status;
+    // The same words as yolscore's and yolloggen's help: folders are DIR, files FILE.
+    for (const char* option : {"  --out DIR ", "  --html DIR ", "  --rules FILE ", "  --cty FILE ", "  -q,--quiet ",
+                               "  --replace ", "  --classes FILE ", " this help\n", " the program's version\n"})
+        EXPECT_NE(out_.find(option), std::string::npos) << option << out_;
     EXPECT_EQ(Run({"--version"}), kCheckClean);
     EXPECT_EQ(out_.rfind("yolcheck ", 0), 0u) << out_;
 
@@ -204,6 +209,25 @@ TEST_F(CheckRunTest, ExitStatusForUsageRulesAndUnreadableLogs) {
     EXPECT_EQ(Run({"--parse-only", (dir_ / "logs").string()}), kCheckClean) << err_;
     EXPECT_EQ(out_, "1 logs, 1 contacts read\n");
     EXPECT_FALSE(fs::exists(dir_ / "o"));
+}
+
+// --classes: the committee's class for single logs, over the rules' own
+// table; a wrong line stops the run before anything is read, named by line.
+TEST_F(CheckRunTest, AFileOfClassesPlacesSingleLogs) {
+    ThreeLogs();
+    Write("rules.toml", std::string(kRules) + "[categories]\n[[categories.class]]\nname = \"SO\"\noperator = \"SINGLE-OP\"\n"
+                                              "[[categories.class]]\nname = \"MULTI\"\n");
+    Write("classes.txt", "# by mail\nua3bbb MULTI\n");
+    ASSERT_EQ(Run(Args({"--classes", (dir_ / "classes.txt").string(), "--out", (dir_ / "o").string()})), kCheckClean)
+        << err_;
+    EXPECT_NE(Read(dir_ / "o/reports/UA3BBB.txt").find("1st of 1 in MULTI"), std::string::npos)
+        << Read(dir_ / "o/reports/UA3BBB.txt");
+    EXPECT_NE(Read(dir_ / "o/reports/UA3AAA.txt").find(" in SO, "), std::string::npos);
+    Write("classes.txt", "UA3AAA SO\nUA3BBB M\n");
+    EXPECT_EQ(Run(Args({"--classes", (dir_ / "classes.txt").string(), "--out", (dir_ / "o2").string()})),
+              kCheckUnreadable);
+    EXPECT_EQ(err_, (dir_ / "classes.txt").string() + ":2: no class 'M' in the rules (the classes: SO, MULTI)\n");
+    EXPECT_FALSE(fs::exists(dir_ / "o2"));
 }
 
 // Verdicts are results: a check with a contact not in the other log and

@@ -96,6 +96,12 @@ std::string Quoted(std::string_view text) {
     return out;
 }
 
+std::string Ordinal(std::uint32_t n, bool tied) {
+    const std::uint32_t tens = n % 100, ones = n % 10;
+    const char* suffix = (tens >= 11 && tens <= 13) ? "th" : ones == 1 ? "st" : ones == 2 ? "nd" : ones == 3 ? "rd" : "th";
+    return std::to_string(n) + suffix + (tied ? " (tie)" : "");
+}
+
 std::uint32_t CodePointOf1251(unsigned char byte) noexcept {
     if (byte < 0x80) return byte;
     if (byte >= 0xC0) return 0x0410u + (byte - 0xC0u);

@@ -38,6 +38,10 @@ std::string_view TrimBlanks(std::string_view text) noexcept;
 // over lines, whatever the value holds.
 std::string Quoted(std::string_view text);
 
+// A place as people say it: "1st", "2nd", "3rd", "11th", "122nd"; a place
+// shared with another log "2nd (tie)" (`tied`).
+std::string Ordinal(std::uint32_t n, bool tied = false);
+
 // Windows-1251: the Unicode code point of a byte (0 for 0x98, which has
 // none), and the byte of a code point ('?' where the page has none).
 std::uint32_t CodePointOf1251(unsigned char byte) noexcept;

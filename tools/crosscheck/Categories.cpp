@@ -1,6 +1,7 @@
 #include "Categories.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <numeric>
 
 #include "CategoriesToml.h"
@@ -219,6 +220,7 @@ void AssignClasses(const std::vector<SubmittedLog>& logs, const CategoryRules& r
         r.classTitle = p.index == kNone ? std::string() : rules.classes[p.index].title;
         r.category = r.className;
         r.placeInClass = r.placeOverall = 0;
+        r.tiedInClass = r.tiedOverall = false;
         r.classSize = r.overallSize = 0;
     }
     // Places by final score, ties sharing one ("1, 2, 2, 4"); checklogs none.
@@ -231,22 +233,59 @@ void AssignClasses(const std::vector<SubmittedLog>& logs, const CategoryRules& r
     std::map<std::size_t, std::vector<std::size_t>> byClass;
     for (std::size_t L : ranked) byClass[result.logs[L].classIndex].push_back(L);
     auto place = [&](const std::vector<std::size_t>& list, std::uint32_t LogResult::*placeOf,
-                     std::uint32_t LogResult::*sizeOf) {
+                     std::uint32_t LogResult::*sizeOf, bool LogResult::*tiedOf) {
         for (std::size_t k = 0; k < list.size(); ++k) {
             LogResult& r = result.logs[list[k]];
-            const bool tie = k > 0 && result.logs[list[k - 1]].final.score == r.final.score;
-            r.*placeOf = tie ? result.logs[list[k - 1]].*placeOf : static_cast<std::uint32_t>(k + 1);
+            LogResult* before = k > 0 ? &result.logs[list[k - 1]] : nullptr;
+            const bool tie = before && before->final.score == r.final.score;
+            r.*placeOf = tie ? before->*placeOf : static_cast<std::uint32_t>(k + 1);
             r.*sizeOf = static_cast<std::uint32_t>(list.size());
+            r.*tiedOf = tie;
+            if (tie) before->*tiedOf = true;
         }
     };
-    place(ranked, &LogResult::placeOverall, &LogResult::overallSize);
-    for (const auto& [index, list] : byClass) place(list, &LogResult::placeInClass, &LogResult::classSize);
+    place(ranked, &LogResult::placeOverall, &LogResult::overallSize, &LogResult::tiedOverall);
+    for (const auto& [index, list] : byClass)
+        place(list, &LogResult::placeInClass, &LogResult::classSize, &LogResult::tiedInClass);
 }
 
-std::string Ordinal(std::uint32_t n) {
-    const std::uint32_t tens = n % 100, ones = n % 10;
-    const char* suffix = (tens >= 11 && tens <= 13) ? "th" : ones == 1 ? "st" : ones == 2 ? "nd" : ones == 3 ? "rd" : "th";
-    return std::to_string(n) + suffix;
+void ReadClassOverrides(std::string_view text, const std::string& file, CategoryRules& rules) {
+    auto fail = [&](std::size_t line, const std::string& message) {
+        throw RulesError(file + ":" + std::to_string(line) + ": " + message);
+    };
+    if (rules.classes.empty()) fail(1, "the rules define no classes ([[categories.class]]) to place a log in");
+    std::map<std::string, std::size_t> given;  // call -> line
+    std::size_t number = 0;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        ++number;
+        line = TrimBlanks(line.substr(0, line.find('#')));
+        if (line.empty()) continue;
+        std::size_t blank = 0;
+        while (blank < line.size() && !contestlog::IsBlank(line[blank])) ++blank;
+        const std::string call = Upper(line.substr(0, blank));
+        const std::string name(TrimBlanks(line.substr(blank)));
+        if (name.empty()) fail(number, "a call without a class: '" + call + "' (a line is CALL CLASS)");
+        const std::size_t index = rules.Find(name);
+        if (index == kNone) {
+            std::string known;
+            for (const CategoryClass& k : rules.classes) known += (known.empty() ? "" : ", ") + k.name;
+            fail(number, "no class '" + name + "' in the rules (the classes: " + known + ")");
+        }
+        if (auto [at, fresh] = given.emplace(call, number); !fresh)
+            fail(number, call + " is given a class twice (first on line " + std::to_string(at->second) + ")");
+        rules.calls[call] = index;
+    }
+}
+
+void LoadClassOverrides(const std::string& path, CategoryRules& rules) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) throw RulesError(path + ": a folder, not a file of classes");
+    const std::string text = ReadRulesFile(path);
+    if (text.size() > kMaxRulesBytes) throw RulesError(path + ":1: larger than 1 MiB");
+    ReadClassOverrides(text, path, rules);
 }
 
 namespace {
@@ -259,8 +298,8 @@ std::string PlaceText(const LogResult& r) {
     if (r.placeOverall == 0) return "";
     std::string out;
     if (!r.className.empty())
-        out = Ordinal(r.placeInClass) + " of " + std::to_string(r.classSize) + " in " + r.className + ", ";
-    return out + Ordinal(r.placeOverall) + " of " + std::to_string(r.overallSize) + " overall";
+        out = Ordinal(r.placeInClass, r.tiedInClass) + " of " + std::to_string(r.classSize) + " in " + r.className + ", ";
+    return out + Ordinal(r.placeOverall, r.tiedOverall) + " of " + std::to_string(r.overallSize) + " overall";
 }
 
 CategoryRules ReadCategoryTable(const toml::node& node, const std::string& file) {

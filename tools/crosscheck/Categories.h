@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "CheckTypes.h"
+#include "contestlog/Text.h"
 
 namespace yol::check {
 
@@ -58,6 +59,16 @@ struct CategoryRules {
     std::size_t Find(std::string_view name) const noexcept;  // kNone when no class has the name
 };
 
+// The committee's word on single logs in a small file beside the rules
+// (yolcheck --classes FILE): one "CALL CLASS" a line, blank lines and '#'
+// comments ignored; the class a name of the rules' classes. Put into
+// `rules.calls`, over what the rules' [categories.calls] says of the same
+// call. Throws RulesError naming the file and line: a line without a class, a
+// class the rules do not define, a call given twice; rules without classes.
+void ReadClassOverrides(std::string_view text, const std::string& file, CategoryRules& rules);
+// The same from the file at `path` (RulesError where it cannot be read).
+void LoadClassOverrides(const std::string& path, CategoryRules& rules);
+
 // The class of one log and why, in words, where it is not what it declared
 // (the first class that takes it; an override; the default with a note).
 struct Placement {
@@ -71,9 +82,8 @@ Placement ClassOf(const CategoryRules& rules, std::string_view call, const Decla
 // ties sharing a place; checklogs get none.
 void AssignClasses(const std::vector<SubmittedLog>& logs, const CategoryRules& rules, CheckResult& result);
 
-// "1st", "2nd", "23rd", "111th".
-std::string Ordinal(std::uint32_t n);
-// "2nd of 12 in SO-LP, 7th of 40 overall"; "" for a log without a place.
+using contestlog::Ordinal;
+// "2nd of 12 in SO-LP, 7th (tie) of 40 overall"; "" for a log without a place.
 std::string PlaceText(const LogResult& r);
 
 }  // namespace yol::check

@@ -191,8 +191,9 @@ struct LogResult {
     std::size_t classIndex = kNone;
     std::string className, classTitle;
     std::vector<std::string> categoryNotes;
-    // Places by final score (ties share one), of how many; 0 for checklogs.
+    // Places by final score (ties share one, each tied), of how many; 0 for checklogs.
     std::uint32_t placeInClass = 0, classSize = 0, placeOverall = 0, overallSize = 0;
+    bool tiedInClass = false, tiedOverall = false;
     bool checklog = false;
     std::optional<std::int64_t> claimed;
     Tally raw;    // the log re-scored, dupes out

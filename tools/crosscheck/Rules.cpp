@@ -24,8 +24,6 @@ std::string Upper(std::string_view s) {
     return out;
 }
 
-constexpr std::size_t kMaxRulesBytes = 1 << 20;
-
 using KeyHandlers = std::map<std::string, std::function<void(const toml::node&, const std::string&)>>;
 
 // Reads one table's keys against a list of known ones, so that an unknown
@@ -513,24 +511,25 @@ Rules LoadRules(const std::string& path) {
     namespace fs = std::filesystem;
     std::error_code ec;
     if (fs::is_directory(path, ec)) throw RulesError(path + ": a folder, not a rules file");
-    auto read = [](const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        if (!in) throw RulesError("cannot read " + file);
-        std::string text(kMaxRulesBytes + 1, '\0');
-        in.read(text.data(), static_cast<std::streamsize>(text.size()));
-        if (in.bad()) throw RulesError("cannot read " + file);
-        text.resize(static_cast<std::size_t>(in.gcount()));
-        return text;
-    };
-    const std::string text = read(path);
+    const std::string text = ReadRulesFile(path);
     const fs::path dir = fs::path(path).parent_path();
     return ParseRules(text, path, [&](const std::string& name) {
         const fs::path beside = dir / name;
         if (fs::is_directory(beside, ec)) throw RulesError(beside.string() + " is a folder");
-        std::string t = read(beside.string());
+        std::string t = ReadRulesFile(beside.string());
         if (t.size() > kMaxRulesBytes) throw RulesError(beside.string() + " is larger than 1 MiB");
         return t;
     });
+}
+
+std::string ReadRulesFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw RulesError("cannot read " + path);
+    std::string text(kMaxRulesBytes + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (in.bad()) throw RulesError("cannot read " + path);
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    return text;
 }
 
 }  // namespace yol::check

@@ -156,6 +156,13 @@ Rules YolRules();
 using ReadBeside = std::function<std::string(const std::string& name)>;
 Rules ParseRules(std::string_view text, const std::string& file, const ReadBeside& beside = {});
 
+// The most a rules file, or a file read beside it, may hold.
+inline constexpr std::size_t kMaxRulesBytes = 1 << 20;
+
+// The bytes of a file the rules are made of, at most kMaxRulesBytes + 1 (the
+// caller refuses more); RulesError where it cannot be read.
+std::string ReadRulesFile(const std::string& path);
+
 // Reads the rules file at `path` (at most 1 MiB; a folder, a file that cannot
 // be read or a larger one is a RulesError) and the files it names beside it.
 Rules LoadRules(const std::string& path);

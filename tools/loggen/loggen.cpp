@@ -51,7 +51,7 @@ CLI::Validator Count(std::uint64_t most) {
             if (text.empty() || error != std::errc() || at != end || n > most) return "not a number: " + text;
             return {};
         },
-        "N");
+        "");
 }
 
 int UsageError(const std::string& message) {
@@ -151,9 +151,9 @@ int main(int argc, char** argv) {
                                         "the output's format: sqlite (default), cabrillo, adi or adx; the same seed\n"
                                         "gives the same contacts in every format")->type_name("F");
     auto* rowsOption = app.add_option("--rows", rows, "contacts (default 5000)")
-                           ->check(Count(std::numeric_limits<long long>::max()));
+                           ->check(Count(std::numeric_limits<long long>::max()))->type_name("N");
     app.add_option("--seed", seed, "the generator's seed (default 1)")
-        ->check(Count(std::numeric_limits<std::uint64_t>::max()));
+        ->check(Count(std::numeric_limits<std::uint64_t>::max()))->type_name("S");
     auto* callOption = app.add_option("--call", station.call,
                                       "the log's own call sign in Cabrillo and ADIF (default UA1AAA)")->type_name("CALL");
     auto* noMain = app.add_flag("--no-mainprefix", [&](std::int64_t) { withMain = false; },
@@ -166,16 +166,19 @@ int main(int argc, char** argv) {
     for (CLI::Option* single : {db, file, tableOption, formatOption, rowsOption, callOption, noMain, appendOption})
         contestOption->excludes(single);
     std::vector<CLI::Option*> contestOnly;
-    contestOnly.push_back(app.add_option("--stations", sim.stations)->check(CLI::Range(2, 1'000'000)));
-    contestOnly.push_back(
-        app.add_option("--contacts-per-log", sim.contactsPerLog)->check(CLI::Range(1.0, 100000.0)));
+    contestOnly.push_back(app.add_option("--stations", sim.stations, "stations in the simulated contest (2 to 1,000,000)")
+                              ->check(CLI::Range(2, 1'000'000).description(""))->type_name("N"));
+    contestOnly.push_back(app.add_option("--contacts-per-log", sim.contactsPerLog, "contacts of an average log")
+                              ->check(CLI::Range(1.0, 100000.0).description(""))->type_name("N"));
     const std::pair<const char*, double*> rates[] = {
         {"--busted-call", &sim.bustedCall}, {"--exchange-error", &sim.exchange}, {"--missing", &sim.missing},
         {"--jitter", &sim.jitter},          {"--dupe", &sim.dupe},               {"--outside", &sim.outside},
         {"--clock", &sim.clock},            {"--no-log", &sim.noLog},            {"--checklog", &sim.checkLog},
         {"--adif", &sim.adif},              {"--portable", &sim.portable},
     };
-    for (const auto& [name, value] : rates) contestOnly.push_back(app.add_option(name, *value)->check(CLI::Range(0.0, 1.0)));
+    for (const auto& [name, value] : rates)
+        contestOnly.push_back(app.add_option(name, *value, "a share from 0 to 1 (see above)")
+                                  ->check(CLI::Range(0.0, 1.0).description(""))->type_name("SHARE"));
     for (CLI::Option* option : contestOnly) option->needs(contestOption);
 
     app.footer(yol::cli::ExitStatuses({

@@ -2,6 +2,8 @@
 // the whole check; and the one-file page for an operator's own log.
 #include "Internal.h"
 
+#include "contestlog/Text.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -74,11 +76,11 @@ void LogSummary(Html& h, const LogReport& r) {
         Fact(h, "place", "Place");
         h << "<strong>";
         if (!r.className.empty()) {
-            h.Grouped(r.placeInClass) << "</strong> of ";
+            h << contestlog::Ordinal(r.placeInClass, r.tiedInClass) << "</strong> of ";
             h.Grouped(r.classSize) << " in ";
             h.Text(r.className) << ", <strong>";
         }
-        h.Grouped(r.placeOverall) << "</strong> of ";
+        h << contestlog::Ordinal(r.placeOverall, r.tiedOverall) << "</strong> of ";
         h.Grouped(r.overallSize) << " overall</td></tr>";
     } else if (r.checklog) {
         Fact(h, "place", "Place");
@@ -414,9 +416,15 @@ void CallCell(Html& h, const ResultRow& r) {
     }
 }
 
+// A place in a table: "1st", a shared one "=2nd" (short, for the column).
+struct Place {
+    std::uint32_t place;
+    bool tied;
+};
+
 // One table of results; `rank` gives each row's place.
 void ResultsTable(Html& h, std::string_view id, std::string_view name, const std::vector<const ResultRow*>& rows,
-                  std::string_view how, std::int64_t (*rank)(const ResultRow&, std::int64_t)) {
+                  std::string_view how, Place (*rank)(const ResultRow&, std::uint32_t)) {
     h << "<section class=\"cat\" id=\"" << id << "\"><h2>";
     h.Text(name) << "</h2><div class=\"scroll\"><table class=\"results sortable\"><caption>";
     h.Text(name) << ": ";
@@ -430,10 +438,11 @@ void ResultsTable(Html& h, std::string_view id, std::string_view name, const std
     h << "</tr></thead><tbody>\n";
     // Closing tags of cells and rows are implied in HTML; leaving them out keeps
     // an index of thousands of logs small.
-    std::int64_t row = 0;
+    std::uint32_t row = 0;
     for (const ResultRow* r : rows) {
         h << "<tr><td>";
-        h.Grouped(rank(*r, ++row));
+        const Place place = rank(*r, ++row);
+        h << (place.tied ? "=" : "") << contestlog::Ordinal(place.place);
         CallCell(h, *r);
         h << "<td>";
         h.Grouped(r->finalScore) << "<td class=\"txt\">";
@@ -556,11 +565,15 @@ std::string IndexPage(const Site& site) {
         std::string name = order[i].empty() ? "(no class)" : order[i];
         if (auto t = titles.find(order[i]); t != titles.end() && !t->second.empty()) name += " \xE2\x80\x94 " + t->second;
         ResultsTable(h, "cat-" + std::to_string(i), name, rows, "by final score",
-                     [](const ResultRow& r, std::int64_t n) { return r.placeInClass > 0 ? std::int64_t{r.placeInClass} : n; });
+                     [](const ResultRow& r, std::uint32_t n) {
+                         return r.placeInClass > 0 ? Place{r.placeInClass, r.tiedInClass} : Place{n, false};
+                     });
     }
     if (overall)
         ResultsTable(h, "overall", "Overall", ranked, "every class together, by final score",
-                     [](const ResultRow& r, std::int64_t n) { return r.placeOverall > 0 ? std::int64_t{r.placeOverall} : n; });
+                     [](const ResultRow& r, std::uint32_t n) {
+                         return r.placeOverall > 0 ? Place{r.placeOverall, r.tiedOverall} : Place{n, false};
+                     });
     ClubTable(h, ranked);
     if (!checklogs.empty()) {
         h << "<section id=\"checklogs\"><h2>Checklogs received</h2><p>Sent to help the check; not ranked.</p>"

@@ -59,6 +59,8 @@ ResultRow ResultRowOf(const LogReport& r) {
     row.continent = r.continent;
     row.placeInClass = r.placeInClass;
     row.placeOverall = r.placeOverall;
+    row.tiedInClass = r.tiedInClass;
+    row.tiedOverall = r.tiedOverall;
     row.checklog = r.checklog;
     return row;
 }

@@ -127,6 +127,7 @@ struct LogReport {
     // category the log declared; club (CLUB:), country and continent.
     std::string className, classTitle;
     std::uint32_t placeInClass = 0, classSize = 0, placeOverall = 0, overallSize = 0;
+    bool tiedInClass = false, tiedOverall = false;  // the place shared with another log
     std::vector<std::string> categoryNotes;
     std::string club, country, continent;
     bool checklog = false;
@@ -142,6 +143,7 @@ struct ResultRow {
     bool hasPage = true;             // link the call to log/<PageName(call)>
     std::string className, club, country, continent;
     std::uint32_t placeInClass = 0, placeOverall = 0;  // 0: none
+    bool tiedInClass = false, tiedOverall = false;
     bool checklog = false;           // listed as received, never ranked
 };
 ResultRow ResultRowOf(const LogReport& report);

@@ -205,30 +205,38 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
                  "site into --html DIR, or both.",
                  "yolcheck"};
     cli::Configure(app);
-    std::string rulesPath, outDir, ctyPath, htmlDir;
+    app.set_help_flag("-h,--help", "this help");
+    std::string rulesPath, classesPath, outDir, ctyPath, htmlDir;
     std::vector<std::string> inputs, strict;
     bool parseOnly = false, replace = false, quiet = false, noOutputs = false;
-    app.add_option("--rules", rulesPath, "contest rules (TOML); the YOL rules when not given");
+    app.add_option("--rules", rulesPath, "the contest's rules (TOML); the YOL rules when not given")->type_name("FILE");
+    app.add_option("--classes", classesPath,
+                   "the committee's class for single logs: one \"CALL CLASS\" a line ('#' comments),\n"
+                   "a class of the rules' [categories]; over the rules' [categories.calls]")->type_name("FILE");
     app.add_option("--out", outDir,
-                   "folder for reports/<CALL>.txt, results.csv, results.json, summary.txt, verdicts.csv");
+                   "the folder for reports/<CALL>.txt, results.csv, results.json, summary.txt,\n"
+                   "verdicts.csv")->type_name("DIR");
     app.add_option("--html", htmlDir,
-                   "folder for the results site (index.html, summary.html, log/<CALL>.html) with the same data files");
+                   "the folder for the results site (index.html, summary.html, log/<CALL>.html)\n"
+                   "with the same data files")->type_name("DIR");
     app.add_flag("--replace", replace, "replace what an earlier run wrote into --out / --html (its manifest says what)");
     app.add_option("--strict", strict, "verdicts of these kinds (codes: NIL,BUSTED,...) make the exit status 1")
-        ->delimiter(',');
-    app.add_option("--cty", ctyPath, "country file for the YOL scoring (default: Debian's hamradio-files cty.dat)");
+        ->delimiter(',')->type_name("KIND,...");
+    app.add_option("--cty", ctyPath, "the country file (default: Debian's /usr/share/hamradio-files/cty.dat)")
+        ->type_name("FILE");
     app.add_flag("--parse-only", parseOnly, "read and parse every log, check nothing");
     app.add_flag("-q,--quiet", quiet, "print errors only");
     app.add_flag("--no-outputs", noOutputs, "check every log but write nothing (for timing the check alone)");
-    app.set_version_flag("--version", std::string("yolcheck ") + YOL_VERSION);
-    app.add_option("logs", inputs, "log files, or a folder holding them")->required();
+    app.set_version_flag("--version", std::string("yolcheck ") + YOL_VERSION, "the program's version");
+    app.add_option("LOGS", inputs, "log files, or a folder holding them")->required();
     app.footer(cli::ExitStatuses({
         {kCheckClean, "every log read and every contact judged (verdicts are results, however many)"},
         {kCheckRejected, "input not used: a file that is no log, a line not read, a second log for a call,\n"
                          "a call too long (each named on stderr with file and line; the rest checked);\n"
                          "or a verdict of a kind given to --strict"},
         {kCheckUsage, "usage error, or an output folder refused (not empty, inside the log folder)"},
-        {kCheckUnreadable, "the rules or country file unreadable or wrong, no log readable, the outputs not writable"},
+        {kCheckUnreadable, "the rules, the --classes file or the country file unreadable or wrong (file\n"
+                           "and line), no log readable, the outputs not writable"},
     }));
 
     std::vector<std::string> argv{"yolcheck"};
@@ -269,6 +277,14 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
         try {
             rules = LoadRules(rulesPath);
         } catch (const RulesError& e) {  // names the file (and line)
+            console.Error(e.what());
+            return kCheckUnreadable;
+        }
+    }
+    if (!classesPath.empty()) {
+        try {
+            LoadClassOverrides(classesPath, rules.categories);
+        } catch (const RulesError& e) {  // names the file and line
             console.Error(e.what());
             return kCheckUnreadable;
         }

@@ -18,7 +18,7 @@ enum CheckExit : int {
     kCheckRejected = 1,    // input not used: a file that is no log, a line not read, a second log for a
                            // call, a call too long; or a verdict of a kind given to --strict
     kCheckUsage = 2,       // unknown option, missing value, an output folder refused
-    kCheckUnreadable = 3,  // the rules or country file, every log unreadable; the outputs not writable
+    kCheckUnreadable = 3,  // the rules, classes or country file, every log unreadable; the outputs not writable
 };
 
 // Arguments without the program name; messages go to `err`, the short

@@ -64,6 +64,8 @@ wr::LogReport ReportOf(const std::vector<SubmittedLog>& logs, const CheckResult&
     page.classSize = r.classSize;
     page.placeOverall = r.placeOverall;
     page.overallSize = r.overallSize;
+    page.tiedInClass = r.tiedInClass;
+    page.tiedOverall = r.tiedOverall;
     for (const std::string& note : r.categoryNotes) page.categoryNotes.push_back(TextAsUtf8(note));
     page.club = TextAsUtf8(log.club);
     page.country = TextAsUtf8(log.country);

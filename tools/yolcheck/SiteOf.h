@@ -25,10 +25,13 @@
 
 #include "CheckTypes.h"
 #include "Rules.h"
-#include "ResultFolder.h"
 #include "WebReport.h"
+#include "cli/ResultFolder.h"
 
 namespace yol::check {
+
+using cli::FolderError;
+using cli::ResultFolder;
 
 // How many of the calls busted most often the summary lists.
 inline constexpr std::size_t kMostBustedShown = 25;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <numeric>
 
@@ -91,14 +90,10 @@ wr::LogReport OwnPage::Report(const ContactStore& store, std::string_view myPref
     return page;
 }
 
-bool OwnPage::Write(const std::string& path, const ContactStore& store, std::string_view logPath,
-                    std::string_view myPrefix, std::string_view myContinent) const {
+std::string OwnPage::Html(const ContactStore& store, std::string_view logPath, std::string_view myPrefix,
+                          std::string_view myContinent) const {
     const std::string logName = std::filesystem::path(std::string(logPath)).filename().string();
-    const std::string html = wr::LogPage(Report(store, myPrefix, myContinent, logName), "YOL log report");
-    std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
-    out.write(html.data(), static_cast<std::streamsize>(html.size()));
-    out.close();
-    return static_cast<bool>(out);
+    return wr::LogPage(Report(store, myPrefix, myContinent, logName), "YOL log report");
 }
 
 }  // namespace yol::score

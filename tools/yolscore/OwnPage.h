@@ -1,4 +1,4 @@
-// yolscore --html FILE: the per-log page of the results site for one
+// yolscore --html DIR: the per-log page of the results site for one
 // operator's own log, without what only a cross-check knows (no verdicts of
 // other logs, no claimed score, reduction or clock offset): contacts per hour
 // by band, the band activity map, the running score and the log's own dupes
@@ -7,7 +7,7 @@
 //   OwnPage page(store);                       // before the log is read
 //   contestlog::ReadLog(path, options, page.Recorder());   // fills the store too
 //   ... score and report as without --html ...
-//   page.Write("page.html", store, path, "UA1", "EU");
+//   folder.Write("index.html", page.Html(store, path, "UA1", "EU"));
 //
 // The page's figures come from scoring the stored contacts once more in time
 // order (equal times in file order), as the contest went, with the same
@@ -46,10 +46,10 @@ public:
     webreport::LogReport Report(const ContactStore& store, std::string_view myPrefix,
                                 std::string_view myContinent, std::string_view fileName) const;
 
-    // Report() as one HTML file at `path` (places named by the log's file
-    // name); false when it cannot be written.
-    bool Write(const std::string& path, const ContactStore& store, std::string_view logPath,
-               std::string_view myPrefix, std::string_view myContinent) const;
+    // Report() as one self-contained HTML file, places named by the log's
+    // file name (never its folder).
+    std::string Html(const ContactStore& store, std::string_view logPath, std::string_view myPrefix,
+                     std::string_view myContinent) const;
 
 private:
     class Tee : public contestlog::LogSink {

@@ -1,6 +1,7 @@
 // yolscore's run, step by step: the command line, the country file, the log
 // read into the contact store, the operator, the scoring, the output.
 #include "cli/CommandLine.h"
+#include "cli/ResultFolder.h"
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -50,7 +51,8 @@ struct Options {
     std::string input, table;
     bool tableGiven = false, dbGiven = false;
     std::optional<std::string> myPrefix, myContinent, cty;
-    std::string html;  // --html PAGE
+    std::string html;  // --html DIR
+    bool replace = false;  // --replace: what an earlier run wrote into DIR goes
     std::string rules; // --rules FILE
     Order order = Order::CallSign;
     Format format = Format::Text;
@@ -91,8 +93,9 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
     auto* formatOption = app.add_option("--format", format, "the output's format: text (default), json or csv")
                              ->type_name("F");
     app.add_option("--html", o.html,
-                   "also the log's page as one HTML file (contacts per hour by band, band\n"
-                   "activity, running score, dupes), scored in time order")->type_name("PAGE");
+                   "also the log's page (index.html: contacts per hour by band, band activity,\n"
+                   "running score, dupes), scored in time order, into this folder")->type_name("DIR");
+    app.add_flag("--replace", o.replace, "replace what an earlier run wrote into --html (its manifest says what)");
     app.add_option("--rules", o.rules,
                    "score under a cross-check rules file (TOML, as yolcheck --rules): the log\n"
                    "alone, as the entrant's own program scores it; prints the score, contacts,\n"
@@ -112,9 +115,9 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
     app.footer(cli::ExitStatuses({
         {kClean, "every contact scored (notes on some may be printed)"},
         {kRejected, "some lines or records not read (each named with file and line; the rest scored)"},
-        {kUsageError, "usage error"},
+        {kUsageError, "usage error, or the --html folder refused (holds files, a symbolic link)"},
         {kUnreadable, "the log or the country file it needs could not be read"},
-        {kUnwritten, "the report could not be written"},
+        {kUnwritten, "the report or the --html folder could not be written"},
     }));
     for (CLI::Option* option : app.get_options())
         option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
@@ -166,6 +169,7 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
     if (o.parseOnly && (o.audit || o.summary))
         throw UsageError("--parse-only scores nothing: no --audit or --summary with it");
     if (o.parseOnly && !o.html.empty()) throw UsageError("--parse-only scores nothing: no --html with it");
+    if (o.replace && o.html.empty()) throw UsageError("--replace applies to the --html folder: give --html DIR");
     return o;
 }
 
@@ -431,6 +435,15 @@ int Run::Go() {
         if (rules.scoring != check::Scoring::Yol) return ScoreByRules(rules);
     }
 #endif
+    // The page's folder, checked (and its fresh folder made) before any work.
+    std::optional<cli::ResultFolder> folder;
+    if (!o_.html.empty()) {
+        try {
+            folder.emplace(o_.html, std::vector<std::filesystem::path>{}, o_.replace);
+        } catch (const cli::FolderError& e) {
+            throw Stop{e.unwritable ? kUnwritten : kUsageError, e.what()};
+        }
+    }
     OpenLog();
     LoadCountries();
     if (o_.parseOnly) return ParseOnly();
@@ -442,8 +455,14 @@ int Run::Go() {
     TScoreBook book;
     const std::size_t duplicates = Score(store, me, book);
     WriteReport(store, me, book, duplicates);
-    if (page && !page->Write(o_.html, store, o_.input, me.prefix, me.continent))
-        throw Stop{kUnwritten, "cannot write the page " + o_.html};
+    if (page) {
+        try {
+            folder->Write("index.html", page->Html(store, o_.input, me.prefix, me.continent));
+            folder->Commit();
+        } catch (const cli::FolderError& e) {
+            throw Stop{kUnwritten, e.what()};
+        }
+    }
     return rejected_ ? kRejected : kClean;
 }
 

@@ -1,7 +1,8 @@
-// A folder a run writes its results into, whole or not at all: the files go
-// into a fresh folder beside the target, which is moved into place when
-// every file is written. A run stopped midway (an error, a kill) leaves the
-// target as it was: the previous complete set, or nothing.
+// A folder a run writes its results into (yolcheck --out and --html, yolscore
+// --html), whole or not at all: the files go into a fresh folder beside the
+// target, which is moved into place when every file is written. A run
+// stopped midway (an error, a kill) leaves the target as it was: the previous
+// complete set, or nothing.
 //
 // The target must be new, empty, or (with `replace`) hold only what an
 // earlier run of the tool wrote: the manifest it leaves there
@@ -17,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-namespace yol::check {
+namespace yol::cli {
 
 // Why a folder cannot take the results; the message names the folder and why.
 // `unwritable`: the folder cannot be written (else: refused, as the command
@@ -69,4 +70,4 @@ private:
     bool committed_ = false;
 };
 
-}  // namespace yol::check
+}  // namespace yol::cli

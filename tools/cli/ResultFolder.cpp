@@ -14,7 +14,7 @@
 #include <unistd.h>
 #endif
 
-namespace yol::check {
+namespace yol::cli {
 namespace {
 
 namespace fs = std::filesystem;
@@ -179,4 +179,4 @@ void ResultFolder::Commit() {
     if (hadOld) fs::remove_all(old, ec);
 }
 
-}  // namespace yol::check
+}  // namespace yol::cli
