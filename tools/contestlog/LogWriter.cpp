@@ -313,11 +313,7 @@ void SqliteLogWriter::Write(const ContactView& c) {
     if (!open_) throw std::logic_error("SqliteLogWriter: written after Finish");
     sqlite3_stmt* insert = insert_.get();
     int column = 1;
-    auto bind = [&](std::string_view text) {
-        // An empty text is stored as '' rather than NULL.
-        sqlite3_bind_text(insert, column++, text.empty() ? "" : text.data(),
-                          static_cast<int>(text.size()), SQLITE_STATIC);
-    };
+    auto bind = [&](std::string_view text) { BindText(insert, column++, text, false); };
     bind(c.call);
     bind(c.band);
     bind(c.mode);

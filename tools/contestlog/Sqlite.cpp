@@ -61,6 +61,11 @@ std::string LogColumnList() {
     return list;
 }
 
+void BindText(sqlite3_stmt* statement, int at, std::string_view text, bool copy) noexcept {
+    sqlite3_bind_text(statement, at, text.empty() ? "" : text.data(), static_cast<int>(text.size()),
+                      copy ? SQLITE_TRANSIENT : SQLITE_STATIC);
+}
+
 std::string_view ColumnText(sqlite3_stmt* statement, int column) noexcept {
     const unsigned char* text = sqlite3_column_text(statement, column);
     if (!text) return {};

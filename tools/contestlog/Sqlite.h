@@ -45,4 +45,9 @@ std::string LogColumnList();
 // empty for NULL.
 std::string_view ColumnText(sqlite3_stmt* statement, int column) noexcept;
 
+// Binds `text` to parameter `at` as text, an empty one as '' (an empty view
+// may hold a null pointer, which would bind NULL). `copy` false: the text
+// stays valid until the statement has run, and is not copied.
+void BindText(sqlite3_stmt* statement, int at, std::string_view text, bool copy = true) noexcept;
+
 }  // namespace yol::contestlog

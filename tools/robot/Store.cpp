@@ -81,11 +81,6 @@ std::optional<std::string> ReadFile(const fs::path& path) {
     return bytes;
 }
 
-void Bind(sqlite3_stmt* st, int at, std::string_view text) {
-    // An empty view may have no data: bound as "" (a null pointer binds NULL).
-    sqlite3_bind_text(st, at, text.empty() ? "" : text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-}
-
 constexpr const char* kColumns =
     "id, call, category, sha256, file_name, format, received, size, contacts, first, last, warnings, claimed, score";
 
@@ -145,18 +140,18 @@ std::int64_t Store::Keep(std::string_view bytes, const Answer& a, std::string_vi
         auto st = contestlog::PrepareSql(
             db_.get(), std::string("insert into submissions(") + (kColumns + 4) +
                            ") values(?,?,?,?,?,?,?,?,?,?,?,?,?)");
-        Bind(st.get(), 1, a.call);
-        Bind(st.get(), 2, a.category);
-        Bind(st.get(), 3, sha);
-        Bind(st.get(), 4, fileName);
-        Bind(st.get(), 5, a.format);
+        contestlog::BindText(st.get(), 1, a.call);
+        contestlog::BindText(st.get(), 2, a.category);
+        contestlog::BindText(st.get(), 3, sha);
+        contestlog::BindText(st.get(), 4, fileName);
+        contestlog::BindText(st.get(), 5, a.format);
         sqlite3_bind_int64(st.get(), 6, a.received);
         sqlite3_bind_int64(st.get(), 7, static_cast<std::int64_t>(bytes.size()));
         sqlite3_bind_int64(st.get(), 8, static_cast<std::int64_t>(a.contacts));
         sqlite3_bind_int64(st.get(), 9, a.first);
         sqlite3_bind_int64(st.get(), 10, a.last);
         sqlite3_bind_int64(st.get(), 11, static_cast<std::int64_t>(a.warnings.size()));
-        if (a.claimed) Bind(st.get(), 12, *a.claimed);
+        if (a.claimed) contestlog::BindText(st.get(), 12, *a.claimed);
         if (a.score) sqlite3_bind_int64(st.get(), 13, *a.score);
         if (sqlite3_step(st.get()) != SQLITE_DONE)
             throw StoreError(std::string("robot.sqlite: cannot insert: ") + sqlite3_errmsg(db_.get()));
@@ -171,7 +166,7 @@ std::int64_t Store::Keep(std::string_view bytes, const Answer& a, std::string_vi
 std::vector<Submission> Store::Query(const std::string& sql, std::string_view parameter) const {
     std::lock_guard lock(mutex_);
     auto st = contestlog::PrepareSql(db_.get(), sql);
-    if (sqlite3_bind_parameter_count(st.get()) > 0) Bind(st.get(), 1, parameter);
+    if (sqlite3_bind_parameter_count(st.get()) > 0) contestlog::BindText(st.get(), 1, parameter);
     std::vector<Submission> rows;
     int rc;
     while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) rows.push_back(RowOf(st.get()));
@@ -204,7 +199,7 @@ std::optional<std::string> Store::Bytes(std::string_view sha256) const {
 std::optional<std::string> Store::Setting(std::string_view key) const {
     std::lock_guard lock(mutex_);
     auto st = contestlog::PrepareSql(db_.get(), "select value from settings where key = ?");
-    Bind(st.get(), 1, key);
+    contestlog::BindText(st.get(), 1, key);
     if (sqlite3_step(st.get()) != SQLITE_ROW) return std::nullopt;
     return std::string(contestlog::ColumnText(st.get(), 0));
 }
@@ -212,8 +207,8 @@ std::optional<std::string> Store::Setting(std::string_view key) const {
 void Store::SetSetting(std::string_view key, std::string_view value) {
     std::lock_guard lock(mutex_);
     auto st = contestlog::PrepareSql(db_.get(), "insert or replace into settings(key, value) values(?, ?)");
-    Bind(st.get(), 1, key);
-    Bind(st.get(), 2, value);
+    contestlog::BindText(st.get(), 1, key);
+    contestlog::BindText(st.get(), 2, value);
     if (sqlite3_step(st.get()) != SQLITE_DONE)
         throw StoreError(std::string("robot.sqlite: cannot save a setting: ") + sqlite3_errmsg(db_.get()));
 }
