@@ -23,6 +23,7 @@ void Prepare(Work& w, CheckResult& result) {
         w.base.push_back(total);
         total += logs[L].contacts.size();
         w.logCall.push_back(w.calls.Id(Upper(logs[L].call)));
+        w.logClass.push_back(&w.rules.ClassOf(logs[L].call));
     }
     if (total >= kNo) throw std::runtime_error("too many contacts for one check");
     w.logOf.resize(total);
@@ -204,7 +205,7 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
         }
         if (other != kNo) {
             v.otherCall = w.logCall[w.logOf[other]];
-            const ExchangeCheck ex = CompareExchange(rules, w.T(g).report, w.T(other).sent);
+            const ExchangeCheck ex = CompareExchange(rules, w.Sends(other), w.T(g).report, w.T(other).sent);
             // A value not on the rules' list is miscopied whatever the other side sent.
             if (ex.bad || (scoring && scoring->InvalidValue(g - w.base[L], w.T(other).sent))) {
                 v.verdict = Verdict::Exchange;
