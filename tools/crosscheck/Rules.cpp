@@ -105,6 +105,19 @@ public:
         for (std::string& s : out) s = Upper(s);
         return out;
     }
+    // One of the named values: `must be "a", "b" or "c"` otherwise.
+    template <class T>
+    T Choice(const toml::node& n, const std::string& key, std::initializer_list<std::pair<const char*, T>> names) const {
+        const std::string v = String(n, key);
+        std::string list;
+        std::size_t k = 0;
+        for (const auto& [name, value] : names) {
+            if (v == name) return value;
+            if (k++ > 0) list += k == names.size() ? " or " : ", ";
+            list += "\"" + std::string(name) + "\"";
+        }
+        Fail(n.source(), "'" + key + "' must be " + list);
+    }
     // "self" or "both".
     bool BlameBoth(const toml::node& n, const std::string& key) const {
         const std::string b = String(n, key);
@@ -148,18 +161,12 @@ std::vector<ExchangeToken> Tokens(Reader& r, const toml::node& n, const std::str
                      named = true;
                  }},
                 {"check", [&](const toml::node& v, const std::string& k) {
-                     const std::string c = r.String(v, k);
-                     if (c == "none") token.check = TokenCheck::None;
-                     else if (c == "exact") token.check = TokenCheck::Exact;
-                     else if (c == "number") token.check = TokenCheck::Number;
-                     else r.Fail(v.source(), "'" + k + "' must be \"none\", \"exact\" or \"number\"");
+                     token.check = r.Choice<TokenCheck>(
+                         v, k, {{"none", TokenCheck::None}, {"exact", TokenCheck::Exact}, {"number", TokenCheck::Number}});
                  }},
                 {"form", [&](const toml::node& v, const std::string& k) {
-                     const std::string f = r.String(v, k);
-                     if (f == "any") token.form = TokenForm::Any;
-                     else if (f == "number") token.form = TokenForm::Number;
-                     else if (f == "letters") token.form = TokenForm::Letters;
-                     else r.Fail(v.source(), "'" + k + "' must be \"any\", \"number\" or \"letters\"");
+                     token.form = r.Choice<TokenForm>(
+                         v, k, {{"any", TokenForm::Any}, {"number", TokenForm::Number}, {"letters", TokenForm::Letters}});
                  }},
                 {"also", [&](const toml::node& v, const std::string& k) { token.also = r.UpperStrings(v, k); }}});
         if (!named || token.name.empty()) r.Fail(e.source(), "'" + key + "' token without a name");
@@ -294,9 +301,7 @@ std::vector<MultiplierRule> MultiplierRules(Reader& r, const toml::node& n, cons
                  }},
                 {"token", [&](const toml::node& v, const std::string& k) { m.token = r.String(v, k); }},
                 {"per", [&](const toml::node& v, const std::string& k) {
-                     const std::string per = r.String(v, k);
-                     if (per != "band" && per != "contest") r.Fail(v.source(), "'" + k + "' must be \"band\" or \"contest\"");
-                     m.perBand = per == "band";
+                     m.perBand = r.Choice<bool>(v, k, {{"band", true}, {"contest", false}});
                  }},
                 {"per_mode", [&](const toml::node& v, const std::string& k) { m.perMode = r.Boolean(v, k); }},
                 {"not_counted", [&](const toml::node& v, const std::string& k) { m.notCounted = r.UpperStrings(v, k); }},
@@ -598,10 +603,7 @@ Rules ParseRules(std::string_view text, const std::string& file, const ReadBesid
              [&](const toml::node& n, const std::string& k) {
                  r.Keys(r.Table(n, k), k,
                         {{"method", [&](const toml::node& v, const std::string& kk) {
-                              const std::string m = r.String(v, kk);
-                              if (m == "yol") rules.scoring = Scoring::Yol;
-                              else if (m == "per-contact") rules.scoring = Scoring::PerContact;
-                              else r.Fail(v.source(), "'" + kk + "' must be \"yol\" or \"per-contact\"");
+                              rules.scoring = r.Choice<Scoring>(v, kk, {{"yol", Scoring::Yol}, {"per-contact", Scoring::PerContact}});
                           }},
                          {"confirmed", points(rules.pointsConfirmed)},
                          {"miscopied", points(rules.pointsMiscopied)},

@@ -1,6 +1,7 @@
 #include "Scoring.h"
 
 #include <algorithm>
+#include <functional>
 #include <cctype>
 #include <unordered_set>
 #include <string>
@@ -109,7 +110,11 @@ const PerContactScoring::Placed& PerContactScoring::Worked(std::size_t i) const 
 const StationPlace& PerContactScoring::Place(std::size_t i) const { return Worked(i).place; }
 
 std::size_t PerContactScoring::Counted::In(const Rules& rules, const ExchangeClass& sends) const {
-    const std::size_t k = static_cast<std::size_t>(&sends - rules.exchange.data());
+    // `sends` is one of rules.exchange, or the empty class of rules that define none.
+    const ExchangeClass* first = rules.exchange.data();
+    if (std::less<const ExchangeClass*>()(&sends, first) || !std::less<const ExchangeClass*>()(&sends, first + rules.exchange.size()))
+        return kNone;
+    const std::size_t k = static_cast<std::size_t>(&sends - first);
     return k < token.size() ? token[k] : kNone;
 }
 
