@@ -42,7 +42,8 @@ TEST(Rules, YolIsBuiltInWithItsDefaults) {
         EXPECT_EQ(c.received[0].check, TokenCheck::None);
         EXPECT_EQ(c.received[1].check, TokenCheck::Number);
     }
-    EXPECT_FALSE(r.NeedsCountries() && r.scoring != Scoring::Yol);  // the classes send alike
+    // Classes that send alike need no country file to tell them apart.
+    EXPECT_FALSE(ParseRules("[scoring]\nmethod = \"per-contact\"\n", "p.toml").NeedsCountries());
     EXPECT_FALSE(r.blameBoth);
     EXPECT_EQ(r.dupeAfter, 0);
     // An empty file is the YOL rules.
