@@ -192,11 +192,13 @@ TEST_F(FamilyTest, ExchangeByClassInTheCrossCheck) {
             .Q(12, 0, "K1ABC", "599 100", "599 MA")         // 3; MA
             .Q(12, 2, "VE3XYZ", "599 100", "599 100")       // a power copied for a province: miscopied
             .Q(12, 3, "K1ABC", "599 100", "599 MA", "7")    // 3; MA on 40 m
-            .Q(12, 4, "F5BBB", "599 100", "599 KW"),        // the world works the world: 0
+            .Q(12, 4, "F5BBB", "599 100", "599 KW")         // the world works the world: 0
+            .Q(12, 6, "W2XYZ", "599 100", "599 NY"),        // no log, in two logs: credited; 3, NY
         LogBuilder("F5BBB")
             .Q(12, 1, "K1ABC", "599 KW", "599 MA")          // 3; MA
             .Q(12, 4, "DL1AAA", "599 KW", "599 100")        // 0
-            .Q(12, 5, "VE3XYZ", "599 KW", "599 QC"),        // a province, the wrong one: miscopied
+            .Q(12, 5, "VE3XYZ", "599 KW", "599 QC")         // a province, the wrong one: miscopied
+            .Q(12, 7, "W2XYZ", "599 KW", "599 5"),          // no log, but a number is no state: miscopied
         LogBuilder("VE3XYZ")
             .Q(12, 2, "K1ABC", "599 ON", "599 MA")          // 0
             .Q(12, 2, "DL1AAA", "599 ON", "599 100")        // 3; DL
@@ -209,18 +211,20 @@ TEST_F(FamilyTest, ExchangeByClassInTheCrossCheck) {
         return out;
     };
     EXPECT_EQ(verdicts(0), "OK OK OK EXCHANGE ");
-    EXPECT_EQ(verdicts(1), "OK EXCHANGE OK OK ");
-    EXPECT_EQ(verdicts(2), "OK OK EXCHANGE ");
+    EXPECT_EQ(verdicts(1), "OK EXCHANGE OK OK NOLOG ");
+    EXPECT_EQ(verdicts(2), "OK OK EXCHANGE EXCHANGE ");
     EXPECT_EQ(verdicts(3), "OK OK OK ");
     EXPECT_EQ(VerdictDetail(logs, r, 0, 3, rules),
               "you copied MA as DL1AAA's power; world stations send it as a number, K or KW");
     EXPECT_EQ(VerdictDetail(logs, r, 1, 1, rules), "you copied 100 as VE3XYZ's state; home stations send it as letters");
     EXPECT_EQ(VerdictDetail(logs, r, 2, 2, rules), "you copied ON as QC");
+    EXPECT_EQ(VerdictDetail(logs, r, 2, 3, rules), "you copied 5 as W2XYZ's state; home stations send it as letters");
     // Raw: every contact as logged. K1ABC 3+3+0+3 points, DL and F on 20 m,
-    // DL on 40 m: 9 x 3. DL1AAA 3+3+3+0, MA on 20 and 40 m (100 is no
-    // state): 9 x 2. F5BBB 3+0+3, MA and QC: 6 x 2. VE3XYZ 0+3+3, DL and F: 6 x 2.
-    // Final: a miscopied contact earns nothing and brings nothing.
-    const std::int64_t raw[] = {27, 18, 12, 12}, kept[] = {12, 12, 3, 12};
+    // DL on 40 m: 9 x 3. DL1AAA 3+3+3+0+3, MA and NY on 20 m, MA on 40 m (100
+    // is no state): 12 x 3. F5BBB 3+0+3+3, MA and QC (5 is none): 9 x 2.
+    // VE3XYZ 0+3+3, DL and F: 6 x 2. Final: a miscopied contact earns
+    // nothing and brings nothing: K1ABC 6 x 2, DL1AAA 9 x 3, F5BBB 3 x 1.
+    const std::int64_t raw[] = {27, 36, 18, 12}, kept[] = {12, 27, 3, 12};
     for (std::size_t L = 0; L < logs.size(); ++L) {
         EXPECT_EQ(r.logs[L].raw.score, raw[L]) << logs[L].call;
         EXPECT_EQ(r.logs[L].final.score, kept[L]) << logs[L].call;

@@ -77,6 +77,17 @@ ExchangeCheck CompareExchange(const Rules& rules, const ExchangeClass& sender, s
     return out;
 }
 
+const ExchangeToken* FirstMisfit(const ExchangeClass& sender, std::string_view received, std::string_view& value) {
+    for (std::size_t i = 0; i < sender.received.size(); ++i) {
+        const std::string_view got = TokenAt(received, i);
+        if (!sender.received[i].Fits(got)) {
+            value = got;
+            return &sender.received[i];
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace engine
 
 bool TokenAgrees(std::string_view received, std::string_view sent, TokenCheck check) {
@@ -109,20 +120,31 @@ VerdictFacts VerdictFactsOf(const std::vector<SubmittedLog>& logs, const CheckRe
         f.otherLine = logs[v.otherLog].contacts[v.otherContact].place;
     }
     auto theirs = [&] { return logs[v.otherLog].Texts(v.otherContact); };
+    // A token copied in a form the sender's class does not send it in.
+    auto facts = [&f](const ExchangeClass& sender, const ExchangeToken& token, std::string_view value,
+                      const std::string& sentBy) {
+        f.misfitToken = token.name;
+        f.senderClass = sender.name;
+        f.misfitForm = token.form == TokenForm::Number ? "number" : "letters";
+        f.misfitAlso = token.also;
+        f.value = value;
+        f.otherCall = sentBy;
+    };
     switch (f.verdict) {
         case Verdict::Ok:
             if (v.callMiscopied && hasOther) f.loggedAs = engine::Upper(theirs().call);
             break;
         case Verdict::Exchange:
-            if (hasOther) {
+            if (!hasOther) {  // a station without a log, copied in a form its class does not send
+                const ExchangeClass& sender = rules.ClassOf(mine.call);
+                std::string_view value;
+                if (const ExchangeToken* misfit = engine::FirstMisfit(sender, mine.report, value))
+                    facts(sender, *misfit, value, f.worked);
+            } else {
                 const ExchangeClass& sender = rules.ClassOf(logs[v.otherLog].call);
                 engine::ExchangeCheck ex = engine::CompareExchange(rules, sender, mine.report, theirs().sent);
                 if (ex.misfit) {
-                    f.misfitToken = ex.misfit->name;
-                    f.senderClass = sender.name;
-                    f.misfitForm = ex.misfit->form == TokenForm::Number ? "number" : "letters";
-                    f.misfitAlso = ex.misfit->also;
-                    f.value = std::move(ex.misfitValue);
+                    facts(sender, *ex.misfit, ex.misfitValue, f.otherCall);
                     break;
                 }
                 if (!ex.bad && rules.scoring == Scoring::PerContact) {

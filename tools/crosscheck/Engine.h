@@ -207,5 +207,9 @@ struct ExchangeCheck {
 };
 ExchangeCheck CompareExchange(const Rules& rules, const ExchangeClass& sender, std::string_view received,
                               std::string_view sent);
+// The first received token in a form `sender`'s class does not send it in,
+// and the value copied; nullptr when every token fits (a station without a
+// log: its class is known from its call, what it sent is not).
+const ExchangeToken* FirstMisfit(const ExchangeClass& sender, std::string_view received, std::string_view& value);
 
 }  // namespace yol::check::engine
