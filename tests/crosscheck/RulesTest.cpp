@@ -170,6 +170,12 @@ TEST(Rules, ExchangeClassErrorsNameTheFileAndTheLine) {
     const std::string two(kTwoClasses);  // 9 lines
     EXPECT_EQ(ErrorOf(two + "[scoring]\nmultiplier = \"zone\"\n"),
               "r.toml:11: 'scoring.multiplier' names no received token of any exchange class: 'zone'");
+    // The entry that names it, in a list of several.
+    EXPECT_EQ(ErrorOf(two + "[[scoring.multipliers]]\nkind = \"token\"\ntoken = \"state\"\n"
+                            "[[scoring.multipliers]]\nkind = \"token\"\ntoken = \"zone\"\n"),
+              "r.toml:13: 'scoring.multipliers' names no received token of any exchange class: 'zone'");
+    EXPECT_EQ(ErrorOf(two + "[[scoring.points]]\npoints = 1\n[[scoring.points]]\ntoken_letters = \"zone\"\npoints = 2\n"),
+              "r.toml:12: 'scoring.points' names no received token of any exchange class: 'zone'");
     EXPECT_EQ(ErrorOf("[[exchange.classes]]\nsent = [{ name = \"a\" }]\nreceived = [{ name = \"b\" }]\n"),
               "r.toml:1: 'exchange.classes[].received' names 'b', which 'exchange.classes[].sent' does not");
     EXPECT_EQ(ErrorOf("[[exchange.classes]]\ncountries = [\"K\"]\n"),

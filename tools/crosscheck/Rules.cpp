@@ -240,9 +240,12 @@ std::vector<Segment> Segments(Reader& r, const toml::node& n, const std::string&
     return out;
 }
 
-std::vector<PointsRow> PointsRows(Reader& r, const toml::node& n, const std::string& key) {
+// Each entry's place in the file goes into `at`.
+std::vector<PointsRow> PointsRows(Reader& r, const toml::node& n, const std::string& key,
+                                  std::vector<toml::source_region>& at) {
     std::vector<PointsRow> out;
     for (const toml::node& e : r.Array(n, key, "tables {relation, ..., points}")) {
+        at.push_back(e.source());
         const toml::table& t = r.Table(e, key + "[]");
         PointsRow row;
         bool points = false;
@@ -281,9 +284,10 @@ std::vector<PointsRow> PointsRows(Reader& r, const toml::node& n, const std::str
 }
 
 std::vector<MultiplierRule> MultiplierRules(Reader& r, const toml::node& n, const std::string& key,
-                                            const ReadBeside& beside) {
+                                            const ReadBeside& beside, std::vector<toml::source_region>& at) {
     std::vector<MultiplierRule> out;
     for (const toml::node& e : r.Array(n, key, "tables {kind, ...}")) {
+        at.push_back(e.source());
         const toml::table& t = r.Table(e, key + "[]");
         MultiplierRule m;
         bool kind = false;
@@ -522,7 +526,8 @@ Rules ParseRules(std::string_view text, const std::string& file, const ReadBesid
     }
     Rules rules = YolRules();
     Reader r(file);
-    toml::source_region multiplierAt, multipliersAt;
+    toml::source_region multiplierAt;
+    std::vector<toml::source_region> multipliersAt, pointsAt;  // each entry's
     auto minutes = [&](std::int64_t& into) {
         return [&r, &into](const toml::node& v, const std::string& k) { into = r.Integer(v, k, 0, kMaxMinutes); };
     };
@@ -609,10 +614,9 @@ Rules ParseRules(std::string_view text, const std::string& file, const ReadBesid
                          {"miscopied", points(rules.pointsMiscopied)},
                          {"no_log", [&](const toml::node& v, const std::string& kk) { rules.pointsNoLog = r.Integer(v, kk, 0, kMaxPoints); }},
                          {"checklog_score", [&](const toml::node& v, const std::string& kk) { rules.checklogScore = r.Boolean(v, kk); }},
-                         {"points", [&](const toml::node& v, const std::string& kk) { rules.pointsTable = PointsRows(r, v, kk); }},
+                         {"points", [&](const toml::node& v, const std::string& kk) { rules.pointsTable = PointsRows(r, v, kk, pointsAt); }},
                          {"multipliers", [&](const toml::node& v, const std::string& kk) {
-                              rules.multipliers = MultiplierRules(r, v, kk, beside);
-                              multipliersAt = v.source();
+                              rules.multipliers = MultiplierRules(r, v, kk, beside, multipliersAt);
                           }},
                          {"multiplier", [&](const toml::node& v, const std::string& kk) {
                               rules.multiplierToken = r.String(v, kk);
@@ -624,12 +628,12 @@ Rules ParseRules(std::string_view text, const std::string& file, const ReadBesid
     // exchange of the worked station's class; some class must send it.
     if (!rules.multiplierToken.empty() && !rules.NamesToken(rules.multiplierToken))
         r.Fail(multiplierAt, "'scoring.multiplier' names no received token of any exchange class: '" + rules.multiplierToken + "'");
-    for (const MultiplierRule& m : rules.multipliers)
-        if (!m.token.empty() && !rules.NamesToken(m.token))
-            r.Fail(multipliersAt, "'scoring.multipliers' names no received token of any exchange class: '" + m.token + "'");
-    for (const PointsRow& row : rules.pointsTable)
-        if (!row.tokenLetters.empty() && !rules.NamesToken(row.tokenLetters))
-            r.Fail(root.source(), "'scoring.points' names no received token of any exchange class: '" + row.tokenLetters + "'");
+    for (std::size_t i = 0; i < rules.multipliers.size(); ++i)
+        if (const std::string& t = rules.multipliers[i].token; !t.empty() && !rules.NamesToken(t))
+            r.Fail(multipliersAt[i], "'scoring.multipliers' names no received token of any exchange class: '" + t + "'");
+    for (std::size_t i = 0; i < rules.pointsTable.size(); ++i)
+        if (const std::string& t = rules.pointsTable[i].tokenLetters; !t.empty() && !rules.NamesToken(t))
+            r.Fail(pointsAt[i], "'scoring.points' names no received token of any exchange class: '" + t + "'");
     if (rules.offsetWindow < rules.window) rules.offsetWindow = rules.window;
     return rules;
 }
