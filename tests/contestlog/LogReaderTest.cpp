@@ -189,6 +189,31 @@ TEST(CabrilloTest, ExchangesOfAnyLength) {
     EXPECT_NE(sink.problems[1].message.find("'07'"), std::string::npos);
 }
 
+TEST(CabrilloTest, ExchangesOfTheCountsStationsSend) {
+    // Home stations send three tokens, the others two: told the counts, the
+    // reader splits where a call stands between them.
+    CollectingSink sink;
+    ReadOptions options;
+    options.exchangeCounts = {2, 3};
+    ReadCabrillo("CALLSIGN: K1AA\n"
+                 "QSO: 7005 CW 2024-02-03 1200 K1AA 599 001 MA DL1ABC 599 100\n"      // 3 and 2
+                 "QSO: 7005 CW 2024-02-03 1201 K1AA 599 MA DL1ABC 599 100 001 0\n"    // 2 and 3, tx id
+                 "QSO: 7005 CW 2024-02-03 1202 K1AA 599 002 MA W1AW 599 003 CT\n"     // 3 and 3
+                 "QSO: 7005 CW 2024-02-03 1203 K1AA 599 DL1ABC\n",                    // fits no count
+                 options, sink);
+    ASSERT_EQ(sink.rows.size(), 3u) << sink.ProblemText();
+    EXPECT_EQ(sink.contacts[0].sent, "599 001 MA");
+    EXPECT_EQ(sink.rows[0].call, "DL1ABC");
+    EXPECT_EQ(sink.rows[0].report, "599 100");
+    EXPECT_EQ(sink.contacts[1].sent, "599 MA");
+    EXPECT_EQ(sink.rows[1].report, "599 100 001");
+    EXPECT_EQ(sink.rows[2].report, "599 003 CT");
+    ASSERT_EQ(sink.problems.size(), 1u);
+    EXPECT_EQ(sink.problems[0].place, 5u);
+    // Without the counts the first line is one of exchanges that differ in length.
+    EXPECT_EQ(Cabrillo("QSO: 7005 CW 2024-02-03 1200 K1AA 599 001 MA DL1ABC 599 100\n").rows.size(), 0u);
+}
+
 TEST(CabrilloTest, RejectsMalformedLinesAndReadsOn) {
     const CollectingSink sink = Cabrillo(
         "START-OF-LOG: 3.0\n"

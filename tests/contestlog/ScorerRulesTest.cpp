@@ -46,6 +46,30 @@ TEST_F(ScorerRulesTest, ScoresPerBandWithTheClaimedScoreBeside) {
     EXPECT_NE(r.out.find("1 repeats, 1 outside"), std::string::npos) << r.out;
 }
 
+// Stations that send exchanges of different lengths by where they are: the
+// log's lines read by the token counts of the rules' classes.
+TEST_F(ScorerRulesTest, ExchangeClassesOfDifferentLengthsRead) {
+    std::error_code ec;
+    if (!fs::exists("/usr/share/hamradio-files/cty.dat", ec)) GTEST_SKIP() << "no country file";
+    const std::string rules = Write("classes.toml",
+        "name = \"Two classes\"\n"
+        "[[exchange.classes]]\ncountries = [\"K\"]\n"
+        "sent = [{ name = \"serial\" }, { name = \"state\" }]\n"
+        "received = [{ name = \"serial\", check = \"number\" }, { name = \"state\", check = \"exact\" }]\n"
+        "[[exchange.classes]]\nsent = [{ name = \"power\" }]\nreceived = [{ name = \"power\", form = \"number\" }]\n"
+        "[scoring]\nmethod = \"per-contact\"\nmultiplier = \"state\"\n");
+    const std::string log = Write("dl.log",
+        "START-OF-LOG: 3.0\nCALLSIGN: DL1AAA\n"
+        "QSO: 14010 CW 2026-12-05 1200 DL1AAA 100 K1ABC 1 MA\n"
+        "QSO: 14012 CW 2026-12-05 1201 DL1AAA 100 W6BBB 5 CA\n"
+        "QSO: 7010 CW 2026-12-05 1202 DL1AAA 100 K1ABC 3 MA\n"
+        "END-OF-LOG:\n");
+    // A point a contact, states per band: MA and CA on 20 m, MA on 40 m.
+    const test::Ran r = RunYolscore({"--rules", rules, log});
+    ASSERT_EQ(r.status, kClean) << r.err;
+    EXPECT_NE(r.out.find("Score:          9\n"), std::string::npos) << r.out;
+}
+
 TEST_F(ScorerRulesTest, BadRulesStopAndYolRulesKeepTheReport) {
     const std::string log = Write("a.log", "START-OF-LOG: 3.0\nCALLSIGN: UA3AAA\n"
                                            "QSO: 14010 CW 2026-12-05 1200 UA3AAA 599 001 UA3BBB 599 004\nEND-OF-LOG:\n");

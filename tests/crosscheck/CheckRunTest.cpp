@@ -265,6 +265,31 @@ TEST_F(CheckRunTest, VerdictsAreResultsAndStrictMakesThemErrors) {
     EXPECT_FALSE(fs::exists(dir_ / "o4"));
 }
 
+// Classes whose exchanges differ in length: each log's lines read by the
+// rules' token counts, each side checked against what the other's class sends.
+TEST_F(CheckRunTest, ExchangeClassesOfDifferentLengths) {
+    Write("cty.dat", "United States:            05:  08:  NA:   37.53:    91.67:     5.0:  K:\n    K,N,W;\n"
+                     "Fed. Rep. of Germany:     14:  28:  EU:   51.00:   -10.00:    -1.0:  DL:\n    DA,DL;\n");
+    Write("rules.toml", "[[exchange.classes]]\ncountries = [\"K\"]\n"
+                        "sent = [{ name = \"serial\" }, { name = \"state\" }]\n"
+                        "received = [{ name = \"serial\", check = \"number\" }, { name = \"state\", check = \"exact\" }]\n"
+                        "[[exchange.classes]]\nsent = [{ name = \"power\" }]\n"
+                        "received = [{ name = \"power\", check = \"exact\" }]\n"
+                        "[scoring]\nmethod = \"per-contact\"\n");
+    Write("logs/k.log", Cabrillo("K1ABC", "QSO: 14010 CW 2026-12-05 1000 K1ABC 1 MA DL1AAA 100\n"
+                                          "QSO: 14010 CW 2026-12-05 1001 K1ABC 2 MA W6BBB 7 CA\n"));
+    Write("logs/d.log", Cabrillo("DL1AAA", "QSO: 14010 CW 2026-12-05 1000 DL1AAA 100 K1ABC 1 MA\n"));
+    Write("logs/w.log", Cabrillo("W6BBB", "QSO: 14010 CW 2026-12-05 1001 W6BBB 7 CA K1ABC 2 MO\n"));
+    const fs::path o = dir_ / "o";
+    EXPECT_EQ(Run(Args({"--cty", (dir_ / "cty.dat").string(), "--out", o.string()})), kCheckClean) << err_;
+    EXPECT_NE(out_.find("3 logs, 4 contacts checked in "), std::string::npos) << out_;
+    EXPECT_NE(out_.find("not used: nothing\n"), std::string::npos) << out_;
+    const std::string verdicts = Read(o / "verdicts.csv");
+    EXPECT_NE(verdicts.find(",DL1AAA,OK,"), std::string::npos) << verdicts;
+    EXPECT_NE(verdicts.find(",W6BBB,OK,"), std::string::npos) << verdicts;
+    EXPECT_NE(verdicts.find(",K1ABC,EXCHANGE,self,"), std::string::npos) << verdicts;  // W6BBB copied MO for MA
+}
+
 // A rerun into the same folders is refused until --replace, which removes
 // what the earlier run wrote and nothing else; a folder holding files of
 // its own is never replaced; the results never go into the log folder.

@@ -4,6 +4,8 @@
 #include "CheckRun.h"
 #include "CrossCheck.h"
 #include "Families.h"
+#include "LogBuilder.h"
+#include "Outputs.h"
 #include "Rules.h"
 
 #include <array>
@@ -170,6 +172,106 @@ TEST_F(FamilyTest, HomeRegionWorksTheWorldAndTheWorldWorksIt) {
     EXPECT_EQ(world.tally.points, 9);
     EXPECT_EQ(world.tally.multipliers, 3);
     EXPECT_EQ(world.tally.score, 27);
+}
+
+// Two exchange classes in a cross-check, worked out by hand: K1ABC (MA) and
+// VE3XYZ (ON) send a state or province, DL1AAA (100) and F5BBB (KW) their
+// power; 3 points for a contact across the two sides, none within one.
+TEST_F(FamilyTest, ExchangeByClassInTheCrossCheck) {
+    using test::LogBuilder;
+    const Rules rules = Load("region-world.toml");
+    ASSERT_EQ(rules.ClassOf("VE3XYZ").name, "home");
+    ASSERT_EQ(rules.ClassOf("F5BBB").name, "world");
+    const std::vector<SubmittedLog> logs = {
+        LogBuilder("K1ABC")
+            .Q(12, 0, "DL1AAA", "599 MA", "599 100")        // 3; DL
+            .Q(12, 1, "F5BBB", "599 MA", "599 KW")          // 3; F
+            .Q(12, 2, "VE3XYZ", "599 MA", "599 ON")         // home works home: 0
+            .Q(12, 3, "DL1AAA", "599 MA", "599 MA", "7"),   // a state copied for a power: miscopied
+        LogBuilder("DL1AAA")
+            .Q(12, 0, "K1ABC", "599 100", "599 MA")         // 3; MA
+            .Q(12, 2, "VE3XYZ", "599 100", "599 100")       // a power copied for a province: miscopied
+            .Q(12, 3, "K1ABC", "599 100", "599 MA", "7")    // 3; MA on 40 m
+            .Q(12, 4, "F5BBB", "599 100", "599 KW")         // the world works the world: 0
+            .Q(12, 6, "W2XYZ", "599 100", "599 NY"),        // no log, in two logs: credited; 3, NY
+        LogBuilder("F5BBB")
+            .Q(12, 1, "K1ABC", "599 KW", "599 MA")          // 3; MA
+            .Q(12, 4, "DL1AAA", "599 KW", "599 100")        // 0
+            .Q(12, 5, "VE3XYZ", "599 KW", "599 QC")         // a province, the wrong one: miscopied
+            .Q(12, 7, "W2XYZ", "599 KW", "599 5"),          // no log, but a number is no state: miscopied
+        LogBuilder("VE3XYZ")
+            .Q(12, 2, "K1ABC", "599 ON", "599 MA")          // 0
+            .Q(12, 2, "DL1AAA", "599 ON", "599 100")        // 3; DL
+            .Q(12, 5, "F5BBB", "599 ON", "599 KW"),         // 3; F
+    };
+    const CheckResult r = CrossCheck(logs, rules);
+    auto verdicts = [&](std::size_t L) {
+        std::string out;
+        for (const ContactVerdict& v : r.logs[L].verdicts) out += std::string(VerdictCode(v.verdict)) + " ";
+        return out;
+    };
+    EXPECT_EQ(verdicts(0), "OK OK OK EXCHANGE ");
+    EXPECT_EQ(verdicts(1), "OK EXCHANGE OK OK NOLOG ");
+    EXPECT_EQ(verdicts(2), "OK OK EXCHANGE EXCHANGE ");
+    EXPECT_EQ(verdicts(3), "OK OK OK ");
+    EXPECT_EQ(VerdictDetail(logs, r, 0, 3, rules),
+              "you copied MA as DL1AAA's power; world stations send it as a number, K or KW");
+    EXPECT_EQ(VerdictDetail(logs, r, 1, 1, rules), "you copied 100 as VE3XYZ's state; home stations send it as letters");
+    EXPECT_EQ(VerdictDetail(logs, r, 2, 2, rules), "you copied ON as QC");
+    EXPECT_EQ(VerdictDetail(logs, r, 2, 3, rules), "you copied 5 as W2XYZ's state; home stations send it as letters");
+    // Raw: every contact as logged. K1ABC 3+3+0+3 points, DL and F on 20 m,
+    // DL on 40 m: 9 x 3. DL1AAA 3+3+3+0+3, MA and NY on 20 m, MA on 40 m (100
+    // is no state): 12 x 3. F5BBB 3+0+3+3, MA and QC (5 is none): 9 x 2.
+    // VE3XYZ 0+3+3, DL and F: 6 x 2. Final: a miscopied contact earns
+    // nothing and brings nothing: K1ABC 6 x 2, DL1AAA 9 x 3, F5BBB 3 x 1.
+    const std::int64_t raw[] = {27, 36, 18, 12}, kept[] = {12, 27, 3, 12};
+    for (std::size_t L = 0; L < logs.size(); ++L) {
+        EXPECT_EQ(r.logs[L].raw.score, raw[L]) << logs[L].call;
+        EXPECT_EQ(r.logs[L].final.score, kept[L]) << logs[L].call;
+    }
+}
+
+// Classes that send different numbers of tokens, and a form checked where
+// the value is not: home stations (K) send a serial and their state, the
+// others only their power, never compared (stations log 1000 as KW).
+TEST_F(FamilyTest, ClassesOfDifferentLengthsAndAFormAlone) {
+    using test::LogBuilder;
+    Rules rules = ParseRules(R"([[exchange.classes]]
+name = "home"
+countries = ["K"]
+sent = [{ name = "serial" }, { name = "state" }]
+received = [{ name = "serial", check = "number" }, { name = "state", check = "exact" }]
+[[exchange.classes]]
+name = "dx"
+sent = [{ name = "power" }]
+received = [{ name = "power", check = "none", form = "number" }]
+[scoring]
+method = "per-contact"
+multiplier = "state"
+)",
+                             "classes.toml");
+    rules.countries = countries_.get();
+    EXPECT_EQ(rules.ExchangeCounts(), (std::vector<std::size_t>{1, 2}));
+    const std::vector<SubmittedLog> logs = {
+        LogBuilder("K1ABC")
+            .Q(12, 0, "DL1AAA", "1 MA", "100")
+            .Q(12, 1, "W6BBB", "2 MA", "01 CA")     // CA
+            .Q(12, 2, "F5CCC", "3 MA", "KW")        // no number: miscopied, though the power is not compared
+            .Q(12, 3, "DL1AAA", "4 MA", "500", "7"),  // the wrong power, not compared
+        LogBuilder("DL1AAA").Q(12, 0, "K1ABC", "100", "1 MA").Q(12, 3, "K1ABC", "100", "4 MA", "7"),
+        LogBuilder("W6BBB").Q(12, 1, "K1ABC", "1 CA", "2 MA"),
+        LogBuilder("F5CCC").Q(12, 2, "K1ABC", "400", "3 MA"),
+    };
+    const CheckResult r = CrossCheck(logs, rules);
+    for (std::size_t L = 0; L < logs.size(); ++L)
+        for (std::size_t i = 0; i < logs[L].contacts.size(); ++i)
+            EXPECT_EQ(r.logs[L].verdicts[i].verdict, L == 0 && i == 2 ? Verdict::Exchange : Verdict::Ok)
+                << logs[L].call << " " << i;
+    EXPECT_EQ(VerdictDetail(logs, r, 0, 2, rules), "you copied KW as F5CCC's power; dx stations send it as a number");
+    // A point a contact; states per band: K1ABC 3 x CA, DL1AAA 2 x MA on 20 and 40 m.
+    EXPECT_EQ(r.logs[0].final.score, 3);
+    EXPECT_EQ(r.logs[1].final.score, 4);
+    EXPECT_EQ(r.logs[3].final.score, 1);
 }
 
 // Real logs of each family, scored alone under the family's rules file,

@@ -112,7 +112,7 @@ TEST(RulesKeys, ChecklogScoreIsShownWhenTheRulesSaySo) {
 
 TEST(RulesKeys, AValueOffTheListIsMiscopiedUnlessTheSenderSentIt) {
     Rules rules = PerContactRules();
-    rules.received[1].check = TokenCheck::None;  // the list alone judges the value
+    for (ExchangeClass& c : rules.exchange) c.received[1].check = TokenCheck::None;  // the list alone judges the value
     rules.multiplierToken.clear();
     MultiplierRule region;
     region.token = "exch";

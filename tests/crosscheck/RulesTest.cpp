@@ -32,9 +32,18 @@ TEST(Rules, YolIsBuiltInWithItsDefaults) {
     const Rules r = YolRules();
     EXPECT_EQ(r.window, 3);
     EXPECT_EQ(r.scoring, Scoring::Yol);
-    ASSERT_EQ(r.received.size(), 2u);
-    EXPECT_EQ(r.received[0].check, TokenCheck::None);
-    EXPECT_EQ(r.received[1].check, TokenCheck::Number);
+    // Home stations send their district, the others a serial: one token
+    // `exch` each, compared as a number where it is one.
+    ASSERT_EQ(r.exchange.size(), 2u);
+    EXPECT_EQ(r.exchange[0].who.countries, (std::vector<std::string>{"UA", "UA2", "UA9"}));
+    EXPECT_TRUE(r.exchange[1].who.Empty());
+    for (const ExchangeClass& c : r.exchange) {
+        ASSERT_EQ(c.received.size(), 2u);
+        EXPECT_EQ(c.received[0].check, TokenCheck::None);
+        EXPECT_EQ(c.received[1].check, TokenCheck::Number);
+    }
+    // Classes that send alike need no country file to tell them apart.
+    EXPECT_FALSE(ParseRules("[scoring]\nmethod = \"per-contact\"\n", "p.toml").NeedsCountries());
     EXPECT_FALSE(r.blameBoth);
     EXPECT_EQ(r.dupeAfter, 0);
     // An empty file is the YOL rules.
@@ -49,7 +58,8 @@ TEST(Rules, TheShippedRegionalFileReads) {
     EXPECT_EQ(r.pointsConfirmed, 2);
     EXPECT_EQ(r.pointsMiscopied, 1);
     EXPECT_EQ(r.multiplierToken, "region");
-    EXPECT_EQ(r.ReceivedIndex("region"), 2u);
+    ASSERT_EQ(r.exchange.size(), 1u);
+    EXPECT_EQ(r.exchange[0].ReceivedIndex("region"), 2u);
     EXPECT_EQ(r.uniqueMinLogs, 3);
     EXPECT_EQ(r.start, ParseUtcMinute("2026-12-05 12:00"));
     EXPECT_EQ(r.end - r.start, 24 * 60);
@@ -85,8 +95,9 @@ multiplier = "nr"
     EXPECT_EQ(r.modes, std::vector<std::string>{"CW"});
     EXPECT_EQ(r.end - r.start, 60);  // 12:00+03:00 is 09:00 UTC
     EXPECT_EQ(r.start, ParseUtcMinute("2016-08-20 08:00"));
-    ASSERT_EQ(r.received.size(), 1u);
-    EXPECT_EQ(r.received[0].check, TokenCheck::Exact);
+    ASSERT_EQ(r.exchange.size(), 1u);
+    ASSERT_EQ(r.exchange[0].received.size(), 1u);
+    EXPECT_EQ(r.exchange[0].received[0].check, TokenCheck::Exact);
     EXPECT_EQ(r.window, 10);
     EXPECT_EQ(r.offsetWindow, 40);
     EXPECT_EQ(r.dupeAfter, 30);
@@ -109,7 +120,7 @@ TEST(Rules, ErrorsNameTheFileAndTheLine) {
     EXPECT_EQ(ErrorOf("[matching]\n\nwindow = -1\n"), "r.toml:3: 'matching.window' must be from 0 to 10080");
     EXPECT_EQ(ErrorOf("[matching]\nblame = \"nobody\"\n"), "r.toml:2: 'matching.blame' must be \"self\" or \"both\"");
     EXPECT_EQ(ErrorOf("[scoring]\nmethod = \"yol\"\nmultiplier = \"zone\"\n"),
-              "r.toml:3: 'scoring.multiplier' names no received token: 'zone'");
+              "r.toml:3: 'scoring.multiplier' names no received token of any exchange class: 'zone'");
     EXPECT_EQ(ErrorOf("bands = [\"7\", 14]\n"), "r.toml:1: 'bands[]' must be a string");
     EXPECT_EQ(ErrorOf("[exchange]\nreceived = [{ name = \"a\", kind = \"x\" }]\n"),
               "r.toml:2: unknown key 'exchange.received[].kind'");
@@ -121,6 +132,62 @@ TEST(Rules, ErrorsNameTheFileAndTheLine) {
     EXPECT_EQ(ErrorOf("name = \n").rfind("r.toml:1: ", 0), 0u);
     // Exchanges of different lengths.
     EXPECT_NE(ErrorOf("[exchange]\nsent = [{ name = \"a\" }]\n").find("as many tokens"), std::string::npos);
+}
+
+// Two classes: the first whose selector holds for the sending station, the
+// one without a selector for the rest.
+constexpr const char* kTwoClasses = R"([[exchange.classes]]
+name = "home"
+countries = ["k", "VE"]
+sent = [{ name = "rst" }, { name = "state" }]
+received = [{ name = "rst" }, { name = "state", check = "exact", form = "letters" }]
+[[exchange.classes]]
+name = "world"
+sent = [{ name = "rst" }, { name = "power" }]
+received = [{ name = "rst" }, { name = "power", form = "number", also = ["kw", "K"] }]
+)";
+
+TEST(Rules, ExchangeClassesRead) {
+    const Rules r = ParseRules(kTwoClasses, "c.toml");
+    ASSERT_EQ(r.exchange.size(), 2u);
+    EXPECT_EQ(r.exchange[0].who.countries, (std::vector<std::string>{"K", "VE"}));
+    EXPECT_EQ(r.ClassAt({"VE", "NA", 4, 9}).name, "home");
+    EXPECT_EQ(r.ClassAt({"DL", "EU", 14, 28}).name, "world");
+    EXPECT_EQ(r.ClassAt({}).name, "world");  // no country file, or a call in no country
+    EXPECT_TRUE(r.NeedsCountries());
+    EXPECT_EQ(r.ExchangeCounts(), std::vector<std::size_t>{2});
+    const ExchangeToken& power = r.exchange[1].received[1];
+    EXPECT_TRUE(power.Fits("100"));
+    EXPECT_TRUE(power.Fits("kw"));
+    EXPECT_FALSE(power.Fits("MA"));
+    EXPECT_TRUE(r.exchange[0].received[1].Fits("ma"));
+    EXPECT_FALSE(r.exchange[0].received[1].Fits("100"));
+    // A token a multiplier reads may be sent by one class only.
+    EXPECT_NO_THROW(ParseRules(std::string(kTwoClasses) + "[scoring]\nmultiplier = \"state\"\n", "c.toml"));
+}
+
+TEST(Rules, ExchangeClassErrorsNameTheFileAndTheLine) {
+    const std::string two(kTwoClasses);  // 9 lines
+    EXPECT_EQ(ErrorOf(two + "[scoring]\nmultiplier = \"zone\"\n"),
+              "r.toml:11: 'scoring.multiplier' names no received token of any exchange class: 'zone'");
+    // The entry that names it, in a list of several.
+    EXPECT_EQ(ErrorOf(two + "[[scoring.multipliers]]\nkind = \"token\"\ntoken = \"state\"\n"
+                            "[[scoring.multipliers]]\nkind = \"token\"\ntoken = \"zone\"\n"),
+              "r.toml:13: 'scoring.multipliers' names no received token of any exchange class: 'zone'");
+    EXPECT_EQ(ErrorOf(two + "[[scoring.points]]\npoints = 1\n[[scoring.points]]\ntoken_letters = \"zone\"\npoints = 2\n"),
+              "r.toml:12: 'scoring.points' names no received token of any exchange class: 'zone'");
+    EXPECT_EQ(ErrorOf("[[exchange.classes]]\nsent = [{ name = \"a\" }]\nreceived = [{ name = \"b\" }]\n"),
+              "r.toml:1: 'exchange.classes[].received' names 'b', which 'exchange.classes[].sent' does not");
+    EXPECT_EQ(ErrorOf("[[exchange.classes]]\ncountries = [\"K\"]\n"),
+              "r.toml:1: 'exchange.classes' needs one class without countries or continents, for the stations no "
+              "other class takes");
+    EXPECT_EQ(ErrorOf("[[exchange.classes]]\nname = \"a\"\n[[exchange.classes]]\nname = \"b\"\n"),
+              "r.toml:3: 'exchange.classes': a second class without countries or continents; one takes the rest");
+    EXPECT_EQ(ErrorOf("[exchange]\nsent = []\nreceived = []\n[[exchange.classes]]\nname = \"a\"\n"),
+              "r.toml:1: 'exchange': give either 'sent' and 'received' (one class) or 'classes'");
+    EXPECT_EQ(ErrorOf("[[exchange.classes]]\nsent = [{ name = \"a\", form = \"call\" }]\n"),
+              "r.toml:2: 'exchange.classes[].sent[].form' must be \"any\", \"number\" or \"letters\"");
+    EXPECT_EQ(ErrorOf("[[exchange.classes]]\nregion = [\"K\"]\n"), "r.toml:2: unknown key 'exchange.classes[].region'");
 }
 
 TEST(Rules, TheCommitteesKeysAndTheFamiliesTables) {

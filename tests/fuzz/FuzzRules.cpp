@@ -27,7 +27,12 @@ void Check(const Rules& r) {
     if (!(r.nilPenalty >= 0 && r.nilPenalty <= kMaxPenalty)) __builtin_trap();
     if (r.bands.size() > kMaxListEntries || r.segments.size() > kMaxListEntries) __builtin_trap();
     for (const PointsRow& row : r.pointsTable) within(row.points, 0, kMaxPoints);
-    if (r.sent.size() != r.received.size()) __builtin_trap();
+    for (const ExchangeClass& c : r.exchange) {
+        if (c.sent.size() != c.received.size()) __builtin_trap();
+        for (const ExchangeToken& t : c.received)
+            if (c.SentIndex(t.name) == kNone) __builtin_trap();
+    }
+    if (!r.RestClass().who.Empty()) __builtin_trap();  // every station has a class
 }
 
 SubmittedLog SmallLog() {

@@ -5,7 +5,11 @@
 //
 // The sent and received exchanges have the same number of fields, so a line
 // with 2k+1 fields after the own call splits in the middle; one more field is
-// the transmitter id (0 or 1) of a multi-transmitter log.
+// the transmitter id (0 or 1) of a multi-transmitter log. Where the reader is
+// told the counts stations may send (ReadOptions::exchangeCounts), a line
+// splits where a call stands after one count with another after it.
+#include <optional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -88,6 +92,39 @@ std::string_view Kilohertz(std::string_view field) noexcept {
     return hz && *hz >= 1'000'000 ? field : std::string_view();
 }
 
+bool IsTxId(std::string_view field) noexcept { return field == "0" || field == "1"; }
+
+// Letters and a digit: what a call has and an exchange token rarely does.
+bool LooksLikeCall(std::string_view field) noexcept {
+    bool letter = false, digit = false;
+    for (char c : field) {
+        letter = letter || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        digit = digit || (c >= '0' && c <= '9');
+    }
+    return letter && digit;
+}
+
+// The sent exchange's length and the fields used (without a transmitter id)
+// of a line with `rest` fields after the own call, by the counts a station
+// may send: the middle where it fits them, else the first split that does;
+// nothing when none fits.
+std::optional<std::pair<std::size_t, std::size_t>> SplitByCounts(const std::vector<std::string_view>& fields,
+                                                                 const std::vector<std::size_t>& counts) {
+    const std::size_t rest = fields.size() - 5;
+    std::optional<std::pair<std::size_t, std::size_t>> first;
+    for (std::size_t tx = 0; tx < 2; ++tx) {
+        if (tx && !IsTxId(fields.back())) break;
+        for (std::size_t sent : counts)
+            for (std::size_t received : counts) {
+                const std::size_t used = sent + 1 + received;
+                if (used + tx != rest || !LooksLikeCall(fields[5 + sent])) continue;
+                if (sent == received) return std::pair{sent, used};
+                if (!first) first = std::pair{sent, used};
+            }
+    }
+    return first;
+}
+
 std::string FieldCount(std::size_t n) {
     return std::to_string(n) + (n == 1 ? " field" : " fields");
 }
@@ -138,8 +175,10 @@ void ReadCabrillo(std::string_view text, const ReadOptions& options, LogSink& si
             }
         }
         const std::size_t rest = fields.size() - 5;  // after the own call
-        std::size_t used = rest;
-        if (rest % 2 == 0) {
+        std::size_t used = rest, exchange = (rest - 1) / 2;
+        if (const auto split = options.exchangeCounts.empty() ? std::nullopt : SplitByCounts(fields, options.exchangeCounts)) {
+            std::tie(exchange, used) = *split;
+        } else if (rest % 2 == 0) {
             if (fields.back() != "0" && fields.back() != "1") {
                 problem(number, "QSO: line with " + FieldCount(rest) +
                                     " after the own call: the sent and received exchanges "
@@ -149,8 +188,9 @@ void ReadCabrillo(std::string_view text, const ReadOptions& options, LogSink& si
                 return true;
             }
             used = rest - 1;
+            exchange = (used - 1) / 2;
         }
-        const std::size_t exchange = (used - 1) / 2;
+        const std::size_t received = used - 1 - exchange;
         const std::string_view worked = fields[5 + exchange];
         if (worked.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") ==
             std::string_view::npos) {
@@ -173,7 +213,7 @@ void ReadCabrillo(std::string_view text, const ReadOptions& options, LogSink& si
         }
         entry.mode = ModeFromCabrillo(fields[1], modeBuffer);
         entry.call = UpperAscii(worked, callBuffer);
-        entry.report = JoinFields(fields, 6 + exchange, exchange, report);
+        entry.report = JoinFields(fields, 6 + exchange, received, report);
         entry.sent = JoinFields(fields, 5, exchange, sent);
         entry.time = UtcMinutes(fields[2], fields[3]);
         entry.frequency = Kilohertz(fields[0]);

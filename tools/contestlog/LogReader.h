@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <stdexcept>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "contestlog/Contact.h"
@@ -55,6 +56,12 @@ struct ReadOptions {
     const CountryFile* countries = nullptr;
     std::string table = "Log";   // SQLite only; plain or in SQL double quotes ("My Log")
     bool callSignOrder = false;  // SQLite: rows as "select * from T order by CallSign" gives them
+    // Cabrillo: the numbers of exchange tokens a station may send (where a
+    // contest's stations send different exchanges by where they are). A QSO:
+    // line whose sent and received exchanges differ in length is split where
+    // a call stands after one of these counts and one of these follow it;
+    // empty: the two are taken as equal, split in the middle.
+    std::vector<std::size_t> exchangeCounts;
 };
 
 // A log that cannot be read at all, or is no log: nothing was delivered.

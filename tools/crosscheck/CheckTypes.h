@@ -151,6 +151,11 @@ struct VerdictFacts {
                                      // outside the segments; EXCHANGE: a multiplier value off the rules' list
     std::string mode, segments;      // INVALID by segment: the mode and its segments ("14000-14070 kHz")
     std::string offListToken;        // EXCHANGE: the token whose value is off the rules' list
+    // EXCHANGE: a token copied (`value`) in a form the other side's class does
+    // not send it in: the token, the class, its form as the rules name it
+    // ("number", "letters") and the values that fit besides.
+    std::string misfitToken, senderClass, misfitForm;
+    std::vector<std::string> misfitAlso;
     std::string otherFile;           // the other log's file name, where one is named
     std::uint32_t otherLine = 0;     // its line
 };

@@ -23,6 +23,7 @@ void Prepare(Work& w, CheckResult& result) {
         w.base.push_back(total);
         total += logs[L].contacts.size();
         w.logCall.push_back(w.calls.Id(Upper(logs[L].call)));
+        w.logClass.push_back(&w.rules.ClassOf(logs[L].call));
     }
     if (total >= kNo) throw std::runtime_error("too many contacts for one check");
     w.logOf.resize(total);
@@ -184,6 +185,10 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
     const bool listed = rules.scoring == Scoring::PerContact &&
                         std::any_of(rules.multipliers.begin(), rules.multipliers.end(),
                                     [](const MultiplierRule& m) { return !m.valid.empty(); });
+    const bool formsChecked = std::any_of(rules.exchange.begin(), rules.exchange.end(), [](const ExchangeClass& c) {
+        return std::any_of(c.received.begin(), c.received.end(),
+                           [](const ExchangeToken& t) { return t.form != TokenForm::Any; });
+    });
     ForEachParallel(nLogs, [&](std::size_t log) {
     std::optional<PerContactScoring> scoring;
     if (listed) scoring.emplace(logs[log], rules);
@@ -204,7 +209,7 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
         }
         if (other != kNo) {
             v.otherCall = w.logCall[w.logOf[other]];
-            const ExchangeCheck ex = CompareExchange(rules, w.T(g).report, w.T(other).sent);
+            const ExchangeCheck ex = CompareExchange(rules, w.Sends(other), w.T(g).report, w.T(other).sent);
             // A value not on the rules' list is miscopied whatever the other side sent.
             if (ex.bad || (scoring && scoring->InvalidValue(g - w.base[L], w.T(other).sent))) {
                 v.verdict = Verdict::Exchange;
@@ -256,7 +261,15 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
             v.blamed = Blame::Self;
             v.otherCall = busier;
         } else if (creditedByPolicy(w.call[g])) {
-            v.verdict = Verdict::NoLog;
+            // Credited, unless copied in a form the station's class does not send.
+            const ContactTexts t = w.T(g);
+            std::string_view value;
+            const ExchangeToken* misfit = formsChecked ? FirstMisfit(rules.ClassOf(t.call), t.report, value) : nullptr;
+            v.verdict = misfit ? Verdict::Exchange : Verdict::NoLog;
+            if (misfit) {
+                v.blamed = Blame::Self;
+                multiplierOk[L][g - w.base[L]] = misfit->name != rules.multiplierToken;
+            }
         } else {
             v.verdict = Verdict::Unique;
             v.blamed = Blame::Self;

@@ -39,7 +39,8 @@ std::string Plural(std::uint32_t n, std::string_view word) {
 
 namespace engine {
 
-ExchangeCheck CompareExchange(const Rules& rules, std::string_view receivedText, std::string_view sentText) {
+ExchangeCheck CompareExchange(const Rules& rules, const ExchangeClass& sender, std::string_view receivedText,
+                              std::string_view sentText) {
     ExchangeCheck out;
     // Both texts hold their tokens joined by single spaces.
     auto next = [](std::string_view& rest) {
@@ -49,12 +50,21 @@ ExchangeCheck CompareExchange(const Rules& rules, std::string_view receivedText,
         return token;
     };
     if (sentText.empty()) return out;  // nothing to compare with
-    const std::size_t mult = rules.ReceivedIndex(rules.multiplierToken);
-    for (std::size_t i = 0; i < rules.received.size(); ++i) {
-        const std::string_view sent = next(sentText), got = next(receivedText);
-        const TokenCheck check = rules.received[i].check;
-        if (check == TokenCheck::None) continue;
-        if (sent.empty() || TokenAgrees(got, sent, check)) continue;
+    const std::size_t mult = rules.multiplierToken.empty() ? kNone : sender.ReceivedIndex(rules.multiplierToken);
+    for (std::size_t i = 0; i < sender.received.size(); ++i) {
+        const ExchangeToken& token = sender.received[i];
+        const std::string_view got = next(receivedText);
+        // The sent token of that name (the same place where the class lists both alike).
+        const std::size_t at = i < sender.sent.size() && sender.sent[i].name == token.name ? i : sender.SentIndex(token.name);
+        const std::string_view sent = TokenAt(sentText, at);
+        if (sent.empty()) continue;
+        // A value in a form the class does not send is miscopied unless it is what was sent.
+        const bool misfit = !token.Fits(got) && !TokenAgrees(got, sent, TokenCheck::Exact);
+        if (!misfit && TokenAgrees(got, sent, token.check)) continue;
+        if (misfit && !out.misfit) {
+            out.misfit = &token;
+            out.misfitValue = got;
+        }
         if (out.bad) {
             out.sent += ' ';
             out.copied += ' ';
@@ -65,6 +75,17 @@ ExchangeCheck CompareExchange(const Rules& rules, std::string_view receivedText,
         if (i == mult) out.multiplierBad = true;
     }
     return out;
+}
+
+const ExchangeToken* FirstMisfit(const ExchangeClass& sender, std::string_view received, std::string_view& value) {
+    for (std::size_t i = 0; i < sender.received.size(); ++i) {
+        const std::string_view got = TokenAt(received, i);
+        if (!sender.received[i].Fits(got)) {
+            value = got;
+            return &sender.received[i];
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace engine
@@ -99,13 +120,33 @@ VerdictFacts VerdictFactsOf(const std::vector<SubmittedLog>& logs, const CheckRe
         f.otherLine = logs[v.otherLog].contacts[v.otherContact].place;
     }
     auto theirs = [&] { return logs[v.otherLog].Texts(v.otherContact); };
+    // A token copied in a form the sender's class does not send it in.
+    auto facts = [&f](const ExchangeClass& sender, const ExchangeToken& token, std::string_view value,
+                      const std::string& sentBy) {
+        f.misfitToken = token.name;
+        f.senderClass = sender.name;
+        f.misfitForm = token.form == TokenForm::Number ? "number" : "letters";
+        f.misfitAlso = token.also;
+        f.value = value;
+        f.otherCall = sentBy;
+    };
     switch (f.verdict) {
         case Verdict::Ok:
             if (v.callMiscopied && hasOther) f.loggedAs = engine::Upper(theirs().call);
             break;
         case Verdict::Exchange:
-            if (hasOther) {
-                engine::ExchangeCheck ex = engine::CompareExchange(rules, mine.report, theirs().sent);
+            if (!hasOther) {  // a station without a log, copied in a form its class does not send
+                const ExchangeClass& sender = rules.ClassOf(mine.call);
+                std::string_view value;
+                if (const ExchangeToken* misfit = engine::FirstMisfit(sender, mine.report, value))
+                    facts(sender, *misfit, value, f.worked);
+            } else {
+                const ExchangeClass& sender = rules.ClassOf(logs[v.otherLog].call);
+                engine::ExchangeCheck ex = engine::CompareExchange(rules, sender, mine.report, theirs().sent);
+                if (ex.misfit) {
+                    facts(sender, *ex.misfit, ex.misfitValue, f.otherCall);
+                    break;
+                }
                 if (!ex.bad && rules.scoring == Scoring::PerContact) {
                     if (auto off = PerContactScoring(log, rules).InvalidValue(i, theirs().sent)) {
                         f.offListToken = std::move(off->token);
@@ -159,7 +200,8 @@ VerdictFacts VerdictFactsOf(const std::vector<SubmittedLog>& logs, const CheckRe
                     f.loggedAs = engine::Upper(theirs().call);
                 } else {
                     // What this side sent, as the other side copied it.
-                    engine::ExchangeCheck ex = engine::CompareExchange(rules, theirs().report, mine.sent);
+                    engine::ExchangeCheck ex =
+                        engine::CompareExchange(rules, rules.ClassOf(log.call), theirs().report, mine.sent);
                     f.sent = std::move(ex.sent);
                     f.copied = std::move(ex.copied);
                 }
@@ -178,9 +220,14 @@ std::string ReasonText(const VerdictFacts& f) {
             if (!f.loggedAs.empty()) d = f.otherCall + " logged your call as " + f.loggedAs;
             break;
         case Verdict::Exchange:
-            if (!f.offListToken.empty())
+            if (!f.offListToken.empty()) {
                 d = "the " + f.offListToken + " " + f.value + " is not on the rules' list";
-            else
+            } else if (!f.misfitToken.empty()) {
+                d = "you copied " + f.value + " as " + f.otherCall + "'s " + f.misfitToken + "; " + f.senderClass +
+                    " stations send it as " + (f.misfitForm == "number" ? "a number" : "letters");
+                for (std::size_t k = 0; k < f.misfitAlso.size(); ++k)
+                    d += (k + 1 == f.misfitAlso.size() ? " or " : ", ") + f.misfitAlso[k];
+            } else
                 d = "you copied " + f.sent + " as " + f.copied;
             break;
         case Verdict::Busted:

@@ -121,6 +121,7 @@ struct Work {
     const Rules& rules;
     Interner calls, bands, modes;
     std::vector<std::uint32_t> logCall;             // per log
+    std::vector<const ExchangeClass*> logClass;     // per log: what its station sends
     std::vector<std::uint32_t> logOfCall;           // per call id: the first log with that call, or kNo
     std::vector<std::size_t> base;                  // first global id of each log
     // Per contact (global id).
@@ -144,6 +145,8 @@ struct Work {
         return result.logs[logOf[g]].verdicts[g - base[logOf[g]]];
     }
     ContactTexts T(std::size_t g) const { return logs[logOf[g]].Texts(g - base[logOf[g]]); }
+    // What the station of contact g's log sends.
+    const ExchangeClass& Sends(std::size_t g) const { return *logClass[logOf[g]]; }
     // The range of `list` within `radius` minutes of `t`.
     std::pair<const std::uint32_t*, const std::uint32_t*> Around(std::span<const std::uint32_t> list, std::int64_t t,
                                                                  std::int64_t radius) const {
@@ -178,12 +181,35 @@ void ExactPairs(Work& w);
 void SetAsideOutside(Work& w, CheckResult& result);
 void BustedCalls(Work& w);
 
-// The received tokens against the other side's sent ones: empty when they agree,
-// else what was sent and what was copied, and whether the multiplier token was one.
+// The token at `index` of an exchange text (tokens joined by single
+// spaces), or "" (also for kNone).
+inline std::string_view TokenAt(std::string_view text, std::size_t index) {
+    if (index == kNone) return {};
+    for (std::size_t at = 0, n = 0; at <= text.size(); ++n) {
+        std::size_t end = text.find(' ', at);
+        if (end == std::string_view::npos) end = text.size();
+        if (n == index) return text.substr(at, end - at);
+        at = end + 1;
+    }
+    return {};
+}
+
+// The received tokens against the other side's sent ones, read by what the
+// other side's class sends (`sender`): empty when they agree, else what was
+// sent and what was copied, whether the multiplier token was one, and the
+// first token copied in a form the class does not send it in (a power where
+// a state is sent), with the value copied.
 struct ExchangeCheck {
     std::string sent, copied;
     bool bad = false, multiplierBad = false;
+    const ExchangeToken* misfit = nullptr;
+    std::string misfitValue;
 };
-ExchangeCheck CompareExchange(const Rules& rules, std::string_view received, std::string_view sent);
+ExchangeCheck CompareExchange(const Rules& rules, const ExchangeClass& sender, std::string_view received,
+                              std::string_view sent);
+// The first received token in a form `sender`'s class does not send it in,
+// and the value copied; nullptr when every token fits (a station without a
+// log: its class is known from its call, what it sent is not).
+const ExchangeToken* FirstMisfit(const ExchangeClass& sender, std::string_view received, std::string_view& value);
 
 }  // namespace yol::check::engine

@@ -1,5 +1,6 @@
 #include "Families.h"
 
+#include <algorithm>
 #include <cctype>
 #include <vector>
 
@@ -85,6 +86,15 @@ StationPlace PlaceOf(const contestlog::CountryFile* countries, std::string_view 
     out.cqZone = c->cqZone;
     out.ituZone = c->ituZone;
     return out;
+}
+
+bool StationSelector::Holds(const StationPlace& station) const {
+    auto in = [](const std::vector<std::string>& list, std::string_view value) {
+        return std::find(list.begin(), list.end(), value) != list.end();
+    };
+    if (!continents.empty() && !in(continents, station.continent)) return false;
+    if (!countries.empty() && !in(countries, station.country)) return false;
+    return !in(exceptCountries, station.country);
 }
 
 }  // namespace yol::check

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace yol::contestlog {
 class CountryFile;
@@ -32,5 +33,17 @@ struct StationPlace {
     int cqZone = 0, ituZone = 0;
 };
 StationPlace PlaceOf(const contestlog::CountryFile* countries, std::string_view call);
+
+// Which stations a rule applies to, by where they are: the continents and
+// countries (primary prefixes of the country file, upper case) it names and
+// the countries it leaves out. Empty lists: any station; a station in no
+// country (no country file, a maritime mobile) holds where no continent or
+// country is named.
+struct StationSelector {
+    std::vector<std::string> continents, countries, exceptCountries;
+
+    bool Empty() const noexcept { return continents.empty() && countries.empty() && exceptCountries.empty(); }
+    bool Holds(const StationPlace& station) const;
+};
 
 }  // namespace yol::check

@@ -202,7 +202,8 @@ void ExactPairs(Work& w) {
             std::uint64_t misfits = 0;
             if (choose) {
                 const ContactTexts a = w.T(g), b = w.T(*p);
-                misfits = CompareExchange(w.rules, a.report, b.sent).bad + CompareExchange(w.rules, b.report, a.sent).bad;
+                misfits = CompareExchange(w.rules, w.Sends(*p), a.report, b.sent).bad +
+                          CompareExchange(w.rules, w.Sends(g), b.report, a.sent).bad;
             }
             pairs.push_back({(misfits << 32) | static_cast<std::uint64_t>(std::llabs(w.time[*p] - w.time[g])),
                              static_cast<std::uint32_t>(g), *p});
@@ -258,8 +259,11 @@ void BustedCalls(Work& w) {
     w.bustPartner.assign(total, kNo);
     w.busted.assign(total, false);
     const Rules& rules = w.rules;
-    const bool checkedExchange = std::any_of(rules.received.begin(), rules.received.end(),
-                                             [](const ExchangeToken& t) { return t.check != TokenCheck::None; });
+    const bool checkedExchange = std::any_of(rules.exchange.begin(), rules.exchange.end(), [](const ExchangeClass& c) {
+        return std::any_of(c.received.begin(), c.received.end(), [](const ExchangeToken& t) {
+            return t.check != TokenCheck::None || t.form != TokenForm::Any;
+        });
+    });
     auto isOpen = [&](std::uint32_t g) { return w.eligible[g] && w.match[g] == kNo; };
     std::vector<FlatIndex::Entry> entries;
     for (std::size_t g = 0; g < total; ++g)
@@ -282,7 +286,8 @@ void BustedCalls(Work& w) {
         int fits = 2;
         if (checkedExchange) {
             const ContactTexts a = w.T(g), c = w.T(p);
-            fits = !CompareExchange(rules, a.report, c.sent).bad + !CompareExchange(rules, c.report, a.sent).bad;
+            fits = !CompareExchange(rules, w.Sends(p), a.report, c.sent).bad +
+                   !CompareExchange(rules, w.Sends(g), c.report, a.sent).bad;
             if (fits == 0) return;
         }
         if (far && (!checkedExchange || fits < 2 || w.time[p] != w.time[g])) return;

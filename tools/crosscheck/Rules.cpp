@@ -103,6 +103,19 @@ public:
         for (std::string& s : out) s = Upper(s);
         return out;
     }
+    // One of the named values: `must be "a", "b" or "c"` otherwise.
+    template <class T>
+    T Choice(const toml::node& n, const std::string& key, std::initializer_list<std::pair<const char*, T>> names) const {
+        const std::string v = String(n, key);
+        std::string list;
+        std::size_t k = 0;
+        for (const auto& [name, value] : names) {
+            if (v == name) return value;
+            if (k++ > 0) list += k == names.size() ? " or " : ", ";
+            list += "\"" + std::string(name) + "\"";
+        }
+        Fail(n.source(), "'" + key + "' must be " + list);
+    }
     // "self" or "both".
     bool BlameBoth(const toml::node& n, const std::string& key) const {
         const std::string b = String(n, key);
@@ -146,15 +159,63 @@ std::vector<ExchangeToken> Tokens(Reader& r, const toml::node& n, const std::str
                      named = true;
                  }},
                 {"check", [&](const toml::node& v, const std::string& k) {
-                     const std::string c = r.String(v, k);
-                     if (c == "none") token.check = TokenCheck::None;
-                     else if (c == "exact") token.check = TokenCheck::Exact;
-                     else if (c == "number") token.check = TokenCheck::Number;
-                     else r.Fail(v.source(), "'" + k + "' must be \"none\", \"exact\" or \"number\"");
-                 }}});
+                     token.check = r.Choice<TokenCheck>(
+                         v, k, {{"none", TokenCheck::None}, {"exact", TokenCheck::Exact}, {"number", TokenCheck::Number}});
+                 }},
+                {"form", [&](const toml::node& v, const std::string& k) {
+                     token.form = r.Choice<TokenForm>(
+                         v, k, {{"any", TokenForm::Any}, {"number", TokenForm::Number}, {"letters", TokenForm::Letters}});
+                 }},
+                {"also", [&](const toml::node& v, const std::string& k) { token.also = r.UpperStrings(v, k); }}});
         if (!named || token.name.empty()) r.Fail(e.source(), "'" + key + "' token without a name");
         out.push_back(std::move(token));
     }
+    return out;
+}
+
+// The keys that select stations by where they are: `prefix`continents,
+// `prefix`countries and except_`prefix`countries (from_continents ... for a
+// multiplier, which selects the logging station; continents ... for an
+// exchange class, which selects the sending one).
+void SelectorKeys(Reader& r, KeyHandlers& on, StationSelector& into, const std::string& prefix) {
+    on[prefix + "continents"] = [&r, &into](const toml::node& v, const std::string& k) { into.continents = r.UpperStrings(v, k); };
+    on[prefix + "countries"] = [&r, &into](const toml::node& v, const std::string& k) { into.countries = r.UpperStrings(v, k); };
+    on["except_" + prefix + "countries"] = [&r, &into](const toml::node& v, const std::string& k) {
+        into.exceptCountries = r.UpperStrings(v, k);
+    };
+}
+
+// One class's sent and received lists must name the same tokens.
+void CheckClass(Reader& r, const ExchangeClass& c, const toml::source_region& where, const std::string& key) {
+    if (c.sent.size() != c.received.size())
+        r.Fail(where, "'" + key + ".sent' and '" + key + ".received' must name as many tokens");
+    for (const ExchangeToken& t : c.received)
+        if (c.SentIndex(t.name) == kNone)
+            r.Fail(where, "'" + key + ".received' names '" + t.name + "', which '" + key + ".sent' does not");
+}
+
+std::vector<ExchangeClass> ExchangeClasses(Reader& r, const toml::node& n, const std::string& key) {
+    std::vector<ExchangeClass> out;
+    bool fallback = false;
+    for (const toml::node& e : r.Array(n, key, "tables {name, countries, continents, sent, received}")) {
+        const std::string k0 = key + "[]";
+        ExchangeClass c;
+        c.name = "class " + std::to_string(out.size() + 1);
+        KeyHandlers on{
+            {"name", [&](const toml::node& v, const std::string& k) { c.name = r.String(v, k); }},
+            {"sent", [&](const toml::node& v, const std::string& k) { c.sent = Tokens(r, v, k); }},
+            {"received", [&](const toml::node& v, const std::string& k) { c.received = Tokens(r, v, k); }}};
+        SelectorKeys(r, on, c.who, "");
+        r.Keys(r.Table(e, k0), k0, on);
+        CheckClass(r, c, e.source(), k0);
+        if (c.who.Empty()) {
+            if (fallback) r.Fail(e.source(), "'" + key + "': a second class without countries or continents; one takes the rest");
+            fallback = true;
+        }
+        out.push_back(std::move(c));
+    }
+    if (!fallback)
+        r.Fail(n.source(), "'" + key + "' needs one class without countries or continents, for the stations no other class takes");
     return out;
 }
 
@@ -177,9 +238,12 @@ std::vector<Segment> Segments(Reader& r, const toml::node& n, const std::string&
     return out;
 }
 
-std::vector<PointsRow> PointsRows(Reader& r, const toml::node& n, const std::string& key) {
+// Each entry's place in the file goes into `at`.
+std::vector<PointsRow> PointsRows(Reader& r, const toml::node& n, const std::string& key,
+                                  std::vector<toml::source_region>& at) {
     std::vector<PointsRow> out;
     for (const toml::node& e : r.Array(n, key, "tables {relation, ..., points}")) {
+        at.push_back(e.source());
         const toml::table& t = r.Table(e, key + "[]");
         PointsRow row;
         bool points = false;
@@ -218,14 +282,15 @@ std::vector<PointsRow> PointsRows(Reader& r, const toml::node& n, const std::str
 }
 
 std::vector<MultiplierRule> MultiplierRules(Reader& r, const toml::node& n, const std::string& key,
-                                            const ReadBeside& beside) {
+                                            const ReadBeside& beside, std::vector<toml::source_region>& at) {
     std::vector<MultiplierRule> out;
     for (const toml::node& e : r.Array(n, key, "tables {kind, ...}")) {
+        at.push_back(e.source());
         const toml::table& t = r.Table(e, key + "[]");
         MultiplierRule m;
         bool kind = false;
-        r.Keys(t, key + "[]",
-               {{"kind", [&](const toml::node& v, const std::string& k) {
+        KeyHandlers on{
+               {"kind", [&](const toml::node& v, const std::string& k) {
                      static const std::map<std::string, MultiplierKind> names{
                          {"token", MultiplierKind::Token},     {"country", MultiplierKind::Country},
                          {"cq-zone", MultiplierKind::CqZone},  {"itu-zone", MultiplierKind::ItuZone},
@@ -238,14 +303,9 @@ std::vector<MultiplierRule> MultiplierRules(Reader& r, const toml::node& n, cons
                  }},
                 {"token", [&](const toml::node& v, const std::string& k) { m.token = r.String(v, k); }},
                 {"per", [&](const toml::node& v, const std::string& k) {
-                     const std::string per = r.String(v, k);
-                     if (per != "band" && per != "contest") r.Fail(v.source(), "'" + k + "' must be \"band\" or \"contest\"");
-                     m.perBand = per == "band";
+                     m.perBand = r.Choice<bool>(v, k, {{"band", true}, {"contest", false}});
                  }},
                 {"per_mode", [&](const toml::node& v, const std::string& k) { m.perMode = r.Boolean(v, k); }},
-                {"from_continents", [&](const toml::node& v, const std::string& k) { m.fromContinents = r.UpperStrings(v, k); }},
-                {"from_countries", [&](const toml::node& v, const std::string& k) { m.fromCountries = r.UpperStrings(v, k); }},
-                {"except_from_countries", [&](const toml::node& v, const std::string& k) { m.exceptFromCountries = r.UpperStrings(v, k); }},
                 {"not_counted", [&](const toml::node& v, const std::string& k) { m.notCounted = r.UpperStrings(v, k); }},
                 {"valid", [&](const toml::node& v, const std::string& k) {
                      const std::vector<std::string> list = r.UpperStrings(v, k);
@@ -274,7 +334,9 @@ std::vector<MultiplierRule> MultiplierRules(Reader& r, const toml::node& n, cons
                              r.Fail(v.source(), "'" + k + "': " + name + " holds more than " +
                                                     std::to_string(kMaxListEntries) + " values");
                      }
-                 }}});
+                 }}};
+        SelectorKeys(r, on, m.from, "from_");
+        r.Keys(t, key + "[]", on);
         if (!kind) r.Fail(e.source(), "'" + key + "' entry without a kind");
         if (m.kind == MultiplierKind::Token && m.token.empty())
             r.Fail(e.source(), "'" + key + "' entry of kind token names no token");
@@ -312,9 +374,12 @@ bool Rules::NeedsCountries() const noexcept {
         if (row.relation != Relation::Any || !row.fromContinents.empty() || !row.toContinents.empty() ||
             !row.fromCountries.empty() || !row.toCountries.empty())
             return true;
+    // Classes that send alike (YOL's) need no country file to tell apart.
+    const ExchangeClass& rest = RestClass();
+    for (const ExchangeClass& c : exchange)
+        if (!c.who.Empty() && (c.sent != rest.sent || c.received != rest.received)) return true;
     for (const MultiplierRule& m : multipliers)
-        if (m.kind == MultiplierKind::Country || !m.fromContinents.empty() || !m.fromCountries.empty() ||
-            !m.exceptFromCountries.empty() ||
+        if (m.kind == MultiplierKind::Country || !m.from.Empty() ||
             ((m.kind == MultiplierKind::CqZone || m.kind == MultiplierKind::ItuZone) && m.token.empty()))
             return true;
     return false;
@@ -343,10 +408,55 @@ bool Rules::ValidValue(const MultiplierRule& rule, std::string_view value) {
     return std::binary_search(rule.valid.begin(), rule.valid.end(), Upper(value));
 }
 
-std::size_t Rules::ReceivedIndex(std::string_view tokenName) const noexcept {
-    for (std::size_t i = 0; i < received.size(); ++i)
-        if (received[i].name == tokenName) return i;
+bool ExchangeToken::Fits(std::string_view value) const {
+    if (form == TokenForm::Any || value.empty()) return true;
+    const bool fits = std::all_of(value.begin(), value.end(), [&](char c) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        return form == TokenForm::Number ? std::isdigit(u) != 0 : std::isalpha(u) != 0;
+    });
+    return fits || std::find(also.begin(), also.end(), Upper(value)) != also.end();
+}
+
+namespace {
+std::size_t IndexOf(const std::vector<ExchangeToken>& tokens, std::string_view name) noexcept {
+    for (std::size_t i = 0; i < tokens.size(); ++i)
+        if (tokens[i].name == name) return i;
     return kNone;
+}
+}  // namespace
+
+std::size_t ExchangeClass::SentIndex(std::string_view token) const noexcept { return IndexOf(sent, token); }
+std::size_t ExchangeClass::ReceivedIndex(std::string_view token) const noexcept { return IndexOf(received, token); }
+
+const ExchangeClass& Rules::RestClass() const noexcept {
+    static const ExchangeClass kNoExchange;
+    for (const ExchangeClass& c : exchange)
+        if (c.who.Empty()) return c;
+    return kNoExchange;
+}
+
+const ExchangeClass& Rules::ClassAt(const StationPlace& place) const noexcept {
+    for (const ExchangeClass& c : exchange)
+        if (!c.who.Empty() && c.who.Holds(place)) return c;
+    return RestClass();
+}
+
+const ExchangeClass& Rules::ClassOf(std::string_view call) const {
+    if (exchange.size() <= 1) return RestClass();
+    return ClassAt(PlaceOf(countries, call));
+}
+
+bool Rules::NamesToken(std::string_view token) const noexcept {
+    return std::any_of(exchange.begin(), exchange.end(),
+                       [&](const ExchangeClass& c) { return c.ReceivedIndex(token) != kNone; });
+}
+
+std::vector<std::size_t> Rules::ExchangeCounts() const {
+    std::vector<std::size_t> counts;
+    for (const ExchangeClass& c : exchange) counts.push_back(c.sent.size());
+    std::sort(counts.begin(), counts.end());
+    counts.erase(std::unique(counts.begin(), counts.end()), counts.end());
+    return counts;
 }
 
 Rules YolRules() {
@@ -354,8 +464,13 @@ Rules YolRules() {
     r.name = "YOL";
     r.bands = {"1.8", "3.5", "7", "14", "21", "28"};
     r.modes = {"CW", "SSB"};
-    r.sent = {{"rst", TokenCheck::None}, {"exch", TokenCheck::Number}};
-    r.received = {{"rst", TokenCheck::None}, {"exch", TokenCheck::Number}};
+    // Home stations (European and Asiatic Russia, Kaliningrad) send a signal
+    // report and their district code, the others a signal report and a
+    // serial number. Both are `exch`, compared as numbers where they are
+    // numbers (serials: "001" = "1") and exactly where not (district codes).
+    const std::vector<ExchangeToken> tokens = {{"rst", TokenCheck::None, TokenForm::Any, {}},
+                                               {"exch", TokenCheck::Number, TokenForm::Any, {}}};
+    r.exchange = {{"home", {{}, {"UA", "UA2", "UA9"}, {}}, tokens, tokens}, {"others", {{}, {}, {}}, tokens, tokens}};
     r.window = 3;
     r.offsetWindow = 30;
     r.dupeAfter = 0;
@@ -409,7 +524,8 @@ Rules ParseRules(std::string_view text, const std::string& file, const ReadBesid
     }
     Rules rules = YolRules();
     Reader r(file);
-    toml::source_region multiplierAt, multipliersAt;
+    toml::source_region multiplierAt;
+    std::vector<toml::source_region> multipliersAt, pointsAt;  // each entry's
     auto minutes = [&](std::int64_t& into) {
         return [&r, &into](const toml::node& v, const std::string& k) { into = r.Integer(v, k, 0, kMaxMinutes); };
     };
@@ -431,13 +547,30 @@ Rules ParseRules(std::string_view text, const std::string& file, const ReadBesid
              }},
             {"exchange",
              [&](const toml::node& n, const std::string& k) {
+                 // The plain table is one class, starting from the built-in one
+                 // that takes every station; `classes` replaces them all.
+                 ExchangeClass plain = rules.RestClass();
+                 plain.name = "all";
+                 bool plainGiven = false, classesGiven = false;
                  r.Keys(r.Table(n, k), k,
                         {{"sent", [&](const toml::node& v, const std::string& kk) {
-                              rules.sent = Tokens(r, v, kk);
+                              plain.sent = Tokens(r, v, kk);
+                              plainGiven = true;
                           }},
                          {"received", [&](const toml::node& v, const std::string& kk) {
-                              rules.received = Tokens(r, v, kk);
+                              plain.received = Tokens(r, v, kk);
+                              plainGiven = true;
+                          }},
+                         {"classes", [&](const toml::node& v, const std::string& kk) {
+                              rules.exchange = ExchangeClasses(r, v, kk);
+                              classesGiven = true;
                           }}});
+                 if (plainGiven && classesGiven)
+                     r.Fail(n.source(), "'" + k + "': give either 'sent' and 'received' (one class) or 'classes'");
+                 if (plainGiven) {
+                     CheckClass(r, plain, n.source(), k);
+                     rules.exchange = {std::move(plain)};
+                 }
              }},
             {"matching",
              [&](const toml::node& n, const std::string& k) {
@@ -473,19 +606,15 @@ Rules ParseRules(std::string_view text, const std::string& file, const ReadBesid
              [&](const toml::node& n, const std::string& k) {
                  r.Keys(r.Table(n, k), k,
                         {{"method", [&](const toml::node& v, const std::string& kk) {
-                              const std::string m = r.String(v, kk);
-                              if (m == "yol") rules.scoring = Scoring::Yol;
-                              else if (m == "per-contact") rules.scoring = Scoring::PerContact;
-                              else r.Fail(v.source(), "'" + kk + "' must be \"yol\" or \"per-contact\"");
+                              rules.scoring = r.Choice<Scoring>(v, kk, {{"yol", Scoring::Yol}, {"per-contact", Scoring::PerContact}});
                           }},
                          {"confirmed", points(rules.pointsConfirmed)},
                          {"miscopied", points(rules.pointsMiscopied)},
                          {"no_log", [&](const toml::node& v, const std::string& kk) { rules.pointsNoLog = r.Integer(v, kk, 0, kMaxPoints); }},
                          {"checklog_score", [&](const toml::node& v, const std::string& kk) { rules.checklogScore = r.Boolean(v, kk); }},
-                         {"points", [&](const toml::node& v, const std::string& kk) { rules.pointsTable = PointsRows(r, v, kk); }},
+                         {"points", [&](const toml::node& v, const std::string& kk) { rules.pointsTable = PointsRows(r, v, kk, pointsAt); }},
                          {"multipliers", [&](const toml::node& v, const std::string& kk) {
-                              rules.multipliers = MultiplierRules(r, v, kk, beside);
-                              multipliersAt = v.source();
+                              rules.multipliers = MultiplierRules(r, v, kk, beside, multipliersAt);
                           }},
                          {"multiplier", [&](const toml::node& v, const std::string& kk) {
                               rules.multiplierToken = r.String(v, kk);
@@ -493,16 +622,16 @@ Rules ParseRules(std::string_view text, const std::string& file, const ReadBesid
                           }}});
              }},
             {"categories", [&](const toml::node& n, const std::string&) { rules.categories = ReadCategoryTable(n, file); }}});
-    if (rules.sent.size() != rules.received.size())
-        r.Fail(root.source(), "'exchange.sent' and 'exchange.received' must name as many tokens");
-    if (!rules.multiplierToken.empty() && rules.ReceivedIndex(rules.multiplierToken) == kNone)
-        r.Fail(multiplierAt, "'scoring.multiplier' names no received token: '" + rules.multiplierToken + "'");
-    for (const MultiplierRule& m : rules.multipliers)
-        if (!m.token.empty() && rules.ReceivedIndex(m.token) == kNone)
-            r.Fail(multipliersAt, "'scoring.multipliers' names no received token: '" + m.token + "'");
-    for (const PointsRow& row : rules.pointsTable)
-        if (!row.tokenLetters.empty() && rules.ReceivedIndex(row.tokenLetters) == kNone)
-            r.Fail(root.source(), "'scoring.points' names no received token: '" + row.tokenLetters + "'");
+    // A token a multiplier or points row reads is read from the received
+    // exchange of the worked station's class; some class must send it.
+    if (!rules.multiplierToken.empty() && !rules.NamesToken(rules.multiplierToken))
+        r.Fail(multiplierAt, "'scoring.multiplier' names no received token of any exchange class: '" + rules.multiplierToken + "'");
+    for (std::size_t i = 0; i < rules.multipliers.size(); ++i)
+        if (const std::string& t = rules.multipliers[i].token; !t.empty() && !rules.NamesToken(t))
+            r.Fail(multipliersAt[i], "'scoring.multipliers' names no received token of any exchange class: '" + t + "'");
+    for (std::size_t i = 0; i < rules.pointsTable.size(); ++i)
+        if (const std::string& t = rules.pointsTable[i].tokenLetters; !t.empty() && !rules.NamesToken(t))
+            r.Fail(pointsAt[i], "'scoring.points' names no received token of any exchange class: '" + t + "'");
     if (rules.offsetWindow < rules.window) rules.offsetWindow = rules.window;
     return rules;
 }

@@ -13,6 +13,7 @@
 
 #include "Categories.h"
 #include "CheckTypes.h"
+#include "Families.h"
 
 namespace yol::contestlog {
 class CountryFile;
@@ -27,9 +28,37 @@ enum class TokenCheck : std::uint8_t {
     Number,  // the same number ("001" = "1"); texts that are no numbers compared exactly
 };
 
+// What a received token must look like, whatever the other side sent.
+enum class TokenForm : std::uint8_t {
+    Any,
+    Number,   // digits only (a serial, a power in watts, a zone)
+    Letters,  // letters only (a state, a province, a district's abbreviation)
+};
+
 struct ExchangeToken {
     std::string name;
     TokenCheck check = TokenCheck::None;
+    TokenForm form = TokenForm::Any;
+    std::vector<std::string> also;  // upper case: values that fit besides the form ("KW" for a power)
+
+    // Whether a received value has the form this token is sent in.
+    bool Fits(std::string_view value) const;
+    bool operator==(const ExchangeToken&) const = default;
+};
+
+// What one class of stations sends: the stations the selector holds (the
+// sending station's country and continent in the country file), or, for the
+// class without a selector, every station no other class takes. `sent` names
+// the tokens as such a station logs them; `received` how a station working
+// it logs them, each compared by name with the sent token of that name.
+struct ExchangeClass {
+    std::string name;  // as the reasons and the docs call it ("home", "world")
+    StationSelector who;
+    std::vector<ExchangeToken> sent, received;
+
+    // The index of a token by name, or kNone.
+    std::size_t SentIndex(std::string_view token) const noexcept;
+    std::size_t ReceivedIndex(std::string_view token) const noexcept;
 };
 
 enum class Scoring : std::uint8_t {
@@ -75,9 +104,9 @@ struct MultiplierRule {
     bool perMode = false;          // counted again on each mode
     std::vector<std::string> valid;  // upper case, sorted; empty: any value
     std::vector<std::string> notCounted;  // values that never count (one's own side's countries)
-    // Which logging stations count it (their country file continent and
-    // primary prefix); empty lists: all.
-    std::vector<std::string> fromContinents, fromCountries, exceptFromCountries;
+    // Which logging stations count it (from_continents, from_countries,
+    // except_from_countries); empty: all.
+    StationSelector from;
 };
 
 // The limits of a rules file. A contact earns at most kMaxPoints and a
@@ -97,7 +126,10 @@ struct Rules {
     std::string name = "YOL";
     std::int64_t start = kNoMinute, end = kNoMinute;  // minutes, UTC; end exclusive
     std::vector<std::string> bands, modes;             // empty: any
-    std::vector<ExchangeToken> sent, received;         // in the order they are logged
+    // What stations send, by class: the first class whose selector holds
+    // for the sending station; the one without a selector takes the rest.
+    // The plain [exchange] is one class.
+    std::vector<ExchangeClass> exchange;
     std::int64_t window = 3;         // minutes either side, after the clock correction
     std::int64_t offsetWindow = 30;  // the wider window the clock offset is estimated over
     std::int64_t dupeAfter = 0;      // 0: a call, band and mode once; N: again after N minutes
@@ -136,8 +168,17 @@ struct Rules {
     // Whether a received value may be the multiplier `rule` counts.
     static bool ValidValue(const MultiplierRule& rule, std::string_view value);
 
-    // The index of a received token by name, or kNone.
-    std::size_t ReceivedIndex(std::string_view name) const noexcept;
+    // The class of the station at `place` / of `call` (looked up in `countries`;
+    // a call in no country, or no country file, has an empty place: only a
+    // selector naming no continent or country holds for it).
+    const ExchangeClass& ClassAt(const StationPlace& place) const noexcept;
+    const ExchangeClass& RestClass() const noexcept;  // the class without a selector
+    const ExchangeClass& ClassOf(std::string_view call) const;
+    // Whether any class sends, or is received with, a token of this name.
+    bool NamesToken(std::string_view token) const noexcept;
+    // The token counts the classes send, distinct and ascending: what a log
+    // reader may expect on each side of a line.
+    std::vector<std::size_t> ExchangeCounts() const;
 };
 
 // A rules file that cannot be used: the message names the file and line.

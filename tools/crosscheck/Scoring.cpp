@@ -1,6 +1,7 @@
 #include "Scoring.h"
 
 #include <algorithm>
+#include <functional>
 #include <cctype>
 #include <unordered_set>
 #include <string>
@@ -65,18 +66,7 @@ bool In(const std::vector<std::string>& list, std::string_view value) {
 // Upper case, as the engine compares texts.
 std::string UpperText(std::string_view s) { return engine::Upper(s); }
 
-// The received (or sent) token at `index`, or "": the texts hold their
-// tokens joined by single spaces.
-std::string_view TokenAt(std::string_view text, std::size_t index) {
-    if (index == kNone) return {};
-    for (std::size_t at = 0, n = 0; at <= text.size(); ++n) {
-        std::size_t end = text.find(' ', at);
-        if (end == std::string_view::npos) end = text.size();
-        if (n == index) return text.substr(at, end - at);
-        at = end + 1;
-    }
-    return {};
-}
+using engine::TokenAt;
 
 // A zone as a number without leading zeros, or 0 when the text is none.
 int ZoneNumber(std::string_view text) {
@@ -92,24 +82,40 @@ int ZoneNumber(std::string_view text) {
 }  // namespace
 
 PerContactScoring::PerContactScoring(const SubmittedLog& log, const Rules& rules)
-    : log_(log), rules_(rules), me_(PlaceOf(rules.countries, log.call)) {
+    : log_(log), rules_(rules), me_(PlaceOf(rules.countries, log.call)), mine_(&rules.ClassAt(me_)) {
     const std::vector<MultiplierRule> all = rules.AllMultipliers();
     counts_ = !all.empty();
     for (const MultiplierRule& m : all) {
-        if (!In(m.fromContinents, me_.continent) || !In(m.fromCountries, me_.country)) continue;
-        if (!m.exceptFromCountries.empty() && In(m.exceptFromCountries, me_.country)) continue;
-        Counted c{m, m.token.empty() ? kNone : rules.ReceivedIndex(m.token)};
-        if (m.kind == MultiplierKind::CqZone && cqToken_ == kNone) cqToken_ = c.token;
-        if (m.kind == MultiplierKind::ItuZone && ituToken_ == kNone) ituToken_ = c.token;
+        if (!m.from.Holds(me_)) continue;
+        Counted c{m, {}};
+        // The token's place in what each class sends, as received.
+        for (const ExchangeClass& k : rules.exchange) c.token.push_back(m.token.empty() ? kNone : k.ReceivedIndex(m.token));
+        if (m.kind == MultiplierKind::CqZone && cqToken_.empty()) cqToken_ = m.token;
+        if (m.kind == MultiplierKind::ItuZone && ituToken_.empty()) ituToken_ = m.token;
         multipliers_.push_back(std::move(c));
     }
 }
 
-const StationPlace& PerContactScoring::Place(std::size_t i) const {
+const PerContactScoring::Placed& PerContactScoring::Worked(std::size_t i) const {
     if (places_.empty()) places_.resize(log_.contacts.size());
     Placed& p = places_[i];
-    if (!p.known) p = {PlaceOf(rules_.countries, log_.Texts(i).call), true};
-    return p.place;
+    if (!p.known) {
+        p.place = PlaceOf(rules_.countries, log_.Texts(i).call);
+        p.sends = &rules_.ClassAt(p.place);
+        p.known = true;
+    }
+    return p;
+}
+
+const StationPlace& PerContactScoring::Place(std::size_t i) const { return Worked(i).place; }
+
+std::size_t PerContactScoring::Counted::In(const Rules& rules, const ExchangeClass& sends) const {
+    // `sends` is one of rules.exchange, or the empty class of rules that define none.
+    const ExchangeClass* first = rules.exchange.data();
+    if (std::less<const ExchangeClass*>()(&sends, first) || !std::less<const ExchangeClass*>()(&sends, first + rules.exchange.size()))
+        return kNone;
+    const std::size_t k = static_cast<std::size_t>(&sends - first);
+    return k < token.size() ? token[k] : kNone;
 }
 
 bool PerContactScoring::RowHolds(const PointsRow& row, std::size_t i, const StationPlace& them) const {
@@ -117,13 +123,16 @@ bool PerContactScoring::RowHolds(const PointsRow& row, std::size_t i, const Stat
     if (!In(row.bands, UpperText(c.band)) || !In(row.modes, UpperText(c.mode))) return false;
     if (!In(row.fromContinents, me_.continent) || !In(row.toContinents, them.continent)) return false;
     if (!In(row.fromCountries, me_.country) || !In(row.toCountries, them.country)) return false;
+    const ExchangeClass& sends = *Worked(i).sends;
     if (!row.tokenLetters.empty()) {
-        const std::string_view t = TokenAt(c.report, rules_.ReceivedIndex(row.tokenLetters));
+        const std::string_view t = TokenAt(c.report, sends.ReceivedIndex(row.tokenLetters));
         if (t.empty() || ZoneNumber(t) != 0 || t == "0" || t == "00") return false;
     }
-    auto zone = [&](std::size_t token, int mine, int theirs) {
-        // The zones as the exchange gives them, else the country file's.
-        const int sent = ZoneNumber(TokenAt(c.sent, token)), got = ZoneNumber(TokenAt(c.report, token));
+    auto zone = [&](const std::string& token, int mine, int theirs) {
+        // The zones as the exchange gives them (what this station's class
+        // sends, what the worked one's class sends), else the country file's.
+        const int sent = token.empty() ? 0 : ZoneNumber(TokenAt(c.sent, mine_->SentIndex(token)));
+        const int got = token.empty() ? 0 : ZoneNumber(TokenAt(c.report, sends.ReceivedIndex(token)));
         const int a = sent ? sent : mine, b = got ? got : theirs;
         return a != 0 && a == b;
     };
@@ -150,12 +159,13 @@ std::int64_t PerContactScoring::FullPoints(std::size_t i) const {
 
 std::string PerContactScoring::ValueOf(const Counted& m, std::size_t i, const StationPlace& them) const {
     const ContactTexts c = log_.Texts(i);
+    const std::size_t token = m.In(rules_, *Worked(i).sends);
     switch (m.rule.kind) {
-        case MultiplierKind::Token: return UpperText(TokenAt(c.report, m.token));
+        case MultiplierKind::Token: return UpperText(TokenAt(c.report, token));
         case MultiplierKind::Country: return std::string(them.country);
         case MultiplierKind::CqZone:
         case MultiplierKind::ItuZone: {
-            const std::string_view t = TokenAt(c.report, m.token);
+            const std::string_view t = TokenAt(c.report, token);
             // A zone token that is no number (a society station's) counts as itself.
             if (!t.empty()) return ZoneNumber(t) ? std::to_string(ZoneNumber(t)) : UpperText(t);
             const int z = m.rule.kind == MultiplierKind::CqZone ? them.cqZone : them.ituZone;
@@ -167,10 +177,12 @@ std::string PerContactScoring::ValueOf(const Counted& m, std::size_t i, const St
 }
 
 std::optional<PerContactScoring::OffList> PerContactScoring::InvalidValue(std::size_t i, std::string_view sent) const {
+    const ExchangeClass& sends = *Worked(i).sends;
     for (const Counted& m : multipliers_) {
-        if (m.rule.valid.empty() || m.token == kNone) continue;
-        const std::string v = UpperText(TokenAt(log_.Texts(i).report, m.token));
-        if (!v.empty() && !Rules::ValidValue(m.rule, v) && v != UpperText(TokenAt(sent, m.token)))
+        const std::size_t token = m.In(rules_, sends);
+        if (m.rule.valid.empty() || token == kNone) continue;
+        const std::string v = UpperText(TokenAt(log_.Texts(i).report, token));
+        if (!v.empty() && !Rules::ValidValue(m.rule, v) && v != UpperText(TokenAt(sent, sends.SentIndex(m.rule.token))))
             return OffList{m.rule.token, v};
     }
     return std::nullopt;

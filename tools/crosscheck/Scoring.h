@@ -59,26 +59,31 @@ public:
 private:
     struct Counted {
         MultiplierRule rule;
-        std::size_t token = kNone;  // received token index, or kNone
+        std::vector<std::size_t> token;  // per exchange class: the received token's index, or kNone
+        // The token's index where the worked station sends as `sends`.
+        std::size_t In(const Rules& rules, const ExchangeClass& sends) const;
     };
     // The value contact i brings for multiplier `m`, "" for none.
     std::string ValueOf(const Counted& m, std::size_t i, const StationPlace& them) const;
     bool RowHolds(const PointsRow& row, std::size_t i, const StationPlace& them) const;
-    // The worked station of contact i, looked up once.
-    const StationPlace& Place(std::size_t i) const;
-
+    // The worked station of contact i and what its class sends, looked up once.
     struct Placed {
         StationPlace place;
+        const ExchangeClass* sends = nullptr;
         bool known = false;
     };
+    const Placed& Worked(std::size_t i) const;
+    const StationPlace& Place(std::size_t i) const;
+
     mutable std::vector<Placed> places_;  // one scorer serves one thread
 
     const SubmittedLog& log_;
     const Rules& rules_;
     StationPlace me_;
+    const ExchangeClass* mine_;         // what this log's station sends
     std::vector<Counted> multipliers_;  // those this log counts
     bool counts_ = false;               // the rules count multipliers at all
-    std::size_t cqToken_ = kNone, ituToken_ = kNone;  // tokens the zones are read from
+    std::string cqToken_, ituToken_;    // the tokens the zones are read from, by name
 };
 
 }  // namespace yol::check

@@ -349,6 +349,8 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
 
     std::optional<contestlog::CountryFile> countries;
     contestlog::ReadOptions options;
+    // Classes that send exchanges of different lengths: a Cabrillo line is split by them.
+    if (rules.ExchangeCounts().size() > 1) options.exchangeCounts = rules.ExchangeCounts();
     // A country file named on the command line must load: without it every
     // score that needs it would change.
     if (!ctyPath.empty() || (rules.NeedsCountries() && !parseOnly)) {

@@ -408,6 +408,7 @@ int Run::ScoreByRules(check::Rules& rules) {
     rules.countries = countries_ ? &*countries_ : nullptr;
     contestlog::ReadOptions read;
     read.countries = rules.countries;
+    if (rules.ExchangeCounts().size() > 1) read.exchangeCounts = rules.ExchangeCounts();
     const check::LoadedLog loaded = check::LoadLog(o_.input, read);
     for (const check::NotRead& n : loaded.log.notRead)
         Say(loaded.log.file + ": line " + std::to_string(n.line) + ": " + n.reason);
