@@ -168,9 +168,9 @@ class ReportReading(unittest.TestCase):
                          ("LZ0AA.log", "6", "DUPLICATE"))
 
 
-def verdict_row(log, file, line, verdict, other_line="", blamed=""):
+def verdict_row(log, file, line, verdict, other_line="", blamed="", call=""):
     return {"log": log, "file": file, "line": str(line), "utc": "", "band": "3.5", "mode": "CW",
-            "call": "", "verdict": verdict, "blamed": blamed, "other_call": "",
+            "call": call, "verdict": verdict, "blamed": blamed, "other_call": "",
             "other_line": other_line, "minutes_off": "", "points": "", "detail": ""}
 
 
@@ -188,11 +188,13 @@ def as_verdict_rows(rows: list[official.Verdict]):
     out = []
     for v in rows:
         if v.verdict in ("PARTNER_ERROR", "PARTNER_BAD_CALL"):
-            # a partner row pointing at a made-up row of the other log with the matching verdict
+            # a partner row pointing at a made-up row of the other log with the matching verdict,
+            # which logged another call where the partner busted this one
             ghost = f"ghost/{v.log}-{v.line}:1"
+            busted = v.verdict == "PARTNER_BAD_CALL"
             out.append(verdict_row(v.log, v.file, v.line, "PARTNER", ghost, "other"))
-            out.append(verdict_row("GHOST", ghost.rsplit(":", 1)[0], 1,
-                                   "BUSTED" if v.verdict == "PARTNER_BAD_CALL" else "EXCHANGE"))
+            out.append(verdict_row("GHOST", ghost.rsplit(":", 1)[0], 1, "BUSTED" if busted else "EXCHANGE",
+                                   call="LZ0XX" if busted else v.log))
         else:
             out.append(verdict_row(v.log, v.file, v.line, back[v.verdict]))
     return out
@@ -216,14 +218,18 @@ class Comparison(unittest.TestCase):
         rows = as_verdict_rows(self.official)
         partner = next(r for r in rows if r["verdict"] == "PARTNER")
         ghost = next(r for r in rows if r["log"] == "GHOST")
-        ghost["verdict"] = "EXCHANGE"  # the other side miscopied the exchange, not the call
+        # the other side logged this call and miscopied the exchange
+        ghost["verdict"], ghost["call"] = "EXCHANGE", "LZ0AA"
         table, confusion, disagreements = self.run_compare(rows)
         # PARTNER_ERROR is among the committee's findings for that contact: still the same verdict
         self.assertEqual(confusion["PARTNER_BAD_CALL"]["PARTNER_ERROR"], 1)
         self.assertEqual(disagreements, [])
-        ghost["verdict"], ghost["detail"] = "CHECKLOG", "BUSTED: logged LZ0DP, the station worked was LZ0AA"
-        self.assertEqual(compare.ours(rows)[("LZ0AA", 4)], "PARTNER_BAD_CALL")  # a checklog busted it
-        ghost["detail"] = "OK"
+        # a line that logged another call is the partner's bad callsign whatever its own verdict
+        # (a checklog's, or a repeat of its own that is DUPE)
+        for verdict in ("CHECKLOG", "DUPE"):
+            ghost["verdict"], ghost["call"] = verdict, "lz0dp"
+            self.assertEqual(compare.ours(rows)[("LZ0AA", 4)], "PARTNER_BAD_CALL")
+        ghost["call"] = "LZ0AA"
         self.assertEqual(compare.ours(rows)[("LZ0AA", 4)], "PARTNER_ERROR")
         partner["other_line"] = ""  # no other row: a partner error
         self.assertEqual(compare.ours(rows)[("LZ0AA", 4)], "PARTNER_ERROR")
