@@ -3,9 +3,15 @@
 //
 //   QSO: freq mode date time <own call> <sent exchange> <worked call> <received exchange> [tx]
 //
-// The sent and received exchanges have the same number of fields, so a line
-// with 2k+1 fields after the own call splits in the middle; one more field is
-// the transmitter id (0 or 1) of a multi-transmitter log.
+// Where the caller gives the contest's token counts (ReadOptions), a line
+// splits by them; else the sent and received exchanges have the same number
+// of fields, so a line with 2k+1 fields after the own call splits in the
+// middle. One more field is the transmitter id (0 or 1) of a
+// multi-transmitter log. A line one token short of the counts is read where
+// one field alone, in the two places the counts then allow, can be a call,
+// with a note naming the short exchange.
+#include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -88,6 +94,67 @@ std::string_view Kilohertz(std::string_view field) noexcept {
     return hz && *hz >= 1'000'000 ? field : std::string_view();
 }
 
+constexpr bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+constexpr bool IsLetter(char c) noexcept { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// Whether a field can be the worked call: letters, digits and '/', with a
+// part that has a digit after its first character and ends in a letter
+// ("LZ0AP", "4X4A", "DL1ABC/P"), which no serial, signal report ("5NN") or
+// district ("MO05") has.
+bool CanBeCall(std::string_view field) noexcept {
+    if (field.size() < 3) return false;
+    for (char c : field)
+        if (!IsDigit(c) && !IsLetter(c) && c != '/') return false;
+    for (std::size_t from = 0; from <= field.size();) {
+        std::size_t to = field.find('/', from);
+        if (to == std::string_view::npos) to = field.size();
+        const std::string_view part = field.substr(from, to - from);
+        if (part.size() >= 3 && IsLetter(part.back()) &&
+            std::find_if(part.begin() + 1, part.end(), IsDigit) != part.end())
+            return true;
+        from = to + 1;
+    }
+    return false;
+}
+
+// How the fields after the own call split: `sent` tokens, the worked call,
+// `received` tokens, and the transmitter id where `tx`.
+struct Layout {
+    enum class Short { None, Sent, Received };
+    std::size_t sent = 0, received = 0;
+    bool tx = false;
+    Short missing = Short::None;
+};
+
+// The layout the caller's token counts give the `rest` fields after the own
+// call: whole, or one token short where one field alone in the places the
+// counts allow can be the call; nothing when the counts are not known or
+// do not fit.
+std::optional<Layout> ByCounts(const std::vector<std::string_view>& fields, std::size_t rest,
+                               const ReadOptions& options) {
+    const std::size_t s = options.sentTokens, r = options.receivedTokens;
+    if (s + r == 0) return std::nullopt;
+    const bool txLast = fields.back() == "0" || fields.back() == "1";
+    for (std::size_t used : {rest, rest - 1})
+        if ((used == rest || txLast) && used == s + 1 + r && CanBeCall(fields[5 + s]))
+            return Layout{s, r, used != rest, Layout::Short::None};
+    std::optional<Layout> found;
+    int candidates = 0;
+    for (std::size_t used : {rest, rest - 1}) {
+        if ((used != rest && !txLast) || used != s + r) continue;
+        if (s > 0 && CanBeCall(fields[5 + s - 1])) {
+            found = Layout{s - 1, r, used != rest, Layout::Short::Sent};
+            ++candidates;
+        }
+        if (r > 0 && CanBeCall(fields[5 + s])) {
+            found = Layout{s, r - 1, used != rest, Layout::Short::Received};
+            ++candidates;
+        }
+    }
+    if (candidates != 1) return std::nullopt;
+    return found;
+}
+
 std::string FieldCount(std::size_t n) {
     return std::to_string(n) + (n == 1 ? " field" : " fields");
 }
@@ -138,28 +205,32 @@ void ReadCabrillo(std::string_view text, const ReadOptions& options, LogSink& si
             }
         }
         const std::size_t rest = fields.size() - 5;  // after the own call
-        std::size_t used = rest;
-        if (rest % 2 == 0) {
-            if (fields.back() != "0" && fields.back() != "1") {
-                problem(number, "QSO: line with " + FieldCount(rest) +
-                                    " after the own call: the sent and received exchanges "
-                                    "differ in length and the last field " +
-                                    Quoted(fields.back()) +
-                                    " is no transmitter id (0 or 1): skipped");
+        std::optional<Layout> layout = ByCounts(fields, rest, options);
+        if (!layout) {
+            std::size_t used = rest;
+            if (rest % 2 == 0) {
+                if (fields.back() != "0" && fields.back() != "1") {
+                    problem(number, "QSO: line with " + FieldCount(rest) +
+                                        " after the own call: the sent and received exchanges "
+                                        "differ in length and the last field " +
+                                        Quoted(fields.back()) +
+                                        " is no transmitter id (0 or 1): skipped");
+                    return true;
+                }
+                used = rest - 1;
+            }
+            const std::size_t exchange = (used - 1) / 2;
+            const std::string_view middle = fields[5 + exchange];
+            if (std::find_if(middle.begin(), middle.end(), IsLetter) == middle.end()) {
+                problem(number, "QSO: line whose worked call, by the middle of the " +
+                                    FieldCount(used) + " after the own call, would be " +
+                                    Quoted(middle) +
+                                    ": the sent and received exchanges differ in length: skipped");
                 return true;
             }
-            used = rest - 1;
+            layout = Layout{exchange, exchange, used != rest, Layout::Short::None};
         }
-        const std::size_t exchange = (used - 1) / 2;
-        const std::string_view worked = fields[5 + exchange];
-        if (worked.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") ==
-            std::string_view::npos) {
-            problem(number, "QSO: line whose worked call, by the middle of the " +
-                                FieldCount(used) + " after the own call, would be " +
-                                Quoted(worked) +
-                                ": the sent and received exchanges differ in length: skipped");
-            return true;
-        }
+        const std::string_view worked = fields[5 + layout->sent];
 
         ContactView entry;
         entry.place = number;
@@ -173,8 +244,8 @@ void ReadCabrillo(std::string_view text, const ReadOptions& options, LogSink& si
         }
         entry.mode = ModeFromCabrillo(fields[1], modeBuffer);
         entry.call = UpperAscii(worked, callBuffer);
-        entry.report = JoinFields(fields, 6 + exchange, exchange, report);
-        entry.sent = JoinFields(fields, 5, exchange, sent);
+        entry.report = JoinFields(fields, 6 + layout->sent, layout->received, report);
+        entry.sent = JoinFields(fields, 5, layout->sent, sent);
         entry.time = UtcMinutes(fields[2], fields[3]);
         entry.frequency = Kilohertz(fields[0]);
         entry.ownCall = UpperAscii(ownCall, ownBuffer);
@@ -182,6 +253,16 @@ void ReadCabrillo(std::string_view text, const ReadOptions& options, LogSink& si
             sink.Station(UpperAscii(ownCall, buffer));
             stationSent = true;
         }
+        if (layout->missing != Layout::Short::None)
+            sink.Problem(LogProblem{
+                number,
+                std::string("this line has one ") +
+                    (layout->missing == Layout::Short::Sent ? "sent" : "received") +
+                    " token fewer than the contest's exchange (" + std::to_string(options.sentTokens) +
+                    " sent, " + std::to_string(options.receivedTokens) + " received): read as sent " +
+                    Quoted(entry.sent) + ", worked call " + Quoted(worked) + ", received " +
+                    Quoted(entry.report),
+                Severity::Incomplete});
         if (!detail::FillCountry(options, entry))
             sink.Problem(LogProblem{number, detail::NoCountryMessage(entry.call), Severity::Note});
         sink.Contact(entry);

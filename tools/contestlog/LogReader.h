@@ -23,8 +23,11 @@ std::string_view FormatName(LogFormat format) noexcept;
 LogFormat DetectFormat(std::string_view head, std::string_view path) noexcept;
 
 // Rejected: the line or record was not read (or only partly). Note: it was
-// read and delivered, but something about it is worth saying.
-enum class Severity { Rejected, Note };
+// read and delivered, but something about it is worth saying. Incomplete: it
+// was read and delivered although it holds less than the contest's exchange
+// (ReadOptions' token counts): the entrant is to be told, as the line may
+// cost or be worth less than a whole one.
+enum class Severity { Rejected, Note, Incomplete };
 
 struct LogProblem {
     std::size_t place = 0;  // line, or record number where the format has no lines
@@ -55,6 +58,12 @@ struct ReadOptions {
     const CountryFile* countries = nullptr;
     std::string table = "Log";   // SQLite only; plain or in SQL double quotes ("My Log")
     bool callSignOrder = false;  // SQLite: rows as "select * from T order by CallSign" gives them
+    // The contest's exchange, where the caller knows its rules: how many
+    // tokens each side sends (0 and 0: not known). A Cabrillo QSO: line is
+    // then split by these counts, and a line one token short of them is read
+    // where one field alone in the places they allow can be the worked call
+    // (Severity::Incomplete says which exchange is short).
+    std::size_t sentTokens = 0, receivedTokens = 0;
 };
 
 // A log that cannot be read at all, or is no log: nothing was delivered.

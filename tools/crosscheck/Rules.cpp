@@ -351,6 +351,14 @@ std::size_t Rules::ReceivedIndex(std::string_view tokenName) const noexcept {
     return kNone;
 }
 
+contestlog::ReadOptions ReadOptionsFor(const Rules& rules, const contestlog::CountryFile* countries) {
+    contestlog::ReadOptions options;
+    options.countries = countries;
+    options.sentTokens = rules.sent.size();
+    options.receivedTokens = rules.received.size();
+    return options;
+}
+
 Rules YolRules() {
     Rules r;
     r.name = "YOL";

@@ -13,6 +13,7 @@
 
 #include "Categories.h"
 #include "CheckTypes.h"
+#include "contestlog/LogReader.h"
 
 namespace yol::contestlog {
 class CountryFile;
@@ -147,6 +148,12 @@ struct RulesError : std::runtime_error {
 
 // The built-in YOL rules (the default).
 Rules YolRules();
+
+// How the contest's logs are read: the country file given, and the
+// exchange's token counts, so that a Cabrillo line one token short of them is
+// still read (and the entrant told). Every program reading logs for a check
+// or a score under these rules reads through this.
+contestlog::ReadOptions ReadOptionsFor(const Rules& rules, const contestlog::CountryFile* countries);
 
 // Reads a rules file's text; keys not given keep YolRules()'s values. Throws
 // RulesError naming `file` and the line for bad TOML, unknown keys, wrong

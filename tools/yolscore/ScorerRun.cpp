@@ -217,6 +217,7 @@ private:
     contestlog::LogFile log_;
     contestlog::LogFormat format_ = contestlog::LogFormat::Unknown;
     std::size_t rejected_ = 0, notes_ = 0;
+    std::size_t sentTokens_ = 0, receivedTokens_ = 0;  // the exchange of --rules, where given
 };
 
 void Run::OpenLog() {
@@ -260,11 +261,13 @@ contestlog::ReadOptions Run::ReadOptionsFor() const {
     read.countries = countries_ && !sqlite ? &*countries_ : nullptr;
     if (o_.tableGiven) read.table = o_.table;
     read.callSignOrder = sqlite && o_.order == Order::CallSign;
+    read.sentTokens = sentTokens_;
+    read.receivedTokens = receivedTokens_;
     return read;
 }
 
 void Run::ReportProblem(const contestlog::LogProblem& p) {
-    const bool note = p.severity == contestlog::Severity::Note;
+    const bool note = p.severity != contestlog::Severity::Rejected;
     ++(note ? notes_ : rejected_);
     if (note && o_.quiet) return;
     Say(o_.input + ": " + std::string(PlaceWord(format_)) + " " + std::to_string(p.place) + ": " +
@@ -402,9 +405,9 @@ int Run::ScoreByRules(check::Rules& rules) {
         throw Stop{kUnreadable, "the rules " + o_.rules + " need the country file, which cannot be read (" + ctyError_ +
                                     "); give one with --cty FILE"};
     rules.countries = countries_ ? &*countries_ : nullptr;
-    contestlog::ReadOptions read;
-    read.countries = rules.countries;
-    const check::LoadedLog loaded = check::LoadLog(o_.input, read);
+    const check::LoadedLog loaded = check::LoadLog(o_.input, check::ReadOptionsFor(rules, rules.countries));
+    for (const check::NotRead& n : loaded.log.incomplete)
+        Note(loaded.log.file + ": line " + std::to_string(n.line) + ": note: " + n.reason);
     for (const check::NotRead& n : loaded.log.notRead)
         Say(loaded.log.file + ": line " + std::to_string(n.line) + ": " + n.reason);
     rejected_ += loaded.log.notRead.size();
@@ -429,6 +432,8 @@ int Run::Go() {
             throw Stop{kUnreadable, e.what()};
         }
         if (rules.scoring != check::Scoring::Yol) return ScoreByRules(rules);
+        sentTokens_ = rules.sent.size();
+        receivedTokens_ = rules.received.size();
     }
 #endif
     OpenLog();
