@@ -155,8 +155,10 @@ TEST_F(CheckRunTest, ALineOneTokenShortIsReadCheckedAndTheEntrantTold) {
     Write("rules.toml", kRules);
     Write("logs/a.log", Cabrillo("UA3AAA", "QSO: 14010 CW 2026-12-05 1000 UA3AAA 599  UA3BBB 599 MO02\n"));
     Write("logs/b.log", Cabrillo("UA3BBB", "QSO: 14010 CW 2026-12-05 1001 UA3BBB 599 MO02 UA3AAA 599 MO01\n"));
-    const fs::path out = dir_ / "out";
-    ASSERT_EQ(Run(Args({"--out", out.string()})), kCheckClean) << err_;
+    const fs::path out = dir_ / "out", site = dir_ / "site";
+    ASSERT_EQ(Run(Args({"--out", out.string(), "--html", site.string()})), kCheckClean) << err_;
+    EXPECT_NE(Read(site / "log/UA3AAA.html").find("<section id=\"incomplete\"><h2>Lines read with a token missing (1)"),
+              std::string::npos);
     const std::string verdicts = Read(out / "verdicts.csv");
     EXPECT_NE(verdicts.find("UA3AAA,a.log,4,2026-12-05 10:00,14,CW,UA3BBB,OK,"), std::string::npos) << verdicts;
     EXPECT_NE(verdicts.find("UA3BBB,b.log,4,2026-12-05 10:01,14,CW,UA3AAA,OK,"), std::string::npos) << verdicts;
