@@ -214,6 +214,58 @@ TEST(CabrilloTest, ExchangesOfTheCountsStationsSend) {
     EXPECT_EQ(Cabrillo("QSO: 7005 CW 2024-02-03 1200 K1AA 599 001 MA DL1ABC 599 100\n").rows.size(), 0u);
 }
 
+// With the contest's token counts (sent 2, received 2) a line splits by them,
+// and a line one token short is read where one field alone in the two places
+// the counts allow can be a call; unknown counts leave it skipped.
+TEST(CabrilloTest, TheContestsTokenCountsReadALineOneTokenShort) {
+    const std::string_view text =
+        "CALLSIGN: LZ0AR\n"
+        "QSO: 3537 CW 2017-08-19 0741 LZ0AR 041  LZ0AP 045 040\n"       // 2: one sent token fewer
+        "QSO: 3537 CW 2017-08-19 0742 LZ0AR 042 045 LZ0AP 046\n"        // 3: one received fewer
+        "QSO: 3537 CW 2017-08-19 0743 LZ0AR 043 LZ0AP 047 040 1\n"      // 4: ... and a transmitter id
+        "QSO: 3537 CW 2017-08-19 0744 LZ0AR 044 LZ0AP LZ0AQ 040\n"      // 5: two fields can be the call
+        "QSO: 3537 CW 2017-08-19 0745 LZ0AR 5NN LZ0DR 5NN 049\n"        // 6: '5NN' is no call
+        "QSO: 3537 CW 2017-08-19 0746 LZ0AR 046 046 LZ0DF/P 050 044\n"; // 7: whole
+    CollectingSink unknown;
+    ReadCabrillo(text, ReadOptions{}, unknown);
+    ASSERT_EQ(unknown.rows.size(), 1u) << unknown.ProblemText();  // line 7 alone splits evenly
+    EXPECT_EQ(unknown.problems.size(), 5u);
+
+    ReadOptions options;
+    options.exchangeCounts = {2};
+    CollectingSink sink;
+    ReadCabrillo(text, options, sink);
+    ASSERT_EQ(sink.rows.size(), 5u) << sink.ProblemText();
+    const std::size_t places[] = {2, 3, 4, 6, 7};
+    const char* sent[] = {"041", "042 045", "043", "5NN", "046 046"};
+    const char* received[] = {"045 040", "046", "047 040", "5NN 049", "050 044"};
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(sink.rows[i].place, places[i]);
+        EXPECT_EQ(sink.contacts[i].sent, sent[i]) << i;
+        EXPECT_EQ(sink.rows[i].report, received[i]) << i;
+    }
+    EXPECT_EQ(sink.rows[0].call, "LZ0AP");
+    EXPECT_EQ(sink.rows[3].call, "LZ0DR");
+    EXPECT_EQ(sink.rows[4].call, "LZ0DF/P");
+    ASSERT_EQ(sink.problems.size(), 5u) << sink.ProblemText();
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(sink.problems[i].place, i + 2);
+        EXPECT_EQ(sink.problems[i].severity, i == 3 ? Severity::Rejected : Severity::Incomplete) << i;
+    }
+    EXPECT_EQ(sink.problems[0].message,
+              "this line has one sent token fewer than the contest's exchange (2 sent, 2 received): "
+              "read as sent '041', worked call 'LZ0AP', received '045 040'");
+    EXPECT_NE(sink.problems[1].message.find("one received token fewer"), std::string::npos);
+
+    // Counts that differ: sent 1, received 2 (a serial against a report and a district).
+    options.exchangeCounts = {1, 2};
+    CollectingSink uneven;
+    ReadCabrillo("QSO: 7005 CW 2024-02-03 1200 K1AA 001 K2BB 599 MO05\n", options, uneven);
+    ASSERT_EQ(uneven.rows.size(), 1u) << uneven.ProblemText();
+    EXPECT_EQ(uneven.rows[0].report, "599 MO05");
+    EXPECT_TRUE(uneven.problems.empty());
+}
+
 TEST(CabrilloTest, RejectsMalformedLinesAndReadsOn) {
     const CollectingSink sink = Cabrillo(
         "START-OF-LOG: 3.0\n"

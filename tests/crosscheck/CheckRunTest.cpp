@@ -148,6 +148,32 @@ TEST_F(CheckRunTest, WritesEveryOutputAndRejectsBadInputByFileAndLine) {
     EXPECT_NE(out_.find("3 logs, "), std::string::npos) << out_;
 }
 
+// A line one sent token short of the contest's exchange (the rules' token
+// counts) is read, checked and listed in the entrant's report; the other side
+// is not faulted on the token never logged. A line no count reads stays
+// skipped, named by file and line.
+TEST_F(CheckRunTest, ALineOneTokenShortIsReadCheckedAndTheEntrantTold) {
+    Write("rules.toml", kRules);
+    Write("logs/a.log", Cabrillo("UA3AAA", "QSO: 14010 CW 2026-12-05 1000 UA3AAA 599  UA3BBB 599 MO02\n"));
+    Write("logs/b.log", Cabrillo("UA3BBB", "QSO: 14010 CW 2026-12-05 1001 UA3BBB 599 MO02 UA3AAA 599 MO01\n"));
+    const fs::path out = dir_ / "out", site = dir_ / "site";
+    ASSERT_EQ(Run(Args({"--out", out.string(), "--html", site.string()})), kCheckClean) << err_;
+    EXPECT_NE(Read(site / "log/UA3AAA.html").find("<section id=\"incomplete\"><h2>Lines read with a token missing (1)"),
+              std::string::npos);
+    const std::string verdicts = Read(out / "verdicts.csv");
+    EXPECT_NE(verdicts.find("UA3AAA,a.log,4,2026-12-05 10:00,14,CW,UA3BBB,OK,"), std::string::npos) << verdicts;
+    EXPECT_NE(verdicts.find("UA3BBB,b.log,4,2026-12-05 10:01,14,CW,UA3AAA,OK,"), std::string::npos) << verdicts;
+    const std::string a = Read(out / "reports/UA3AAA.txt");
+    EXPECT_NE(a.find("Lines read with a token missing (1; each checked as read)\n  line 4: this line has one sent "
+                     "token fewer than the contest's exchange (2 sent, 2 received): read as sent '599', worked call "
+                     "'UA3BBB', received '599 MO02'\n"),
+              std::string::npos) << a;
+
+    Write("logs/a.log", Cabrillo("UA3AAA", "QSO: 14010 CW 2026-12-05 1000 UA3AAA 599 UA3BBB UA3BBC MO02\n"));
+    EXPECT_EQ(Run(Args({"--out", (dir_ / "out2").string()})), kCheckRejected);
+    EXPECT_NE(err_.find((dir_ / "logs").string() + "/a.log: a line not read (line 4: "), std::string::npos) << err_;
+}
+
 // The lines the outputs quote are read back from the files after the check:
 // the busted call's own line and the true station's line, in the report and
 // in verdicts.csv, exactly as in the files (CR LF line ends off).

@@ -95,7 +95,10 @@ TEST(MatchingPolicy, ACallCreditedOnlyByThePolicyIsFirstTakenAsABustOfABusierOne
     EXPECT_EQ(V(r, 3, 1).verdict, Verdict::NoLog);
 }
 
-TEST(MatchingBlame, AContactTakenOffForThePartnersFaultStillStartsTheDupeInterval) {
+// With blame on both sides: a contact taken off for the partner's fault
+// earned nothing, so the same station may be worked again at once; and a
+// partner's busted line that is also its own repeat still busted the call.
+TEST(MatchingBlame, APartnerContactStartsNoDupeIntervalAndABustedRepeatStillBlames) {
     Rules rules = PerContactRules();
     rules.blameBoth = true;
     rules.dupeAfter = 30;
@@ -103,10 +106,30 @@ TEST(MatchingBlame, AContactTakenOffForThePartnersFaultStillStartsTheDupeInterva
         LogBuilder("UA3AAA").Q(10, 0, "UA3BBB", "599 1", "599 7").Q(10, 10, "UA3BBB", "599 2", "599 8"),
         LogBuilder("UA3BBB").Q(10, 0, "UA3AAA", "599 7", "599 9").Q(10, 10, "UA3AAA", "599 8", "599 2"),
     };
-    const CheckResult r = CrossCheck(logs, rules);
+    CheckResult r = CrossCheck(logs, rules);
     EXPECT_EQ(V(r, 1, 0).verdict, Verdict::Exchange);
     EXPECT_EQ(V(r, 0, 0).verdict, Verdict::Partner);
-    EXPECT_EQ(V(r, 0, 1).verdict, Verdict::Dupe);
+    EXPECT_EQ(V(r, 0, 1).verdict, Verdict::Ok);
+    EXPECT_EQ(V(r, 1, 1).verdict, Verdict::Ok);
+
+    // UA3BBB works UA3AAT at 10:00, then UA3AAA at 10:10 and logs it as
+    // UA3AAT again: its line is busted (and a repeat of its own), and
+    // UA3AAA, who copied right, loses the contact with the reason.
+    logs = {
+        LogBuilder("UA3AAA").Q(10, 10, "UA3BBB", "599 2", "599 8"),
+        LogBuilder("UA3BBB").Q(10, 0, "UA3AAT", "599 7", "599 5").Q(10, 10, "UA3AAT", "599 8", "599 2"),
+        LogBuilder("UA3AAT").Q(10, 0, "UA3BBB", "599 5", "599 7"),
+    };
+    r = CrossCheck(logs, rules);
+    EXPECT_EQ(V(r, 0, 0).verdict, Verdict::Partner);
+    EXPECT_EQ(VerdictDetail(logs, r, 0, 0, rules), "UA3BBB logged your call as UA3AAT");
+    EXPECT_NE(V(r, 1, 1).verdict, Verdict::Ok);
+    EXPECT_EQ(V(r, 1, 0).verdict, Verdict::Ok);
+    // Blamed on the miscopier alone, UA3AAA keeps it and is told.
+    rules.blameBoth = false;
+    r = CrossCheck(logs, rules);
+    EXPECT_EQ(V(r, 0, 0).verdict, Verdict::Ok);
+    EXPECT_EQ(V(r, 0, 0).blamed, Blame::Other);
 }
 
 TEST(MatchingDates, ABlockOfALogDatedADayOffIsRecognisedAndCorrected) {

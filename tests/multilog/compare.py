@@ -7,8 +7,8 @@
 Each contact of a log that has an official report is looked up in verdicts.csv by its log's call
 and line. yolcheck's codes are put in the committee's terms (EXCHANGE is a Receive error, BUSTED
 a BadCallsign, NIL NotInLog, UNIQUE or NOLOG NoLog, DUPE Duplicate, PERIOD Time not in
-tournament range; PARTNER is a Partner bad callsign where the other log's contact is BUSTED, or a
-checklog's contact whose detail starts "BUSTED", else a Partner error). A contact agrees on the reason when that term is among the committee's findings
+tournament range; PARTNER is a Partner bad callsign where the other log's contact logged another
+call than this log's, else a Partner error). A contact agrees on the reason when that term is among the committee's findings
 for it, and on the outcome when both keep it or both take it off.
 
 --expect names a JSON file of pinned figures ({"official": {verdict: count}, "compared": n,
@@ -90,9 +90,9 @@ def ours(rows: list[dict[str, str]]) -> dict[tuple[str, int], str]:
         code = r["verdict"]
         if code == "PARTNER":
             other = by_place.get(_place(r["other_line"]) or ("", 0))
-            # a checklog's row is CHECKLOG; its detail leads with the verdict it stands for
-            busted = other is not None and (other["verdict"] == "BUSTED" or (
-                other["verdict"] == NOT_COMPARED and other.get("detail", "").startswith("BUSTED")))
+            # the other side logged another call than this log's (its line BUSTED, or
+            # a repeat of its own that is DUPE, or a checklog's)
+            busted = other is not None and other["call"].upper() != r["log"].upper()
             term = "PARTNER_BAD_CALL" if busted else "PARTNER_ERROR"
         elif code == NOT_COMPARED:
             term = NOT_COMPARED

@@ -5,12 +5,14 @@
     test_multilog.py real DATA     the 2017 logs and reports under DATA (../shared/testdata);
                                    exits 77 (skipped) with a message when they are absent
     test_multilog.py yolcheck DATA YOLCHECK RULES EXPECT
-                                   yolcheck on the 2017 logs against the official verdicts, held
-                                   to the figures pinned in EXPECT (JSON); skipped likewise
+                                   yolcheck on the 2017 logs (exit status 0) against the official
+                                   verdicts, held to the figures pinned in EXPECT (JSON), and on
+                                   the 2016 logs (every log read); skipped likewise
 """
 
 from __future__ import annotations
 
+import collections
 import contextlib
 import csv
 import io
@@ -168,9 +170,9 @@ class ReportReading(unittest.TestCase):
                          ("LZ0AA.log", "6", "DUPLICATE"))
 
 
-def verdict_row(log, file, line, verdict, other_line="", blamed=""):
+def verdict_row(log, file, line, verdict, other_line="", blamed="", call=""):
     return {"log": log, "file": file, "line": str(line), "utc": "", "band": "3.5", "mode": "CW",
-            "call": "", "verdict": verdict, "blamed": blamed, "other_call": "",
+            "call": call, "verdict": verdict, "blamed": blamed, "other_call": "",
             "other_line": other_line, "minutes_off": "", "points": "", "detail": ""}
 
 
@@ -188,11 +190,13 @@ def as_verdict_rows(rows: list[official.Verdict]):
     out = []
     for v in rows:
         if v.verdict in ("PARTNER_ERROR", "PARTNER_BAD_CALL"):
-            # a partner row pointing at a made-up row of the other log with the matching verdict
+            # a partner row pointing at a made-up row of the other log with the matching verdict,
+            # which logged another call where the partner busted this one
             ghost = f"ghost/{v.log}-{v.line}:1"
+            busted = v.verdict == "PARTNER_BAD_CALL"
             out.append(verdict_row(v.log, v.file, v.line, "PARTNER", ghost, "other"))
-            out.append(verdict_row("GHOST", ghost.rsplit(":", 1)[0], 1,
-                                   "BUSTED" if v.verdict == "PARTNER_BAD_CALL" else "EXCHANGE"))
+            out.append(verdict_row("GHOST", ghost.rsplit(":", 1)[0], 1, "BUSTED" if busted else "EXCHANGE",
+                                   call="LZ0XX" if busted else v.log))
         else:
             out.append(verdict_row(v.log, v.file, v.line, back[v.verdict]))
     return out
@@ -216,14 +220,18 @@ class Comparison(unittest.TestCase):
         rows = as_verdict_rows(self.official)
         partner = next(r for r in rows if r["verdict"] == "PARTNER")
         ghost = next(r for r in rows if r["log"] == "GHOST")
-        ghost["verdict"] = "EXCHANGE"  # the other side miscopied the exchange, not the call
+        # the other side logged this call and miscopied the exchange
+        ghost["verdict"], ghost["call"] = "EXCHANGE", "LZ0AA"
         table, confusion, disagreements = self.run_compare(rows)
         # PARTNER_ERROR is among the committee's findings for that contact: still the same verdict
         self.assertEqual(confusion["PARTNER_BAD_CALL"]["PARTNER_ERROR"], 1)
         self.assertEqual(disagreements, [])
-        ghost["verdict"], ghost["detail"] = "CHECKLOG", "BUSTED: logged LZ0DP, the station worked was LZ0AA"
-        self.assertEqual(compare.ours(rows)[("LZ0AA", 4)], "PARTNER_BAD_CALL")  # a checklog busted it
-        ghost["detail"] = "OK"
+        # a line that logged another call is the partner's bad callsign whatever its own verdict
+        # (a checklog's, or a repeat of its own that is DUPE)
+        for verdict in ("CHECKLOG", "DUPE"):
+            ghost["verdict"], ghost["call"] = verdict, "lz0dp"
+            self.assertEqual(compare.ours(rows)[("LZ0AA", 4)], "PARTNER_BAD_CALL")
+        ghost["call"] = "LZ0AA"
         self.assertEqual(compare.ours(rows)[("LZ0AA", 4)], "PARTNER_ERROR")
         partner["other_line"] = ""  # no other row: a partner error
         self.assertEqual(compare.ours(rows)[("LZ0AA", 4)], "PARTNER_ERROR")
@@ -338,22 +346,44 @@ class Official2017(unittest.TestCase):
 
 
 def run_yolcheck(data: str, yolcheck: str, rules: str, expect: str) -> int:
-    """yolcheck over the 2017 logs, its verdicts compared with the committee's and held to the
-    figures pinned in `expect`."""
+    """yolcheck over the 2017 logs with their shipped rules: every line read, exit status 0,
+    its verdicts compared with the committee's and held to the figures pinned in `expect`;
+    then over the 2016 logs, two of them UTF-16, every log read."""
     d = os.path.join(data, "multilog", "plovdiv-2017")
     logs = os.path.join(d, "logs")
     with tempfile.TemporaryDirectory() as out:
         done = subprocess.run([yolcheck, "--rules", rules, "--out", out, logs],
                               capture_output=True, text=True)
         verdicts = os.path.join(out, "verdicts.csv")
-        # status 1 says some input was rejected (four QSO lines carry one sent token)
-        if done.returncode not in (0, 1) or not os.path.exists(verdicts):
-            print(f"yolcheck failed with status {done.returncode}:\n{done.stderr}")
+        if done.returncode != 0 or not os.path.exists(verdicts):
+            print(f"yolcheck on the 2017 logs exited {done.returncode} (0 expected):\n{done.stderr}")
             return 1
         print(done.stderr, end="")
-        return compare.main(["--logs", logs, "--reports", os.path.join(d, "official-reports"),
-                             "--revised", os.path.join(d, "official-reports-revised"),
-                             "--verdicts", verdicts, "--markdown", "-", "--expect", expect])
+        status = compare.main(["--logs", logs, "--reports", os.path.join(d, "official-reports"),
+                               "--revised", os.path.join(d, "official-reports-revised"),
+                               "--verdicts", verdicts, "--markdown", "-", "--expect", expect])
+    return status or run_yolcheck_2016(data, yolcheck, os.path.join(os.path.dirname(rules), "plovdiv-2016.toml"))
+
+
+def run_yolcheck_2016(data: str, yolcheck: str, rules: str) -> int:
+    """The 2016 logs: LZ0DW's and LZ0FU's are UTF-16 with a byte-order mark and are read like
+    the rest; the one thing refused is LZ0AA's second submission."""
+    logs = os.path.join(data, "multilog", "plovdiv-2016", "logs")
+    if not os.path.isdir(logs):
+        print("2016: skipped, no logs")
+        return 0
+    with tempfile.TemporaryDirectory() as out:
+        done = subprocess.run([yolcheck, "--rules", rules, "--out", out, logs], capture_output=True, text=True)
+        errors = [line for line in done.stderr.splitlines() if line.strip()]
+        expected = [e for e in errors if "LZ0AA_.CBR:1: a second log for LZ0AA" in e]
+        with open(os.path.join(out, "verdicts.csv"), newline="", encoding="utf-8") as f:
+            read = collections.Counter(row["log"] for row in csv.DictReader(f))
+    if done.returncode != 1 or len(expected) != 1 or len(errors) != 1 or not (read["LZ0DW"] and read["LZ0FU"]):
+        print(f"yolcheck on the 2016 logs: status {done.returncode}, LZ0DW {read['LZ0DW']} and "
+              f"LZ0FU {read['LZ0FU']} contacts read; stderr:\n{done.stderr}")
+        return 1
+    print(f"2016: LZ0DW {read['LZ0DW']} and LZ0FU {read['LZ0FU']} contacts read (UTF-16)")
+    return 0
 
 
 def main(argv: list[str]) -> int:

@@ -3,13 +3,17 @@
 //
 //   QSO: freq mode date time <own call> <sent exchange> <worked call> <received exchange> [tx]
 //
-// The sent and received exchanges have the same number of fields, so a line
-// with 2k+1 fields after the own call splits in the middle; one more field is
-// the transmitter id (0 or 1) of a multi-transmitter log. Where the reader is
-// told the counts stations may send (ReadOptions::exchangeCounts), a line
-// splits where a call stands after one count with another after it.
+// Where the caller gives the token counts the contest's stations send
+// (ReadOptions::exchangeCounts; one count, or one per class of stations), a
+// line splits where a call stands after one count with another after it (an
+// equal split first); else the sent and received exchanges have the same
+// number of fields, so a line with 2k+1 fields after the own call splits in
+// the middle. One more field is the transmitter id (0 or 1) of a
+// multi-transmitter log. A line one token short of the counts is read where
+// one field alone, in the places the counts then allow, can be a call, with a
+// note naming the short exchange.
+#include <algorithm>
 #include <optional>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -92,37 +96,78 @@ std::string_view Kilohertz(std::string_view field) noexcept {
     return hz && *hz >= 1'000'000 ? field : std::string_view();
 }
 
-bool IsTxId(std::string_view field) noexcept { return field == "0" || field == "1"; }
+constexpr bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+constexpr bool IsLetter(char c) noexcept { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-// Letters and a digit: what a call has and an exchange token rarely does.
-bool LooksLikeCall(std::string_view field) noexcept {
-    bool letter = false, digit = false;
-    for (char c : field) {
-        letter = letter || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-        digit = digit || (c >= '0' && c <= '9');
+// Whether a field can be the worked call: letters, digits and '/', with a
+// part that has a digit after its first character and ends in a letter
+// ("LZ0AP", "4X4A", "DL1ABC/P"), which no serial, signal report ("5NN") or
+// district ("MO05") has.
+bool CanBeCall(std::string_view field) noexcept {
+    if (field.size() < 3) return false;
+    for (char c : field)
+        if (!IsDigit(c) && !IsLetter(c) && c != '/') return false;
+    for (std::size_t from = 0; from <= field.size();) {
+        std::size_t to = field.find('/', from);
+        if (to == std::string_view::npos) to = field.size();
+        const std::string_view part = field.substr(from, to - from);
+        if (part.size() >= 3 && IsLetter(part.back()) &&
+            std::find_if(part.begin() + 1, part.end(), IsDigit) != part.end())
+            return true;
+        from = to + 1;
     }
-    return letter && digit;
+    return false;
 }
 
-// The sent exchange's length and the fields used (without a transmitter id)
-// of a line with `rest` fields after the own call, by the counts a station
-// may send: the middle where it fits them, else the first split that does;
-// nothing when none fits.
-std::optional<std::pair<std::size_t, std::size_t>> SplitByCounts(const std::vector<std::string_view>& fields,
-                                                                 const std::vector<std::size_t>& counts) {
-    const std::size_t rest = fields.size() - 5;
-    std::optional<std::pair<std::size_t, std::size_t>> first;
-    for (std::size_t tx = 0; tx < 2; ++tx) {
-        if (tx && !IsTxId(fields.back())) break;
-        for (std::size_t sent : counts)
-            for (std::size_t received : counts) {
-                const std::size_t used = sent + 1 + received;
-                if (used + tx != rest || !LooksLikeCall(fields[5 + sent])) continue;
-                if (sent == received) return std::pair{sent, used};
-                if (!first) first = std::pair{sent, used};
+bool IsTxId(std::string_view field) noexcept { return field == "0" || field == "1"; }
+
+// How the fields after the own call split: `sent` tokens, the worked call,
+// `received` tokens, and the transmitter id where `tx`; for a line one token
+// short, which exchange is short and the counts it falls short of.
+struct Layout {
+    enum class Short { None, Sent, Received };
+    std::size_t sent = 0, received = 0;
+    bool tx = false;
+    Short missing = Short::None;
+    std::size_t wantSent = 0, wantReceived = 0;
+};
+
+// The layout the caller's token counts give the `rest` fields after the own
+// call: whole (an equal split first), or one token short where one field
+// alone in the places the counts allow can be the call; nothing when the
+// counts are not known or do not fit.
+std::optional<Layout> ByCounts(const std::vector<std::string_view>& fields, std::size_t rest,
+                               const std::vector<std::size_t>& counts) {
+    if (counts.empty()) return std::nullopt;
+    const bool txLast = IsTxId(fields.back());
+    std::optional<Layout> whole;
+    for (const bool tx : {false, true}) {
+        if (tx && !txLast) break;
+        for (std::size_t s : counts)
+            for (std::size_t r : counts) {
+                if (s + 1 + r + tx != rest || !CanBeCall(fields[5 + s])) continue;
+                if (s == r) return Layout{s, r, tx};
+                if (!whole) whole = Layout{s, r, tx};
             }
     }
-    return first;
+    if (whole) return whole;
+    std::optional<Layout> found;
+    bool ambiguous = false;
+    auto candidate = [&](const Layout& l) {
+        if (found && (found->sent != l.sent || found->received != l.received || found->tx != l.tx)) ambiguous = true;
+        if (!found) found = l;
+    };
+    for (const bool tx : {false, true}) {
+        if (tx && !txLast) break;
+        for (std::size_t s : counts)
+            for (std::size_t r : counts) {
+                if (s + r + tx != rest) continue;
+                if (s > 0 && CanBeCall(fields[5 + s - 1])) candidate(Layout{s - 1, r, tx, Layout::Short::Sent, s, r});
+                if (r > 0 && CanBeCall(fields[5 + s])) candidate(Layout{s, r - 1, tx, Layout::Short::Received, s, r});
+            }
+    }
+    if (ambiguous) return std::nullopt;
+    return found;
 }
 
 std::string FieldCount(std::size_t n) {
@@ -175,31 +220,32 @@ void ReadCabrillo(std::string_view text, const ReadOptions& options, LogSink& si
             }
         }
         const std::size_t rest = fields.size() - 5;  // after the own call
-        std::size_t used = rest, exchange = (rest - 1) / 2;
-        if (const auto split = options.exchangeCounts.empty() ? std::nullopt : SplitByCounts(fields, options.exchangeCounts)) {
-            std::tie(exchange, used) = *split;
-        } else if (rest % 2 == 0) {
-            if (fields.back() != "0" && fields.back() != "1") {
-                problem(number, "QSO: line with " + FieldCount(rest) +
-                                    " after the own call: the sent and received exchanges "
-                                    "differ in length and the last field " +
-                                    Quoted(fields.back()) +
-                                    " is no transmitter id (0 or 1): skipped");
+        std::optional<Layout> layout = ByCounts(fields, rest, options.exchangeCounts);
+        if (!layout) {
+            std::size_t used = rest;
+            if (rest % 2 == 0) {
+                if (!IsTxId(fields.back())) {
+                    problem(number, "QSO: line with " + FieldCount(rest) +
+                                        " after the own call: the sent and received exchanges "
+                                        "differ in length and the last field " +
+                                        Quoted(fields.back()) +
+                                        " is no transmitter id (0 or 1): skipped");
+                    return true;
+                }
+                used = rest - 1;
+            }
+            const std::size_t exchange = (used - 1) / 2;
+            const std::string_view middle = fields[5 + exchange];
+            if (std::find_if(middle.begin(), middle.end(), IsLetter) == middle.end()) {
+                problem(number, "QSO: line whose worked call, by the middle of the " +
+                                    FieldCount(used) + " after the own call, would be " +
+                                    Quoted(middle) +
+                                    ": the sent and received exchanges differ in length: skipped");
                 return true;
             }
-            used = rest - 1;
-            exchange = (used - 1) / 2;
+            layout = Layout{exchange, exchange, used != rest, Layout::Short::None};
         }
-        const std::size_t received = used - 1 - exchange;
-        const std::string_view worked = fields[5 + exchange];
-        if (worked.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") ==
-            std::string_view::npos) {
-            problem(number, "QSO: line whose worked call, by the middle of the " +
-                                FieldCount(used) + " after the own call, would be " +
-                                Quoted(worked) +
-                                ": the sent and received exchanges differ in length: skipped");
-            return true;
-        }
+        const std::string_view worked = fields[5 + layout->sent];
 
         ContactView entry;
         entry.place = number;
@@ -213,8 +259,8 @@ void ReadCabrillo(std::string_view text, const ReadOptions& options, LogSink& si
         }
         entry.mode = ModeFromCabrillo(fields[1], modeBuffer);
         entry.call = UpperAscii(worked, callBuffer);
-        entry.report = JoinFields(fields, 6 + exchange, received, report);
-        entry.sent = JoinFields(fields, 5, exchange, sent);
+        entry.report = JoinFields(fields, 6 + layout->sent, layout->received, report);
+        entry.sent = JoinFields(fields, 5, layout->sent, sent);
         entry.time = UtcMinutes(fields[2], fields[3]);
         entry.frequency = Kilohertz(fields[0]);
         entry.ownCall = UpperAscii(ownCall, ownBuffer);
@@ -222,6 +268,16 @@ void ReadCabrillo(std::string_view text, const ReadOptions& options, LogSink& si
             sink.Station(UpperAscii(ownCall, buffer));
             stationSent = true;
         }
+        if (layout->missing != Layout::Short::None)
+            sink.Problem(LogProblem{
+                number,
+                std::string("this line has one ") +
+                    (layout->missing == Layout::Short::Sent ? "sent" : "received") +
+                    " token fewer than the contest's exchange (" + std::to_string(layout->wantSent) +
+                    " sent, " + std::to_string(layout->wantReceived) + " received): read as sent " +
+                    Quoted(entry.sent) + ", worked call " + Quoted(worked) + ", received " +
+                    Quoted(entry.report),
+                Severity::Incomplete});
         if (!detail::FillCountry(options, entry))
             sink.Problem(LogProblem{number, detail::NoCountryMessage(entry.call), Severity::Note});
         sink.Contact(entry);

@@ -26,7 +26,7 @@ void ContactStore::Station(std::string_view callSign) { header_.Station(callSign
 void ContactStore::Header(std::string_view name, std::string_view value) { header_.Take(name, value); }
 
 void ContactStore::Problem(const LogProblem& problem) {
-    ++(problem.severity == Severity::Note ? notes_ : rejected_);
+    ++(problem.severity == Severity::Rejected ? rejected_ : notes_);
     if (onProblem) onProblem(problem);
 }
 

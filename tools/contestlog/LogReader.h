@@ -24,8 +24,11 @@ std::string_view FormatName(LogFormat format) noexcept;
 LogFormat DetectFormat(std::string_view head, std::string_view path) noexcept;
 
 // Rejected: the line or record was not read (or only partly). Note: it was
-// read and delivered, but something about it is worth saying.
-enum class Severity { Rejected, Note };
+// read and delivered, but something about it is worth saying. Incomplete: it
+// was read and delivered although it holds less than the contest's exchange
+// (ReadOptions' token counts): the entrant is to be told, as the line may
+// cost or be worth less than a whole one.
+enum class Severity { Rejected, Note, Incomplete };
 
 struct LogProblem {
     std::size_t place = 0;  // line, or record number where the format has no lines
@@ -56,11 +59,12 @@ struct ReadOptions {
     const CountryFile* countries = nullptr;
     std::string table = "Log";   // SQLite only; plain or in SQL double quotes ("My Log")
     bool callSignOrder = false;  // SQLite: rows as "select * from T order by CallSign" gives them
-    // Cabrillo: the numbers of exchange tokens a station may send (where a
-    // contest's stations send different exchanges by where they are). A QSO:
-    // line whose sent and received exchanges differ in length is split where
-    // a call stands after one of these counts and one of these follow it;
-    // empty: the two are taken as equal, split in the middle.
+    // The contest's exchange, where the caller knows its rules: the token
+    // counts its stations send (one, or one per class of stations; empty: not
+    // known). A Cabrillo QSO: line is then split where a call stands after one
+    // count with another after it (an equal split first), and a line one token
+    // short of them is read where one field alone in the places they allow can
+    // be the worked call (Severity::Incomplete says which exchange is short).
     std::vector<std::size_t> exchangeCounts;
 };
 

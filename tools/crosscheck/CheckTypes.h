@@ -71,6 +71,9 @@ struct SubmittedLog {
     std::vector<CheckContact> contacts;
     std::string pool;  // the contacts' texts
     std::vector<NotRead> notRead;  // lines the reader skipped or rejected, in file order
+    // Lines read although they hold less than the contest's exchange (one
+    // token short), and what was read: the entrant is told. In file order.
+    std::vector<NotRead> incomplete;
 
     // Appends a contact; texts longer than their field holds (255 bytes, the
     // exchanges and the line 65,535) are cut. With `lineInFile` (the line's

@@ -296,12 +296,27 @@ void OutsideSegments(Work& w, CheckResult& result) {
     }
 }
 
-// Dupes: a repeat within the rules' interval of a contact that counted
-// (confirmed, or credited without a log), in the log's own order. A dupe
-// costs its own log the contact and nothing more; it still confirmed the
-// other side's contact. Then both sides lose where the rules say so.
-void DupesAndBlame(Work& w, CheckResult& result) {
+// Blame first: where the rules say so, a confirmed contact whose other side
+// busted this station's call or miscopied the exchange is PARTNER, judged on
+// the other side's finding before dupes (a busted or miscopied line that is
+// also its log's own repeat still erred). Then dupes: a repeat within the
+// rules' interval of a contact that counted (confirmed, or credited without a
+// log), in the log's own order; a PARTNER contact earned nothing, so it starts
+// no interval. A dupe costs its own log the contact and nothing more; it
+// still confirmed the other side's contact.
+void BlameAndDupes(Work& w, CheckResult& result) {
     const Rules& rules = w.rules;
+    const bool busted = rules.BustedBlamesBoth(), exchange = rules.ExchangeBlamesBoth();
+    for (std::size_t g = 0; (busted || exchange) && g < w.Total(); ++g) {
+        if (!w.eligible[g]) continue;
+        ContactVerdict& v = w.V(result, g);
+        if (v.verdict != Verdict::Ok || v.otherLog == kNoIndex) continue;
+        const ContactVerdict& ov = result.logs[v.otherLog].verdicts[v.otherContact];
+        if ((exchange && ov.verdict == Verdict::Exchange) || (busted && ov.verdict == Verdict::Busted)) {
+            v.verdict = Verdict::Partner;
+            v.blamed = Blame::Other;
+        }
+    }
     for (std::size_t L = 0; L < w.logs.size(); ++L) {
         std::unordered_map<std::uint64_t, std::uint32_t> counted;  // key -> last contact that counted
         for (std::size_t g = w.base[L]; g < w.base[L] + w.logs[L].contacts.size(); ++g) {
@@ -317,18 +332,6 @@ void DupesAndBlame(Work& w, CheckResult& result) {
                 continue;
             }
             if (v.verdict == Verdict::Ok || v.verdict == Verdict::NoLog) counted[key] = static_cast<std::uint32_t>(g);
-        }
-    }
-    const bool busted = rules.BustedBlamesBoth(), exchange = rules.ExchangeBlamesBoth();
-    if (!busted && !exchange) return;
-    for (std::size_t g = 0; g < w.Total(); ++g) {
-        if (!w.eligible[g]) continue;
-        ContactVerdict& v = w.V(result, g);
-        if (v.verdict != Verdict::Ok || v.otherLog == kNoIndex) continue;
-        const ContactVerdict& ov = result.logs[v.otherLog].verdicts[v.otherContact];
-        if ((exchange && ov.verdict == Verdict::Exchange) || (busted && ov.verdict == Verdict::Busted)) {
-            v.verdict = Verdict::Partner;
-            v.blamed = Blame::Other;
         }
     }
 }
@@ -463,7 +466,7 @@ CheckResult CrossCheck(const std::vector<SubmittedLog>& logs, const Rules& rules
     std::vector<std::vector<bool>> multiplierOk(logs.size());
     Verdicts(w, result, multiplierOk);
     OutsideSegments(w, result);
-    DupesAndBlame(w, result);
+    BlameAndDupes(w, result);
     ForEachParallel(logs.size(), [&](std::size_t L) { ScoreLog(w, L, result, multiplierOk[L], contactScores); });
     Summarise(w, result);
     result.calls.reserve(w.calls.Size());

@@ -195,9 +195,11 @@ VerdictFacts VerdictFactsOf(const std::vector<SubmittedLog>& logs, const CheckRe
             break;
         case Verdict::Partner:
             if (hasOther) {
-                const ContactVerdict& ov = result.logs[v.otherLog].verdicts[v.otherContact];
-                if (Finding(ov) == Verdict::Busted) {
-                    f.loggedAs = engine::Upper(theirs().call);
+                // The other side logged another call (busted this one; its line may
+                // be a repeat of its own as well), or miscopied the exchange.
+                const std::string loggedAs = engine::Upper(theirs().call);
+                if (loggedAs != engine::Upper(log.call)) {
+                    f.loggedAs = loggedAs;
                 } else {
                     // What this side sent, as the other side copied it.
                     engine::ExchangeCheck ex =

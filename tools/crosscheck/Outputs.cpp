@@ -178,6 +178,9 @@ std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& 
                    Share(r.counts[v], all) + ")\n";
     if (!log.notRead.empty())
         out += "  " + Num(static_cast<std::int64_t>(log.notRead.size())) + " lines not read (listed below)\n";
+    if (!log.incomplete.empty())
+        out += "  " + Num(static_cast<std::int64_t>(log.incomplete.size())) +
+               " lines read with a token missing (listed below)\n";
 
     auto quoteOther = [&](const ContactVerdict& v) -> std::string {
         if (v.otherLog == kNoIndex) return "";
@@ -204,6 +207,11 @@ std::string LogReport(const std::vector<SubmittedLog>& logs, const CheckResult& 
         out += "\nLines not read (" + Num(static_cast<std::int64_t>(log.notRead.size())) +
                "; each cost you its contact)\n";
         for (const NotRead& n : log.notRead) out += "  line " + Num(n.line) + ": " + n.reason + "\n";
+    }
+    if (!log.incomplete.empty()) {
+        out += "\nLines read with a token missing (" + Num(static_cast<std::int64_t>(log.incomplete.size())) +
+               "; each checked as read)\n";
+        for (const NotRead& n : log.incomplete) out += "  line " + Num(n.line) + ": " + n.reason + "\n";
     }
     if (!r.miscopiedBy.empty()) {
         out += "\nOthers who miscopied your call (" + Num(static_cast<std::int64_t>(r.miscopiedBy.size())) +

@@ -453,10 +453,20 @@ bool Rules::NamesToken(std::string_view token) const noexcept {
 
 std::vector<std::size_t> Rules::ExchangeCounts() const {
     std::vector<std::size_t> counts;
-    for (const ExchangeClass& c : exchange) counts.push_back(c.sent.size());
+    for (const ExchangeClass& c : exchange) {
+        counts.push_back(c.sent.size());
+        counts.push_back(c.received.size());
+    }
     std::sort(counts.begin(), counts.end());
     counts.erase(std::unique(counts.begin(), counts.end()), counts.end());
     return counts;
+}
+
+contestlog::ReadOptions ReadOptionsFor(const Rules& rules, const contestlog::CountryFile* countries) {
+    contestlog::ReadOptions options;
+    options.countries = countries;
+    options.exchangeCounts = rules.ExchangeCounts();
+    return options;
 }
 
 Rules YolRules() {

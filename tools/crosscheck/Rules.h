@@ -14,6 +14,7 @@
 #include "Categories.h"
 #include "CheckTypes.h"
 #include "Families.h"
+#include "contestlog/LogReader.h"
 
 namespace yol::contestlog {
 class CountryFile;
@@ -176,8 +177,8 @@ struct Rules {
     const ExchangeClass& ClassOf(std::string_view call) const;
     // Whether any class sends, or is received with, a token of this name.
     bool NamesToken(std::string_view token) const noexcept;
-    // The token counts the classes send, distinct and ascending: what a log
-    // reader may expect on each side of a line.
+    // The token counts the classes send and are received with, distinct and
+    // ascending: what a log reader may expect on each side of a line.
     std::vector<std::size_t> ExchangeCounts() const;
 };
 
@@ -188,6 +189,12 @@ struct RulesError : std::runtime_error {
 
 // The built-in YOL rules (the default).
 Rules YolRules();
+
+// How the contest's logs are read: the country file given, and the
+// exchange's token counts, so that a Cabrillo line one token short of them is
+// still read (and the entrant told). Every program reading logs for a check
+// or a score under these rules reads through this.
+contestlog::ReadOptions ReadOptionsFor(const Rules& rules, const contestlog::CountryFile* countries);
 
 // Reads a rules file's text; keys not given keep YolRules()'s values. Throws
 // RulesError naming `file` and the line for bad TOML, unknown keys, wrong

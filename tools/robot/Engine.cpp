@@ -45,7 +45,7 @@ public:
         store.Contact(c);
     }
     void Problem(const LogProblem& p) override {
-        const bool note = p.severity == contestlog::Severity::Note;
+        const bool note = p.severity != contestlog::Severity::Rejected;
         if (!note) ++rejected;
         answer_.warnings.push_back({p.place, (note ? "note: " : "skipped: ") + p.message});
     }
@@ -169,9 +169,7 @@ Answer CheckUpload(const Upload& upload, const RobotRules& r, const contestlog::
         a.format = contestlog::FormatName(log.Format());
         if (log.Format() == contestlog::LogFormat::Sqlite) a.placeWord = "record";
         if (log.Format() == contestlog::LogFormat::Adx) a.placeWord = "record";
-        contestlog::ReadOptions options;
-        options.countries = countries;
-        contestlog::ReadLog(log, options, reader);
+        contestlog::ReadLog(log, check::ReadOptionsFor(r.rules, countries), reader);
     } catch (const std::exception& e) {  // no log at all: nothing else to say
         a.reasons.assign(1, {0, std::string("not a log: ") + e.what()});
         a.warnings.clear();

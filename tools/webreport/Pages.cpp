@@ -312,16 +312,22 @@ void Bands(Html& h, const LogReport& r) {
     h << "</tbody></table></div></section>";
 }
 
-void Skipped(Html& h, const LogReport& r) {
-    if (r.skipped.empty()) return;
-    h << "<section id=\"skipped\"><h2>Lines not read (";
-    h.Int(static_cast<std::int64_t>(r.skipped.size())) << ")</h2><p>Each of these lines cost you its contact.</p><ul>";
-    for (const SkippedLine& s : r.skipped) {
+void LineList(Html& h, const std::vector<SkippedLine>& lines, const char* id, const char* title, const char* what) {
+    if (lines.empty()) return;
+    h << "<section id=\"" << id << "\"><h2>" << title << " (";
+    h.Int(static_cast<std::int64_t>(lines.size())) << ")</h2><p>" << what << "</p><ul>";
+    for (const SkippedLine& s : lines) {
         h << "<li>line ";
         h.Int(s.line) << ": ";
         h.Text(s.reason) << "</li>";
     }
     h << "</ul></section>";
+}
+
+void Skipped(Html& h, const LogReport& r) {
+    LineList(h, r.skipped, "skipped", "Lines not read", "Each of these lines cost you its contact.");
+    LineList(h, r.incomplete, "incomplete", "Lines read with a token missing",
+             "Each of these lines was read and checked as it stands.");
 }
 
 void Others(Html& h, const LogReport& r) {

@@ -113,6 +113,7 @@ struct LogReport {
     std::string reportLink;          // the entrant's text report, relative to the page ("" : none)
     std::vector<BandRow> bands;      // per band, in band order; empty: not shown
     std::vector<SkippedLine> skipped; // lines not read: each cost a contact
+    std::vector<SkippedLine> incomplete; // lines read with a token of the exchange missing, and how read
     bool crossChecked = true;        // false: one operator's own log, no check parts
     std::optional<std::int64_t> claimed;
     std::int64_t rawScore = 0, finalScore = 0;

@@ -97,7 +97,8 @@ public:
     }
     void Problem(const contestlog::LogProblem& p) override {
         if (p.severity == contestlog::Severity::Note) return;  // read and kept: nothing lost
-        into_.log.notRead.push_back({static_cast<std::uint32_t>(p.place), p.message});
+        (p.severity == contestlog::Severity::Incomplete ? into_.log.incomplete : into_.log.notRead)
+            .push_back({static_cast<std::uint32_t>(p.place), p.message});
     }
 
 private:
@@ -348,9 +349,7 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     }
 
     std::optional<contestlog::CountryFile> countries;
-    contestlog::ReadOptions options;
-    // Classes that send exchanges of different lengths: a Cabrillo line is split by them.
-    if (rules.ExchangeCounts().size() > 1) options.exchangeCounts = rules.ExchangeCounts();
+    contestlog::ReadOptions options = ReadOptionsFor(rules, nullptr);
     // A country file named on the command line must load: without it every
     // score that needs it would change.
     if (!ctyPath.empty() || (rules.NeedsCountries() && !parseOnly)) {

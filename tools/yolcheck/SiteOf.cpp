@@ -88,6 +88,7 @@ wr::LogReport ReportOf(const std::vector<SubmittedLog>& logs, const CheckResult&
             page.bands.push_back({TextAsUtf8(b.band), b.rawContacts, b.finalContacts, b.rawPoints, b.finalPoints,
                                   b.multipliers});
     for (const NotRead& n : log.notRead) page.skipped.push_back({n.line, TextAsUtf8(n.reason)});
+    for (const NotRead& n : log.incomplete) page.incomplete.push_back({n.line, TextAsUtf8(n.reason)});
 
     // Time order, equal times (and those without one, first) in log order.
     std::vector<std::size_t> order(log.contacts.size());

@@ -221,6 +221,7 @@ private:
     contestlog::LogFile log_;
     contestlog::LogFormat format_ = contestlog::LogFormat::Unknown;
     std::size_t rejected_ = 0, notes_ = 0;
+    std::vector<std::size_t> exchangeCounts_;  // the exchange of --rules, where given
 };
 
 void Run::OpenLog() {
@@ -264,11 +265,12 @@ contestlog::ReadOptions Run::ReadOptionsFor() const {
     read.countries = countries_ && !sqlite ? &*countries_ : nullptr;
     if (o_.tableGiven) read.table = o_.table;
     read.callSignOrder = sqlite && o_.order == Order::CallSign;
+    read.exchangeCounts = exchangeCounts_;
     return read;
 }
 
 void Run::ReportProblem(const contestlog::LogProblem& p) {
-    const bool note = p.severity == contestlog::Severity::Note;
+    const bool note = p.severity != contestlog::Severity::Rejected;
     ++(note ? notes_ : rejected_);
     if (note && o_.quiet) return;
     Say(o_.input + ": " + std::string(PlaceWord(format_)) + " " + std::to_string(p.place) + ": " +
@@ -406,10 +408,9 @@ int Run::ScoreByRules(check::Rules& rules) {
         throw Stop{kUnreadable, "the rules " + o_.rules + " need the country file, which cannot be read (" + ctyError_ +
                                     "); give one with --cty FILE"};
     rules.countries = countries_ ? &*countries_ : nullptr;
-    contestlog::ReadOptions read;
-    read.countries = rules.countries;
-    if (rules.ExchangeCounts().size() > 1) read.exchangeCounts = rules.ExchangeCounts();
-    const check::LoadedLog loaded = check::LoadLog(o_.input, read);
+    const check::LoadedLog loaded = check::LoadLog(o_.input, check::ReadOptionsFor(rules, rules.countries));
+    for (const check::NotRead& n : loaded.log.incomplete)
+        Note(loaded.log.file + ": line " + std::to_string(n.line) + ": note: " + n.reason);
     for (const check::NotRead& n : loaded.log.notRead)
         Say(loaded.log.file + ": line " + std::to_string(n.line) + ": " + n.reason);
     rejected_ += loaded.log.notRead.size();
@@ -434,6 +435,7 @@ int Run::Go() {
             throw Stop{kUnreadable, e.what()};
         }
         if (rules.scoring != check::Scoring::Yol) return ScoreByRules(rules);
+        exchangeCounts_ = rules.ExchangeCounts();
     }
 #endif
     // The page's folder, checked (and its fresh folder made) before any work.
