@@ -342,8 +342,10 @@ void ScoreLog(const Work& w, std::size_t L, CheckResult& result, const std::vect
             if (credited) finalIncluded.push_back(i);
         }
         if (rules.scoring == Scoring::Yol) {
-            r.raw = ScoreYol(log, rawIncluded, rawPoints);
-            r.final = ScoreYol(log, finalIncluded, finalPoints, brought);
+            // One store for both: the final set is scored from the raw one's contacts.
+            const YolScoring scoring(log);
+            r.raw = scoring.Score(rawIncluded, rawPoints);
+            r.final = scoring.Score(finalIncluded, finalPoints, brought);
         } else {
             const PerContactScoring scoring(log, rules);
             const std::vector<bool> all(n, true);
@@ -481,7 +483,7 @@ AloneScore ScoreAlone(const SubmittedLog& log, const Rules& rules) {
     }
     std::vector<std::int64_t> points(log.contacts.size(), 0);
     if (rules.scoring == Scoring::Yol) {
-        out.tally = ScoreYol(log, included, points);
+        out.tally = YolScoring(log).Score(included, points);
     } else {
         const PerContactScoring scoring(log, rules);
         for (std::size_t i : included) points[i] = scoring.FullPoints(i);
