@@ -15,10 +15,12 @@
 
 #include "CallDistance.h"
 #include "CheckTypes.h"
-#include "Parallel.h"
+#include "contestlog/Parallel.h"
 #include "Rules.h"
 
 namespace yol::check::engine {
+
+using contestlog::ForEachParallel;
 
 inline constexpr std::uint32_t kNo = kNoIndex;
 
