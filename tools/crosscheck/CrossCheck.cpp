@@ -160,7 +160,12 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
             });
         }
         busyByForm.clear();
+        // Counted first: nearly every contact may be wanted, and a vector that
+        // doubled its way there would hold three times its size at the last step.
+        std::size_t count = 0;
+        for (std::size_t g = 0; g < total; ++g) count += w.eligible[g] && wanted[w.call[g]];
         std::vector<FlatIndex::Entry> entries;
+        entries.reserve(count);
         for (std::size_t g = 0; g < total; ++g)
             if (w.eligible[g] && wanted[w.call[g]])
                 entries.push_back({Key(0, w.call[g], w.band[g], w.mode[g]), w.time[g], static_cast<std::uint32_t>(g)});
