@@ -125,7 +125,7 @@ private:
     std::size_t Next(std::size_t at) const { return at + 1 == size_ ? 0 : at + 1; }
     std::vector<std::uint32_t> ids_;
     std::vector<Slot> slots_;
-    std::uint64_t size_ = 0;
+    std::size_t size_ = 0;
 };
 
 struct Work {
