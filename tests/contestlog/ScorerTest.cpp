@@ -307,6 +307,38 @@ TEST(Audit, DuplicatesAndNewMultipliers) {
     EXPECT_NE(csv.out.find("5,DL1ABC,14,CW,,3,,\r\n"), std::string::npos);
 }
 
+// The numbers alone (the cross-check's re-scoring) against the audit, on
+// one store scored whole in call-sign order and as a subset in file order.
+TEST(Audit, NumbersAloneAgreeWithTheAudit) {
+    for (const std::uint32_t seed : {1u, 2u, 3u}) {
+        const auto log = seed == 1 ? contestsim::GenerateContacts(5000, seed) : HostileLog(seed, 3000);
+        ContactStore store(true);
+        for (std::size_t i = 0; i < log.size(); ++i) {
+            contestlog::ContactView view = contestlog::View(log[i]);
+            view.place = i;
+            store.Contact(view);
+        }
+        std::vector<std::uint32_t> subset;
+        for (std::uint32_t i = 0; i < store.Size(); i += 1 + i % 3) subset.push_back(i);
+        for (const auto& order : {store.CallSignOrder(), subset}) {
+            for (const std::string_view me : {"UA1", "DL"}) {
+                TScoreBook audited, numbered;
+                std::vector<std::pair<std::int32_t, std::int32_t>> expected, got;
+                const std::size_t dupes = ScoreContacts(store, &order, me, "EU", audited, [&](const AuditEntry& a) {
+                    expected.emplace_back(a.points, (a.newDistrict.empty() ? 0 : 1) + (a.newCountry ? 1 : 0));
+                });
+                EXPECT_EQ(contestlog::ScoreContactNumbers(store, &order, me, "EU", numbered, [&](const contestlog::ContactScore& c) {
+                              EXPECT_EQ(c.n, got.size());
+                              got.emplace_back(c.points, c.newMultipliers);
+                          }),
+                          dupes);
+                EXPECT_EQ(got, expected) << seed << " " << me;
+                EXPECT_EQ(BuildReport(numbered.Tallies()), BuildReport(audited.Tallies())) << seed << " " << me;
+            }
+        }
+    }
+}
+
 // A strict JSON checker for what the scorer writes: objects, arrays,
 // strings (valid UTF-8, no raw control bytes), integers, null.
 class JsonChecker {

@@ -1,14 +1,20 @@
 // The matching where the evidence is thin or the logs hostile: the period
 // under a clock estimate, which of two repeats pairs, probable busted calls,
-// and logs built to make the pairing square in size.
+// logs built to make the pairing square in size, and the index the steps look
+// contacts up in.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "CrossCheck.h"
+#include "Engine.h"
 #include "Outputs.h"
 #include "LogBuilder.h"
 
@@ -189,6 +195,37 @@ std::vector<SubmittedLog> OneStationBustingAll(std::size_t n) {
     }
     logs.push_back(x);
     return logs;
+}
+
+// The index every step looks contacts up in: each key's contacts in time
+// order (ties by id), nothing for a key it does not hold, from one group to
+// tens of thousands (the probes wrap round the table's end).
+TEST(MatchingIndex, EveryGroupFoundWholeInTimeOrderAndNothingElse) {
+    EXPECT_TRUE(engine::FlatIndex().Find(7).empty());
+    std::mt19937_64 rng(5);
+    for (const std::size_t groups : {std::size_t{1}, std::size_t{12}, std::size_t{13}, std::size_t{3000},
+                                     std::size_t{49152}, std::size_t{49153}}) {
+        std::vector<engine::FlatIndex::Entry> entries;
+        std::map<std::uint64_t, std::vector<std::pair<std::int64_t, std::uint32_t>>> expected;
+        for (std::size_t k = 0; k < groups; ++k) {
+            const std::uint64_t key = rng() | 1;  // even keys are never held
+            for (std::uint64_t n = 1 + rng() % 3; n > 0; --n) {
+                const auto id = static_cast<std::uint32_t>(entries.size());
+                const std::int64_t time = static_cast<std::int64_t>(rng() % 5) - 2;
+                entries.push_back({key, time, id});
+                expected[key].emplace_back(time, id);
+            }
+        }
+        std::shuffle(entries.begin(), entries.end(), rng);
+        const engine::FlatIndex index(std::move(entries));
+        for (auto& [key, list] : expected) {
+            std::sort(list.begin(), list.end());
+            const auto found = index.Find(key);
+            ASSERT_EQ(found.size(), list.size()) << groups;
+            for (std::size_t i = 0; i < list.size(); ++i) EXPECT_EQ(found[i], list[i].second) << groups;
+        }
+        for (int miss = 0; miss < 1000; ++miss) EXPECT_TRUE(index.Find(rng() & ~std::uint64_t{1}).empty()) << groups;
+    }
 }
 
 TEST(MatchingHostile, RepeatsInOneMinutePairByTheirExchangesInLinearWork) {

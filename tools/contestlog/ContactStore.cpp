@@ -167,21 +167,19 @@ std::vector<std::uint32_t> ContactStore::CallSignOrder() const {
 
 // ---- scoring -----------------------------------------------------------------
 
-std::size_t ScoreContacts(const ContactStore& store, const std::vector<std::uint32_t>* order,
-                          std::string_view myPrefix, std::string_view myContinent,
-                          TScoreBook& book, const std::function<void(const AuditEntry&)>& audit) {
+namespace {
+
+// The contacts in the order given (file order without one), each stored into
+// one record as the recalculation stores a log row (StoreLogRow), the
+// operator's prefix and continent set once, and handed to
+// score(n, index in the store, record).
+template <class Score>
+void ForEachRecord(const ContactStore& store, const std::vector<std::uint32_t>* order, std::string_view myPrefix,
+                   std::string_view myContinent, Score&& score) {
     auto record = std::make_unique<ContactRecord>();
     StoreShortText(record->MyDXCCPrefix, myPrefix);
     StoreShortText(record->MyContinent, myContinent);
     const std::size_t count = order ? order->size() : store.Size();
-    std::size_t duplicates = 0;
-
-    // Audit only: where each band's tally is and where each recorded
-    // call/band/mode was first logged.
-    std::unordered_map<std::string, std::size_t> tallyOfBand, firstPlace;
-    std::string key;
-    char code[4];
-
     // In call-sign order the contacts are spread over the store: a batch is
     // fetched at a time, its loads overlapping, then scored.
     constexpr std::size_t kBatch = 256;
@@ -198,21 +196,38 @@ std::size_t ScoreContacts(const ContactStore& store, const std::vector<std::uint
                 store.Gather(indexes, size, batch.data());
             }
         }
-        const std::size_t index = order ? (*order)[n] : n;
         StoreLogRow(*record, batch[inBatch]);
-        if (!audit) {
-            if (book.Evaluate(*record, true) < 0) ++duplicates;
-            continue;
-        }
+        score(n, order ? (*order)[n] : n, *record);
+    }
+}
+
+}  // namespace
+
+std::size_t ScoreContacts(const ContactStore& store, const std::vector<std::uint32_t>* order,
+                          std::string_view myPrefix, std::string_view myContinent,
+                          TScoreBook& book, const std::function<void(const AuditEntry&)>& audit) {
+    std::size_t duplicates = 0;
+    if (!audit) {
+        ForEachRecord(store, order, myPrefix, myContinent, [&](std::size_t, std::size_t, const ContactRecord& record) {
+            if (book.Evaluate(record, true) < 0) ++duplicates;
+        });
+        return duplicates;
+    }
+    // Where each band's tally is and where each recorded call/band/mode was
+    // first logged.
+    std::unordered_map<std::string, std::size_t> tallyOfBand, firstPlace;
+    std::string key;
+    char code[4];
+    ForEachRecord(store, order, myPrefix, myContinent, [&](std::size_t, std::size_t index, const ContactRecord& record) {
         AuditEntry a;
         a.place = store.PlaceAt(index);
-        a.call = ReadShortText(record->CallSign);
-        a.band = ReadShortText(record->DigiBand);
-        a.mode = ReadShortText(record->QSOMode);
+        a.call = ReadShortText(record.CallSign);
+        a.band = ReadShortText(record.DigiBand);
+        a.mode = ReadShortText(record.QSOMode);
         const auto tally = tallyOfBand.find(std::string(a.band));
         TStatistic before;
         if (tally != tallyOfBand.end()) before = book.Tallies()[tally->second];
-        a.points = book.Evaluate(*record, true);
+        a.points = book.Evaluate(record, true);
         key.clear();
         AppendPiece(key, a.call);
         AppendPiece(key, a.band);
@@ -232,14 +247,30 @@ std::size_t ScoreContacts(const ContactStore& store, const std::vector<std::uint
             }
             const TStatistic& after = book.Tallies()[at];
             if (after.Districts > before.Districts)
-                a.newDistrict = DistrictCode(ReadShortText(record->QSOReportRecived), code);
+                a.newDistrict = DistrictCode(ReadShortText(record.QSOReportRecived), code);
             if (after.Countries > before.Countries) {
                 a.newCountry = true;
-                a.country = ReadShortText(record->DXCCPrefix);
+                a.country = ReadShortText(record.DXCCPrefix);
             }
         }
         audit(a);
-    }
+    });
+    return duplicates;
+}
+
+std::size_t ScoreContactNumbers(const ContactStore& store, const std::vector<std::uint32_t>* order,
+                                std::string_view myPrefix, std::string_view myContinent, TScoreBook& book,
+                                const std::function<void(const ContactScore&)>& each) {
+    std::size_t duplicates = 0;
+    // A contact's new multipliers are the keys it added to the book: a
+    // district or country counted once per band is one key.
+    auto keys = [&book] { return book.DistrictKeyCount() + book.CountryKeyCount(); };
+    ForEachRecord(store, order, myPrefix, myContinent, [&](std::size_t n, std::size_t, const ContactRecord& record) {
+        const std::size_t before = keys();
+        const std::int32_t points = book.Evaluate(record, true);
+        if (points < 0) ++duplicates;
+        each({n, points, static_cast<std::int32_t>(keys() - before)});
+    });
     return duplicates;
 }
 

@@ -123,4 +123,20 @@ std::size_t ScoreContacts(const ContactStore& store, const std::vector<std::uint
                           TScoreBook& book,
                           const std::function<void(const AuditEntry&)>& audit = {});
 
+// What one contact did to the score, as numbers: its position in the order
+// scored, its points (-1: a duplicate) and the multipliers it brought (a new
+// district and a new country count one each).
+struct ContactScore {
+    std::size_t n = 0;
+    std::int32_t points = 0;
+    std::int32_t newMultipliers = 0;
+};
+
+// As ScoreContacts, with `each` called once per contact with its numbers
+// alone: no texts are kept or looked up, so the store need not keep places.
+// Scoring a store twice with different orders scores two subsets of one log.
+std::size_t ScoreContactNumbers(const ContactStore& store, const std::vector<std::uint32_t>* order,
+                                std::string_view myPrefix, std::string_view myContinent, TScoreBook& book,
+                                const std::function<void(const ContactScore&)>& each);
+
 }  // namespace yol::contestlog

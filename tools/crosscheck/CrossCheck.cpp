@@ -161,7 +161,12 @@ void Verdicts(Work& w, CheckResult& result, std::vector<std::vector<bool>>& mult
             });
         }
         busyByForm.clear();
+        // Counted first: nearly every contact may be wanted, and a vector that
+        // doubled its way there would hold three times its size at the last step.
+        std::size_t count = 0;
+        for (std::size_t g = 0; g < total; ++g) count += w.eligible[g] && wanted[w.call[g]];
         std::vector<FlatIndex::Entry> entries;
+        entries.reserve(count);
         for (std::size_t g = 0; g < total; ++g)
             if (w.eligible[g] && wanted[w.call[g]])
                 entries.push_back({Key(0, w.call[g], w.band[g], w.mode[g]), w.time[g], static_cast<std::uint32_t>(g)});
@@ -358,8 +363,10 @@ void ScoreLog(const Work& w, std::size_t L, CheckResult& result, const std::vect
             if (credited) finalIncluded.push_back(i);
         }
         if (rules.scoring == Scoring::Yol) {
-            r.raw = ScoreYol(log, rawIncluded, rawPoints);
-            r.final = ScoreYol(log, finalIncluded, finalPoints, brought);
+            // One store for both: the final set is scored from the raw one's contacts.
+            const YolScoring scoring(log);
+            r.raw = scoring.Score(rawIncluded, rawPoints);
+            r.final = scoring.Score(finalIncluded, finalPoints, brought);
         } else {
             const PerContactScoring scoring(log, rules);
             const std::vector<bool> all(n, true);
@@ -497,7 +504,7 @@ AloneScore ScoreAlone(const SubmittedLog& log, const Rules& rules) {
     }
     std::vector<std::int64_t> points(log.contacts.size(), 0);
     if (rules.scoring == Scoring::Yol) {
-        out.tally = ScoreYol(log, included, points);
+        out.tally = YolScoring(log).Score(included, points);
     } else {
         const PerContactScoring scoring(log, rules);
         for (std::size_t i : included) points[i] = scoring.FullPoints(i);

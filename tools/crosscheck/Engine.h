@@ -15,10 +15,12 @@
 
 #include "CallDistance.h"
 #include "CheckTypes.h"
-#include "Parallel.h"
+#include "contestlog/Parallel.h"
 #include "Rules.h"
 
 namespace yol::check::engine {
+
+using contestlog::ForEachParallel;
 
 inline constexpr std::uint32_t kNo = kNoIndex;
 
@@ -66,11 +68,14 @@ inline std::uint64_t Key(std::uint32_t log, std::uint32_t call, std::uint32_t ba
 // open-addressing table from key to group.
 class FlatIndex {
 public:
+#pragma pack(push, 4)
     struct Entry {
         std::uint64_t key;
         std::int64_t time;
         std::uint32_t id;
     };
+#pragma pack(pop)
+    static_assert(sizeof(Entry) == 20, "an index entry is 20 bytes: nearly every contact has one while it is built");
     FlatIndex() = default;
     explicit FlatIndex(std::vector<Entry> entries) {
         std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
@@ -82,21 +87,22 @@ public:
             ids_[i] = entries[i].id;
             groups += i == 0 || entries[i].key != entries[i - 1].key;
         }
-        std::size_t size = 16;
-        while (size * 3 < groups * 4) size *= 2;  // at most three quarters full
-        slots_.assign(size, Slot{0, 0, 0});
-        mask_ = size - 1;
+        // Three quarters full, whatever the count (a power of two left it
+        // between three eighths and three quarters full).
+        size_ = groups + groups / 3 + 16;
+        slots_.assign(size_, Slot{0, 0, 0});
         for (std::size_t i = 0; i < entries.size();) {
             std::size_t j = i;
             while (j < entries.size() && entries[j].key == entries[i].key) ++j;
-            std::size_t at = Hash(entries[i].key) & mask_;
-            while (slots_[at].count != 0) at = (at + 1) & mask_;
+            std::size_t at = Start(entries[i].key);
+            while (slots_[at].count != 0) at = Next(at);
             slots_[at] = Slot{entries[i].key, static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j - i)};
             i = j;
         }
     }
     std::span<const std::uint32_t> Find(std::uint64_t key) const {
-        for (std::size_t at = Hash(key) & mask_; slots_[at].count != 0; at = (at + 1) & mask_)
+        if (slots_.empty()) return {};
+        for (std::size_t at = Start(key); slots_[at].count != 0; at = Next(at))
             if (slots_[at].key == key) return {ids_.data() + slots_[at].begin, slots_[at].count};
         return {};
     }
@@ -106,14 +112,20 @@ private:
         std::uint64_t key;
         std::uint32_t begin, count;
     };
-    static std::size_t Hash(std::uint64_t k) {
+    static std::uint64_t Hash(std::uint64_t k) {
         k ^= k >> 31;
         k *= 0x9E3779B97F4A7C15ULL;
-        return static_cast<std::size_t>(k ^ (k >> 29));
+        return k ^ (k >> 29);
     }
+    // The slot a key's probe starts at: the hash's top 32 bits scaled to the
+    // table (multiply and shift; the table holds fewer than 2^32 slots).
+    std::size_t Start(std::uint64_t key) const {
+        return static_cast<std::size_t>(((Hash(key) >> 32) * size_) >> 32);
+    }
+    std::size_t Next(std::size_t at) const { return at + 1 == size_ ? 0 : at + 1; }
     std::vector<std::uint32_t> ids_;
     std::vector<Slot> slots_;
-    std::size_t mask_ = 0;
+    std::size_t size_ = 0;
 };
 
 struct Work {

@@ -13,40 +13,21 @@
 #include "Engine.h"
 
 namespace yol::check {
-namespace {
-
-// One contact into the scorer's store, as a reader hands it over.
-void Feed(contestlog::ContactStore& store, const SubmittedLog& log, std::size_t i) {
-    const ContactTexts c = log.Texts(i);
-    contestlog::ContactView e;
-    e.call = c.call;
-    e.band = c.band;
-    e.mode = c.mode;
-    e.report = c.report;
-    e.dxcc = c.dxcc;
-    e.mainPrefix = c.mainPrefix;
-    e.continent = c.continent;
-    e.time = log.contacts[i].time;
-    e.place = log.contacts[i].place;
-    store.Contact(e);
+YolScoring::YolScoring(const SubmittedLog& log) : log_(log), store_(false) {
+    for (std::size_t i = 0; i < log.contacts.size(); ++i) store_.Contact(log.Texts(i));
 }
 
-}  // namespace
-
-Tally ScoreYol(const SubmittedLog& log, const std::vector<std::size_t>& included,
-               std::vector<std::int64_t>& points, std::vector<std::int64_t>* newMultipliers) {
-    contestlog::ContactStore store(true);
-    for (std::size_t i : included) Feed(store, log, i);
+Tally YolScoring::Score(const std::vector<std::size_t>& included, std::vector<std::int64_t>& points,
+                        std::vector<std::int64_t>* newMultipliers) const {
+    // The store holds the log's contacts in file order: an index is a contact's.
+    const std::vector<std::uint32_t> order(included.begin(), included.end());
     TScoreBook book;
-    std::size_t n = 0;
-    // The audit hands the contacts over in the order scored: the included order.
-    contestlog::ScoreContacts(store, nullptr, log.myPrefix, log.myContinent, book,
-                              [&](const contestlog::AuditEntry& entry) {
-                                  const std::size_t i = included[n++];
-                                  points[i] = entry.points;
-                                  if (newMultipliers)
-                                      (*newMultipliers)[i] = (entry.newDistrict.empty() ? 0 : 1) + (entry.newCountry ? 1 : 0);
-                              });
+    contestlog::ScoreContactNumbers(store_, &order, log_.myPrefix, log_.myContinent, book,
+                                    [&](const contestlog::ContactScore& c) {
+                                        const std::size_t i = included[c.n];
+                                        points[i] = c.points;
+                                        if (newMultipliers) (*newMultipliers)[i] = c.newMultipliers;
+                                    });
     Tally t;
     for (const TStatistic& s : book.Tallies()) {
         t.contacts += s.QSOs;

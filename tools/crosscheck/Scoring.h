@@ -8,19 +8,31 @@
 #include <vector>
 
 #include "CheckTypes.h"
+#include "contestlog/ContactStore.h"
 #include "Families.h"
 #include "Rules.h"
 
 namespace yol::check {
 
-// The YOL scoring core, as yolscore scores a log: the contacts at `included`
-// (indexes into log.contacts) are scored in that order; `points[i]` gets the
-// points of contact i (-1 where the scoring core calls it a duplicate; other
-// entries untouched). `points` must hold log.contacts.size() entries; so
-// must `newMultipliers` where given, which gets the multipliers each contact
-// first brought (new districts and countries).
-Tally ScoreYol(const SubmittedLog& log, const std::vector<std::size_t>& included,
-               std::vector<std::int64_t>& points, std::vector<std::int64_t>* newMultipliers = nullptr);
+// The YOL scoring core, as yolscore scores a log, over a log's contacts
+// stored for it once: each Score scores a subset of them.
+class YolScoring {
+public:
+    explicit YolScoring(const SubmittedLog& log);
+
+    // The contacts at `included` (indexes into log.contacts) are scored in
+    // that order; `points[i]` gets the points of contact i (-1 where the
+    // scoring core calls it a duplicate; other entries untouched). `points`
+    // must hold log.contacts.size() entries; so must `newMultipliers` where
+    // given, which gets the multipliers each contact first brought (new
+    // districts and countries).
+    Tally Score(const std::vector<std::size_t>& included, std::vector<std::int64_t>& points,
+                std::vector<std::int64_t>* newMultipliers = nullptr) const;
+
+private:
+    const SubmittedLog& log_;
+    contestlog::ContactStore store_;
+};
 
 // One band's part of a score; a multiplier counted once per contest
 // belongs to the band it was first worked on.

@@ -7,11 +7,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <condition_variable>
-#include <exception>
 #include <map>
-#include <mutex>
-#include <thread>
+
+#include "contestlog/Parallel.h"
 
 namespace yol::webreport {
 
@@ -730,74 +728,18 @@ void WriteSite(const Site& site, const FileSink& sink) {
     sink("site.js", detail::SiteJs());
     sink("index.html", IndexPage(site));
     if (site.summary) sink("summary.html", SummaryPage(site));
-    // The log pages are made on worker threads, a few pages ahead of the sink, and handed
-    // to the sink in order on this thread: making pages (CPU) and storing them (the
-    // caller's I/O) overlap, and on a machine with two cores both work at making them.
+    // The log pages are made a batch at a time on the threads the program asked
+    // for (contestlog/Parallel.h: the calling thread alone unless it opted in),
+    // then handed to the sink in order on this thread.
+    constexpr std::size_t kBatch = 64;
     const std::size_t count = site.logs.size();
-    const unsigned workers = count < 16 ? 0u : std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-    if (workers == 0) {
-        for (const auto& r : site.logs) sink("log/" + PageName(r.call), SiteLogPage(site, r));
-        return;
+    std::vector<std::string> pages;
+    for (std::size_t first = 0; first < count; first += kBatch) {
+        const std::size_t n = std::min(kBatch, count - first);
+        pages.assign(n, std::string());
+        contestlog::ForEachParallel(n, [&](std::size_t k) { pages[k] = SiteLogPage(site, site.logs[first + k]); });
+        for (std::size_t k = 0; k < n; ++k) sink("log/" + PageName(site.logs[first + k].call), pages[k]);
     }
-    constexpr std::size_t kAhead = 64;
-    std::vector<std::optional<std::string>> ready(count);
-    std::mutex m;
-    std::condition_variable madeOne, tookOne;
-    std::size_t next = 0, emitted = 0;
-    bool stop = false;
-    std::exception_ptr failed;
-    auto work = [&] {
-        for (;;) {
-            std::size_t i;
-            {
-                std::unique_lock lock(m);
-                tookOne.wait(lock, [&] { return stop || next >= count || next < emitted + kAhead; });
-                if (stop || next >= count) return;
-                i = next++;
-            }
-            std::string page;
-            try {
-                page = SiteLogPage(site, site.logs[i]);
-            } catch (...) {
-                std::lock_guard lock(m);
-                if (!failed) failed = std::current_exception();
-                madeOne.notify_all();
-                return;
-            }
-            std::lock_guard lock(m);
-            ready[i] = std::move(page);
-            madeOne.notify_all();
-        }
-    };
-    std::vector<std::thread> threads;
-    for (unsigned t = 0; t < workers; ++t) threads.emplace_back(work);
-    auto finish = [&] {
-        {
-            std::lock_guard lock(m);
-            stop = true;
-        }
-        tookOne.notify_all();
-        for (auto& t : threads) t.join();
-    };
-    try {
-        for (std::size_t i = 0; i < count; ++i) {
-            std::string page;
-            {
-                std::unique_lock lock(m);
-                madeOne.wait(lock, [&] { return ready[i].has_value() || failed; });
-                if (!ready[i]) std::rethrow_exception(failed);
-                page = std::move(*ready[i]);
-                ready[i].reset();
-                emitted = i + 1;
-            }
-            tookOne.notify_all();
-            sink("log/" + PageName(site.logs[i].call), page);
-        }
-    } catch (...) {
-        finish();  // the sink failed: stop the workers before the exception leaves
-        throw;
-    }
-    finish();
 }
 
 std::vector<std::pair<std::string, std::string>> SiteFiles(const Site& site) {

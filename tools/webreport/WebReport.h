@@ -189,7 +189,8 @@ struct Site {
 // Receives one written file: a name relative to the site's folder ("index.html",
 // "log/DL1ABC.html") and its content. Always called on WriteSite's own thread, in
 // order (site.css, site.js, index.html, summary.html, the log pages in the order of
-// Site::logs); the log pages are made on worker threads meanwhile. An exception
+// Site::logs); the log pages are made a batch at a time on the worker threads the
+// program asked for (contestlog/Parallel.h), none unless it did. An exception
 // from the sink stops the writing and leaves WriteSite.
 using FileSink = std::function<void(std::string_view name, std::string_view content)>;
 

@@ -15,12 +15,12 @@
 
 #include "CrossCheck.h"
 #include "Outputs.h"
-#include "Parallel.h"
 #include "Rules.h"
 #include "SiteOf.h"
 #include "contestlog/CountryFile.h"
 #include "contestlog/LogFile.h"
 #include "contestlog/LogHeader.h"
+#include "contestlog/Parallel.h"
 #include "contestlog/Text.h"
 
 #ifdef _WIN32
@@ -34,6 +34,10 @@
 #endif
 
 namespace yol::check {
+
+using contestlog::ForEachParallel;
+using contestlog::SetWorkerThreads;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -466,6 +470,10 @@ int RunCheck(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
             try {
                 const contestlog::LogFile file = contestlog::LogFile::Open(log.path);
                 const std::string_view text = file.Text();
+                // The pool grows once, by what it takes: doubling a huge log's pool would cost it twice over.
+                std::size_t more = 0;
+                for (std::uint32_t i : wanted) more += log.contacts[i].lineSize;
+                log.pool.reserve(log.pool.size() + more);
                 for (std::uint32_t i : wanted) {
                     const CheckContact& c = log.contacts[i];
                     if (std::size_t{c.lineAt} + c.lineSize > text.size()) throw std::runtime_error("the file changed");

@@ -2,7 +2,8 @@
 // over worker threads. Off unless the program asks for it: ForEachParallel runs
 // everything on the calling thread until SetWorkerThreads says otherwise
 // (yolcheck asks for two, the machine's cores allowing), so a library user or a
-// test gets one thread and the same results.
+// test gets one thread and the same results. The cross-check's engine, yolcheck
+// and the results site's log pages use it.
 #pragma once
 
 #include <algorithm>
@@ -12,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-namespace yol::check {
+namespace yol::contestlog {
 
 namespace detail {
 inline std::atomic<unsigned>& WorkerThreadCount() {
@@ -55,4 +56,4 @@ void ForEachParallel(std::size_t n, Fn&& fn) {
     if (error) std::rethrow_exception(error);
 }
 
-}  // namespace yol::check
+}  // namespace yol::contestlog
