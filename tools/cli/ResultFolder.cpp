@@ -121,7 +121,7 @@ ResultFolder::~ResultFolder() {
     fs::remove_all(fresh_, ec);
 }
 
-fs::path ResultFolder::Create(std::string_view name) {
+fs::path ResultFolder::Create(std::string_view name, std::string& shown) {
     const fs::path relative = fs::path(std::string(name)).lexically_normal();
     if (relative.empty() || relative.is_absolute() || *relative.begin() == "..")
         throw FolderError(std::string(name) + ": not a name inside the results folder");
@@ -138,17 +138,21 @@ fs::path ResultFolder::Create(std::string_view name) {
     if (fs::exists(fs::symlink_status(path, ec)))
         throw FolderError(Shown(target_ / relative) + ": cannot be written: it exists already", true);
 #endif
-    written_.push_back(relative.generic_string());
+    shown = relative.generic_string();
+    const std::lock_guard lock(mutex_);
+    written_.push_back(shown);
     return path;
 }
 
 void ResultFolder::Write(std::string_view name, const std::function<void(std::ostream&)>& content) {
-    const fs::path path = Create(name);
+    std::string relative;
+    const fs::path path = Create(name, relative);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (out) content(out);
     out.close();
-    if (!out) throw FolderError(Shown(target_ / written_.back()) + ": cannot be written (disk full?)", true);
-    if (AfterWrite()) AfterWrite()(target_ / written_.back());
+    if (!out) throw FolderError(Shown(target_ / relative) + ": cannot be written (disk full?)", true);
+    const std::lock_guard lock(mutex_);
+    if (AfterWrite()) AfterWrite()(target_ / relative);
 }
 
 void ResultFolder::Write(std::string_view name, std::string_view content) {

@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -59,13 +60,16 @@ public:
     const std::filesystem::path& Target() const { return target_; }
     std::size_t Files() const { return written_.size(); }
 
-    // Called after each file written (tests stop a run midway with it).
+    // Called after each file written, one call at a time (tests stop a run
+    // midway with it).
     static std::function<void(const std::filesystem::path&)>& AfterWrite();
 
 private:
-    std::filesystem::path Create(std::string_view name);
+    // The file's place in the fresh folder, made empty; `relative` gets its name there.
+    std::filesystem::path Create(std::string_view name, std::string& relative);
 
     std::filesystem::path target_, fresh_;
+    std::mutex mutex_;  // Write may be called from several threads at once
     std::vector<std::string> written_;
     bool committed_ = false;
 };
